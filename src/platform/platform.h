@@ -1,0 +1,142 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace qm::platform {
+
+// An open operating-system file. Positions and sizes are 64-bit. Closing happens in the
+// destructor; errors come back as std::error_code so that callers choose the exception.
+class File {
+ public:
+  virtual ~File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Reads up to `count` bytes at the current position; fewer only at end of file or on error.
+  virtual std::size_t Read(void* buffer, std::size_t count, std::error_code& error) = 0;
+  // Writes `count` bytes at the current position; fewer only on error (a full disk).
+  virtual std::size_t Write(const void* buffer, std::size_t count, std::error_code& error) = 0;
+  enum class Origin { kBegin, kCurrent, kEnd };
+  // Moves the position; answers the new position, or -1 with `error` set.
+  virtual std::int64_t Seek(std::int64_t offset, Origin origin, std::error_code& error) = 0;
+  virtual std::int64_t Size(std::error_code& error) = 0;
+  // Cuts or extends the file to `size` bytes; the position is left where it was.
+  virtual std::error_code Truncate(std::int64_t size) = 0;
+  // Forces written data to the device.
+  virtual std::error_code Flush() = 0;
+
+ protected:
+  File() = default;
+};
+
+struct DirEntry {
+  std::u16string name;  // the entry's name alone, no folder
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+  std::uint32_t dos_time = 0;  // last write, local MS-DOS date (high word) and time (low word)
+};
+
+// The kinds a drive can be of, in the numbering Windows gives them.
+enum class DriveType { kUnknown = 0, kNoRootDir = 1, kRemovable = 2, kFixed = 3, kRemote = 4,
+                       kCdRom = 5, kRamDisk = 6 };
+
+// Everything the program asks of the operating system about files, folders and drives.
+// Paths are UTF-16 with the platform separator (see kPathSeparator); a relative path is taken
+// from the current directory. Operations answer an error code or a value that says failure;
+// none throws for a failure of the system.
+//
+// Current() is what the rest of the program calls. Tests wrap it (PlatformWrapper) to inject
+// faults at any call: a short write, a failing rename, a full disk.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  static Platform& Current();
+  // The POSIX (or, later, Win32) implementation, whatever is installed as current.
+  static Platform& Native();
+
+  // --- Folders of the user
+  // The user's roaming application-data folder without a trailing separator; empty when it
+  // cannot be determined. On POSIX, the home directory.
+  virtual std::u16string AppDataFolder() = 0;
+  virtual std::u16string CurrentDirectory() = 0;
+  // The directory for temporary files, with a trailing separator.
+  virtual std::u16string TempDirectory() = 0;
+
+  // --- Paths
+  // Makes `path` absolute against the current directory and folds "." and ".." away, the way
+  // Windows expands a full path: lexically, without following links.
+  virtual std::u16string ExpandPath(const std::u16string& path) = 0;
+
+  // --- Attributes and times
+  // The attribute bits of file_attributes.h, or attr::kInvalid when nothing of that name exists.
+  virtual std::uint32_t GetAttributes(const std::u16string& path) = 0;
+  // Applies the read-only bit (the only one POSIX can carry); the others are ignored.
+  virtual std::error_code SetAttributes(const std::u16string& path, std::uint32_t attributes) = 0;
+  virtual std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) = 0;
+  virtual std::error_code SetLastWriteDosTime(const std::u16string& path,
+                                              std::uint32_t dos_time) = 0;
+
+  // --- Files
+  // Opens with the file mode word of file_mode.h. Sharing is honoured between openers inside
+  // this program; see the implementation for how far it reaches on POSIX.
+  virtual std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
+                                         std::error_code& error) = 0;
+  // Renames; fails when `to` exists.
+  virtual std::error_code MoveFile(const std::u16string& from, const std::u16string& to) = 0;
+  // Renames over an existing file in one step (the commit of a rewritten file).
+  virtual std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) = 0;
+  virtual std::error_code DeleteFile(const std::u16string& path) = 0;
+  virtual std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
+                                   bool fail_if_exists) = 0;
+  // Creates an empty, new file named prefix + unique characters in `directory` and answers its
+  // full path, or an empty string with `error` set.
+  virtual std::u16string CreateTempFile(const std::u16string& directory,
+                                        const std::u16string& prefix, std::error_code& error) = 0;
+
+  // --- Folders
+  // Creates the folder and every missing parent; success when it exists already.
+  virtual std::error_code CreateDirectories(const std::u16string& path) = 0;
+  // Removes a folder only when it is empty.
+  virtual std::error_code RemoveEmptyDirectory(const std::u16string& path) = 0;
+  // Lists a folder ("." and ".." left out). An entry carrying any of attr::kFilterBits is
+  // listed only when `attribute_filter` has those bits too.
+  virtual std::vector<DirEntry> ListDirectory(const std::u16string& path,
+                                              std::uint32_t attribute_filter,
+                                              std::error_code& error) = 0;
+
+  // --- Drives
+  virtual DriveType GetDriveType(const std::u16string& path) = 0;
+  // Bytes available to this user on the volume holding `path`.
+  virtual std::optional<std::uint64_t> FreeSpace(const std::u16string& path) = 0;
+  // Labels the volume holding `path`.
+  virtual std::error_code SetVolumeLabel(const std::u16string& path,
+                                         const std::u16string& label) = 0;
+
+ protected:
+  Platform() = default;
+};
+
+// The separator of disk paths on this platform.
+extern const char16_t kPathSeparator;
+
+// Installs a platform as Current() for the lifetime of this object (tests' fault injection);
+// the previous one comes back on destruction.
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(Platform& replacement);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+ private:
+  Platform* previous_;
+};
+
+}  // namespace qm::platform

@@ -1,0 +1,197 @@
+// Files on POSIX, with the sharing part of the file mode word emulated.
+//
+// POSIX has no share modes. Each open file takes shared byte-range locks on four marker bytes
+// far beyond any real data: one for each access it has (read, write) and one for each access it
+// denies others (deny-read, deny-write). Before taking them it tests for a holder of the
+// opposite bytes: a reader is refused while someone denies reading, and someone who would deny
+// reading is refused while a reader holds the file. The locks are open-file-description locks
+// (F_OFD_SETLK), so two opens inside this process conflict exactly like two programs would.
+// They are advisory: programs other than this one are not held back by them.
+#include "platform/posix/posix_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_mode.h"
+
+namespace qm::platform::posix {
+namespace {
+
+constexpr off_t kLockBase = 0x7FFFFFFF00000000;
+enum LockByte : off_t { kHasRead = 0, kHasWrite = 1, kDeniesRead = 2, kDeniesWrite = 3 };
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+// Answers true when some other open file description holds a lock on the byte.
+bool IsHeld(int fd, LockByte byte) {
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = kLockBase + byte;
+  probe.l_len = 1;
+  if (fcntl(fd, F_OFD_GETLK, &probe) != 0) return false;
+  return probe.l_type != F_UNLCK;
+}
+
+bool TakeShared(int fd, LockByte byte) {
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = kLockBase + byte;
+  lock.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileDescriptor& operator=(FileDescriptor&&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class PosixFile final : public File {
+ public:
+  PosixFile(FileDescriptor fd, FileDescriptor lock_fd)
+      : fd_(std::move(fd)), lock_fd_(std::move(lock_fd)) {}
+
+  std::size_t Read(void* buffer, std::size_t count, std::error_code& error) override {
+    error.clear();
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::read(fd_.get(), out + done, count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error = LastError();
+        break;
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  std::size_t Write(const void* buffer, std::size_t count, std::error_code& error) override {
+    error.clear();
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::write(fd_.get(), in + done, count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error = LastError();
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  std::int64_t Seek(std::int64_t offset, Origin origin, std::error_code& error) override {
+    error.clear();
+    const int whence = origin == Origin::kBegin ? SEEK_SET
+                       : origin == Origin::kCurrent ? SEEK_CUR
+                                                    : SEEK_END;
+    const off_t pos = ::lseek(fd_.get(), static_cast<off_t>(offset), whence);
+    if (pos < 0) error = LastError();
+    return pos;
+  }
+
+  std::int64_t Size(std::error_code& error) override {
+    error.clear();
+    struct stat st {};
+    if (::fstat(fd_.get(), &st) != 0) {
+      error = LastError();
+      return -1;
+    }
+    return st.st_size;
+  }
+
+  std::error_code Truncate(std::int64_t size) override {
+    if (::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code Flush() override {
+    if (::fsync(fd_.get()) != 0) return LastError();
+    return {};
+  }
+
+ private:
+  FileDescriptor fd_;
+  FileDescriptor lock_fd_;  // set only when fd_ cannot carry the read locks (write-only opens)
+};
+
+// Tests the other holders and takes this opener's marker locks. Returns false on a conflict.
+bool AcquireSharing(int fd, std::uint16_t mode) {
+  using namespace file_mode;
+  const bool reads = CanRead(mode), writes = CanWrite(mode);
+  const bool denies_read = DeniesRead(mode), denies_write = DeniesWrite(mode);
+  if ((reads && IsHeld(fd, kDeniesRead)) || (writes && IsHeld(fd, kDeniesWrite)) ||
+      (denies_read && IsHeld(fd, kHasRead)) || (denies_write && IsHeld(fd, kHasWrite))) {
+    return false;
+  }
+  // A failure to take a marker only weakens the emulation (e.g. on a file system without
+  // locks); the open itself goes on.
+  if (reads) TakeShared(fd, kHasRead);
+  if (writes) TakeShared(fd, kHasWrite);
+  if (denies_read) TakeShared(fd, kDeniesRead);
+  if (denies_write) TakeShared(fd, kDeniesWrite);
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
+                                    std::error_code& error) {
+  using namespace file_mode;
+  error.clear();
+  int flags = O_CLOEXEC;
+  if (IsCreate(mode)) {
+    flags |= O_RDWR | O_CREAT;  // emptied only once the sharing test has passed
+  } else if (CanRead(mode) && CanWrite(mode)) {
+    flags |= O_RDWR;
+  } else {
+    flags |= CanWrite(mode) ? O_WRONLY : O_RDONLY;
+  }
+  FileDescriptor fd(::open(path.c_str(), flags, 0666));
+  if (fd.get() < 0) {
+    error = LastError();
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = std::make_error_code(std::errc::is_a_directory);
+    return nullptr;
+  }
+  // The read-only attribute is the owner's write bit; it holds for every user, root included,
+  // as it does on Windows.
+  if (CanWrite(mode) && !IsCreate(mode) && (st.st_mode & S_IWUSR) == 0) {
+    error = std::make_error_code(std::errc::permission_denied);
+    return nullptr;
+  }
+  // Shared read locks need a descriptor open for reading.
+  FileDescriptor lock_fd(CanRead(mode) ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const int locker = lock_fd.get() >= 0 ? lock_fd.get() : fd.get();
+  if (!AcquireSharing(locker, mode)) {
+    error = std::make_error_code(std::errc::device_or_resource_busy);
+    return nullptr;
+  }
+  if (IsCreate(mode) && ::ftruncate(fd.get(), 0) != 0) {
+    error = LastError();
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(std::move(fd), std::move(lock_fd));
+}
+
+}  // namespace qm::platform::posix

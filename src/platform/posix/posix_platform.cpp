@@ -1,0 +1,362 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_file.h"
+#include "platform/text.h"
+
+namespace qm::platform {
+
+const char16_t kPathSeparator = u'/';
+
+namespace {
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+std::string SystemPath(const std::u16string& path) { return Utf16ToUtf8(path); }
+
+std::u16string BaseName(const std::u16string& path) {
+  const auto slash = path.find_last_of(u'/');
+  return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+std::uint32_t AttributesOf(const struct stat& st, const std::u16string& name) {
+  std::uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= attr::kDirectory;
+  } else {
+    attributes |= attr::kArchive;
+  }
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= attr::kReadOnly;
+  if (!name.empty() && name[0] == u'.' && name != u"." && name != u"..") {
+    attributes |= attr::kHidden;
+  }
+  return attributes;
+}
+
+bool PassesFilter(std::uint32_t attributes, std::uint32_t filter) {
+  return (attributes & attr::kFilterBits & ~filter) == 0;
+}
+
+// Reads a sysfs flag such as /sys/dev/block/8:16/removable; a partition has none of its own,
+// so its parent device is asked too.
+bool BlockDeviceRemovable(dev_t device) {
+  const std::string base = "/sys/dev/block/" + std::to_string(major(device)) + ":" +
+                           std::to_string(minor(device));
+  for (const char* leaf : {"/removable", "/../removable"}) {
+    std::ifstream flag(base + leaf);
+    int value = 0;
+    if (flag >> value) return value == 1;
+  }
+  return false;
+}
+
+class PosixPlatform final : public Platform {
+ public:
+  std::u16string AppDataFolder() override {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+      return StripTrailingSeparators(Utf8ToUtf16(home));
+    }
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir) {
+      return StripTrailingSeparators(Utf8ToUtf16(found->pw_dir));
+    }
+    return {};
+  }
+
+  std::u16string CurrentDirectory() override {
+    std::vector<char> buffer(PATH_MAX);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return {};
+      buffer.resize(buffer.size() * 2);
+    }
+    return Utf8ToUtf16(buffer.data());
+  }
+
+  std::u16string TempDirectory() override {
+    std::u16string dir = u"/tmp";
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') {
+      dir = Utf8ToUtf16(tmp);
+    }
+    dir = StripTrailingSeparators(dir);
+    return dir + u'/';
+  }
+
+  std::u16string ExpandPath(const std::u16string& path) override {
+    std::u16string full = path;
+    if (full.empty() || full[0] != u'/') {
+      const std::u16string cwd = CurrentDirectory();
+      full = cwd + (cwd.ends_with(u'/') ? u"" : u"/") + full;
+    }
+    std::vector<std::u16string> parts;
+    std::size_t start = 0;
+    while (start <= full.size()) {
+      std::size_t end = full.find(u'/', start);
+      if (end == std::u16string::npos) end = full.size();
+      const std::u16string part = full.substr(start, end - start);
+      if (part == u"..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != u".") {
+        parts.push_back(part);
+      }
+      start = end + 1;
+    }
+    std::u16string out;
+    for (const auto& part : parts) out += u'/' + part;
+    // A trailing separator is kept, as Windows keeps it.
+    if (full.size() > 1 && full.back() == u'/' && !out.empty()) out += u'/';
+    return out.empty() ? u"/" : out;
+  }
+
+  std::uint32_t GetAttributes(const std::u16string& path) override {
+    struct stat st {};
+    if (::stat(SystemPath(path).c_str(), &st) != 0) return attr::kInvalid;
+    return AttributesOf(st, BaseName(StripTrailingSeparators(path)));
+  }
+
+  std::error_code SetAttributes(const std::u16string& path, std::uint32_t attributes) override {
+    const std::string native = SystemPath(path);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return LastError();
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & attr::kReadOnly) {
+      mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if ((mode & S_IWUSR) == 0) {
+      // Give back write permission the way the umask would have granted it at creation.
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~mask;
+    }
+    if (::chmod(native.c_str(), mode) != 0) return LastError();
+    return {};
+  }
+
+  std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) override {
+    struct stat st {};
+    if (::stat(SystemPath(path).c_str(), &st) != 0) return std::nullopt;
+    return UnixTimeToDosDateTime(st.st_mtime);
+  }
+
+  std::error_code SetLastWriteDosTime(const std::u16string& path,
+                                      std::uint32_t dos_time) override {
+    const auto time = DosDateTimeToUnixTime(dos_time);
+    if (!time) return std::make_error_code(std::errc::invalid_argument);
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // access time stays
+    times[1].tv_sec = *time;
+    times[1].tv_nsec = 0;
+    if (::utimensat(AT_FDCWD, SystemPath(path).c_str(), times, 0) != 0) return LastError();
+    return {};
+  }
+
+  std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
+                                 std::error_code& error) override {
+    return posix::OpenPosixFile(SystemPath(path), mode, error);
+  }
+
+  std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override {
+    // renameat2(RENAME_NOREPLACE) would be atomic but is not on every file system; link+unlink
+    // fails on folders. A check first is what the callers can rely on here.
+    struct stat st {};
+    if (::lstat(SystemPath(to).c_str(), &st) == 0) return std::make_error_code(std::errc::file_exists);
+    if (::rename(SystemPath(from).c_str(), SystemPath(to).c_str()) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override {
+    if (::rename(SystemPath(from).c_str(), SystemPath(to).c_str()) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code DeleteFile(const std::u16string& path) override {
+    const std::string native = SystemPath(path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      return std::make_error_code(std::errc::is_a_directory);
+    }
+    // Windows refuses to delete a read-only file; so do we, so that callers see one behaviour.
+    if (::lstat(native.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
+      return std::make_error_code(std::errc::permission_denied);
+    }
+    if (::unlink(native.c_str()) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
+                           bool fail_if_exists) override {
+    const std::string source = SystemPath(from), target = SystemPath(to);
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return LastError();
+    struct stat st {};
+    ::fstat(in, &st);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (fail_if_exists ? O_EXCL : 0);
+    const int out = ::open(target.c_str(), flags, st.st_mode & 0777);
+    if (out < 0) {
+      const auto error = LastError();
+      ::close(in);
+      return error;
+    }
+    std::error_code error;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+      const ssize_t n = ::read(in, buffer.data(), buffer.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error = LastError();
+        break;
+      }
+      if (n == 0) break;
+      if (::write(out, buffer.data(), static_cast<std::size_t>(n)) != n) {
+        error = errno ? LastError() : std::make_error_code(std::errc::no_space_on_device);
+        break;
+      }
+    }
+    if (::close(out) != 0 && !error) error = LastError();
+    ::close(in);
+    if (error) {
+      ::unlink(target.c_str());
+      return error;
+    }
+    // Windows' copy keeps the last-write time.
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    return {};
+  }
+
+  std::u16string CreateTempFile(const std::u16string& directory, const std::u16string& prefix,
+                                std::error_code& error) override {
+    error.clear();
+    std::u16string dir = directory.empty() ? TempDirectory() : directory;
+    if (!dir.ends_with(u'/')) dir += u'/';
+    std::string pattern = SystemPath(dir + prefix) + "XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+      error = LastError();
+      return {};
+    }
+    ::close(fd);
+    return Utf8ToUtf16(pattern);
+  }
+
+  std::error_code CreateDirectories(const std::u16string& path) override {
+    const std::u16string full = ExpandPath(path);
+    std::size_t pos = 1;
+    while (pos <= full.size()) {
+      std::size_t end = full.find(u'/', pos);
+      if (end == std::u16string::npos) end = full.size();
+      const std::string prefix = SystemPath(full.substr(0, end));
+      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return LastError();
+      pos = end + 1;
+    }
+    struct stat st {};
+    if (::stat(SystemPath(full).c_str(), &st) != 0) return LastError();
+    if (!S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::not_a_directory);
+    return {};
+  }
+
+  std::error_code RemoveEmptyDirectory(const std::u16string& path) override {
+    if (::rmdir(SystemPath(path).c_str()) != 0) return LastError();
+    return {};
+  }
+
+  std::vector<DirEntry> ListDirectory(const std::u16string& path, std::uint32_t attribute_filter,
+                                      std::error_code& error) override {
+    error.clear();
+    std::vector<DirEntry> entries;
+    const std::string native = SystemPath(path);
+    DIR* dir = ::opendir(native.c_str());
+    if (dir == nullptr) {
+      error = LastError();
+      return entries;
+    }
+    while (const dirent* item = ::readdir(dir)) {
+      const std::string name = item->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      if (::stat((native + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
+      DirEntry entry;
+      entry.name = Utf8ToUtf16(name);
+      entry.attributes = AttributesOf(st, entry.name);
+      if (!PassesFilter(entry.attributes, attribute_filter)) continue;
+      entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+      entry.dos_time = UnixTimeToDosDateTime(st.st_mtime);
+      entries.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return entries;
+  }
+
+  DriveType GetDriveType(const std::u16string& path) override {
+    // Ask about the nearest folder that exists, as a drive letter would answer for any path on it.
+    std::u16string probe = ExpandPath(path);
+    struct stat st {};
+    while (::stat(SystemPath(probe).c_str(), &st) != 0) {
+      const auto slash = probe.find_last_of(u'/');
+      if (slash == std::u16string::npos || probe == u"/") return DriveType::kNoRootDir;
+      probe = slash == 0 ? u"/" : probe.substr(0, slash);
+    }
+    if (BlockDeviceRemovable(st.st_dev)) return DriveType::kRemovable;
+    struct statfs fs {};
+    if (::statfs(SystemPath(probe).c_str(), &fs) == 0) {
+      switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x6969:      // NFS
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x517B:      // SMB
+          return DriveType::kRemote;
+        case 0x01021994:  // tmpfs
+        case 0x858458F6:  // ramfs
+          return DriveType::kRamDisk;
+        case 0x9660:  // ISO 9660
+          return DriveType::kCdRom;
+        default:
+          break;
+      }
+    }
+    return DriveType::kFixed;
+  }
+
+  std::optional<std::uint64_t> FreeSpace(const std::u16string& path) override {
+    struct statvfs fs {};
+    if (::statvfs(SystemPath(path).c_str(), &fs) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+  }
+
+  std::error_code SetVolumeLabel(const std::u16string&, const std::u16string&) override {
+    // POSIX offers no portable way to label a mounted file system.
+    return std::make_error_code(std::errc::operation_not_supported);
+  }
+
+ private:
+  static std::u16string StripTrailingSeparators(std::u16string path) {
+    while (path.size() > 1 && path.back() == u'/') path.pop_back();
+    return path;
+  }
+};
+
+}  // namespace
+
+Platform& Platform::Native() {
+  static PosixPlatform native;
+  return native;
+}
+
+}  // namespace qm::platform
