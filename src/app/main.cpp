@@ -3,6 +3,7 @@
 #include <QScreen>
 
 #include "app/main_window.h"
+#include "app/qt_prompter.h"
 #include "app/startup.h"
 
 int main(int argc, char* argv[]) {
@@ -18,6 +19,10 @@ int main(int argc, char* argv[]) {
                     QString::fromStdU16String(qm::app::kVersionText), QMessageBox::Ok);
     box.exec();
   }
+
+  // The engine's questions during unpacking become the desktop's dialogs.
+  qm::app::QtPrompter prompter;
+  qm::archive::InstallPrompter(&prompter);
 
   qm::app::MainWindow window;
   window.FormCreate();

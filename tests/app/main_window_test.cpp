@@ -9,18 +9,12 @@
 
 #include "app/startup.h"
 #include "client_home.h"
+#include "qt_app.h"
 
 namespace qm::app {
 namespace {
 
-// One application object for the whole binary, on Qt's offscreen platform.
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return testing::QtApp(); }
 
 struct Shown {
   std::vector<std::u16string> messages;
