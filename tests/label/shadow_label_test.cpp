@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "label/system_colors.h"
@@ -15,13 +18,23 @@
 namespace qm::label {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "label_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+// One application for the whole run, torn down by the test framework before static
+// destructors run: Qt's own statics (the input device registry) must outlive it.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[12] = "label_tests";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+
+// The framework owns registered environments.
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 QFont WindowFont() {
   QFont font(QStringLiteral("Tahoma"));
@@ -55,8 +68,6 @@ int Lightness(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel); }
 
 class ShadowLabelTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { App(); }
-
   // Parent-owned, as a window's labels are.
   ShadowLabel* AddLabel(const QString& caption) {
     auto* label = new ShadowLabel(&host_);
@@ -218,25 +229,79 @@ TEST_F(ShadowLabelTest, ShadowIsBlendedOverTheBackgroundOrOverTheLabelColour) {
   EXPECT_EQ(pixel, qRgb(200 * 255 >> 8, 100 * 255 >> 8, 50 * 255 >> 8));
 }
 
-TEST_F(ShadowLabelTest, CustomTextAndShadowColoursAreUsed) {
-  ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
-  label->Kind().SetKindType(LabelKindType::ktCustom);
-  label->Kind().SetColor(RgbColor(255, 0, 0));
-  label->Shadow().SetMode(LabelShadowMode::smCustom);
-  label->Shadow().SetColor(RgbColor(0, 0, 255));
-  const QImage image = host_.Render();
-  int red_text = 0;
-  int blue_shadow = 0;
-  const QRect area = label->geometry() & host_.rect();
+int CountPixels(const QImage& image, const QRect& area, const std::function<bool(QRgb)>& match) {
+  int count = 0;
   for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      const QRgb p = image.pixel(x, y);
-      if (p == qRgb(255, 0, 0)) ++red_text;
-      if (qBlue(p) > qRed(p) + 40 && qBlue(p) > qGreen(p) + 40) ++blue_shadow;
-    }
+    for (int x = area.left(); x <= area.right(); ++x) count += match(image.pixel(x, y)) ? 1 : 0;
   }
-  EXPECT_GT(red_text, 20);
-  EXPECT_GT(blue_shadow, 20);
+  return count;
+}
+
+TEST_F(ShadowLabelTest, TextColourFollowsTheKindAndShadowColourTheShadow) {
+  // The standard kind takes the font colour: text in the background colour would vanish.
+  const QRgb font_colour = qRgb(0, 160, 0);
+  QPalette green_text = host_.palette();
+  green_text.setColor(QPalette::WindowText, font_colour);
+  host_.setPalette(green_text);
+  struct Case {
+    LabelKindType kind_type;
+    QRgb expected;
+  };
+  for (const Case& c : {Case{LabelKindType::ktCustom, qRgb(255, 0, 0)},
+                        Case{LabelKindType::ktSkin, qRgb(255, 0, 0)},
+                        Case{LabelKindType::ktStandard, font_colour}}) {
+    ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
+    label->Kind().SetKindType(c.kind_type);
+    label->Kind().SetColor(RgbColor(255, 0, 0));
+    label->Shadow().SetMode(LabelShadowMode::smCustom);
+    label->Shadow().SetColor(RgbColor(0, 0, 255));
+    const QImage image = host_.Render();
+    const QRect area = label->geometry() & host_.rect();
+    EXPECT_GT(CountPixels(image, area, [&](QRgb p) { return p == c.expected; }), 20)
+        << static_cast<int>(c.kind_type);
+    EXPECT_GT(CountPixels(image, area,
+                          [](QRgb p) { return qBlue(p) > qRed(p) + 40 && qBlue(p) > qGreen(p) + 40; }),
+              20);
+    delete label;
+  }
+}
+
+TEST_F(ShadowLabelTest, LayoutMovesTheTextDownByTheSpareHeight) {
+  const auto first_text_row = [this](TextLayout layout) {
+    auto label = std::make_unique<ShadowLabel>(&host_);
+    label->SetCaption(QStringLiteral("DrexoValmin"));
+    label->SetAutoSize(false);
+    label->setGeometry(10, 0, 150, 40);
+    label->SetLayout(layout);
+    const QImage image = host_.Render();
+    for (int y = 0; y < 40; ++y) {
+      if (CountPixels(image, QRect(10, y, 150, 1), [](QRgb p) { return p == qRgb(255, 255, 255); }) > 0) {
+        return y;
+      }
+    }
+    return -1;
+  };
+  const int spare = 40 - (TextExtent(QStringLiteral("DrexoValmin")).height() + 8);
+  const int top = first_text_row(TextLayout::tlTop);
+  ASSERT_GE(top, 0);
+  EXPECT_EQ(first_text_row(TextLayout::tlCenter) - top, spare / 2);
+  EXPECT_EQ(first_text_row(TextLayout::tlBottom) - top, spare);
+}
+
+TEST_F(ShadowLabelTest, MouseEnterAndLeaveReachTheHandlersWhenAssigned) {
+  ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(73, 36));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(label, &enter);  // unassigned handlers are skipped
+  QApplication::sendEvent(label, &leave);
+  std::string calls;
+  label->OnMouseEnter = [&] { calls += "enter "; };
+  label->OnMouseLeave = [&] { calls += "leave"; };
+  QApplication::sendEvent(label, &enter);
+  QApplication::sendEvent(label, &leave);
+  EXPECT_EQ(calls, "enter leave");
+  label->OnMouseEnter = nullptr;  // the handlers refer to `calls`, which goes first
+  label->OnMouseLeave = nullptr;
 }
 
 // The main window's label as the window shows it: the caption at its place on a 219 x 52
