@@ -7,12 +7,19 @@ namespace qm::label {
 void CoverageBuffer::Prepare(int width, int height) {
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
-  // Twice the cells in use: the owner has always reserved that much, and keeping the rule
-  // keeps the allocation sizes comparable between builds.
-  const std::size_t needed = 2 * (static_cast<std::size_t>(width_) + 2) *
-                             (static_cast<std::size_t>(height_) + 2);
+  // Twice the cells in use: the second half is the copy SaveCells() keeps.
+  const std::size_t needed = 2 * CellCount();
   if (cells_.size() < needed) cells_.resize(needed);
   std::fill_n(cells_.begin(), needed, std::uint8_t{0});
+}
+
+void CoverageBuffer::SaveCells() {
+  std::copy_n(cells_.begin(), CellCount(), cells_.begin() + static_cast<std::ptrdiff_t>(CellCount()));
+}
+
+bool CoverageBuffer::CellsUnchangedSinceSave() const {
+  return std::equal(cells_.begin(), cells_.begin() + static_cast<std::ptrdiff_t>(CellCount()),
+                    cells_.begin() + static_cast<std::ptrdiff_t>(CellCount()));
 }
 
 }  // namespace qm::label

@@ -28,7 +28,16 @@ class CoverageBuffer {
   // The coverage of pixel (x, y).
   std::uint8_t Coverage(int x, int y) const { return Cell(x + 1, y + 1); }
 
+  // The second half of the reservation holds a copy of the cells, so a shadow build can tell
+  // when a round of stamping and blurring has stopped changing anything.
+  void SaveCells();
+  bool CellsUnchangedSinceSave() const;
+
  private:
+  std::size_t CellCount() const {
+    return Stride() * (static_cast<std::size_t>(height_) + 2);
+  }
+
   int width_ = 0;
   int height_ = 0;
   std::vector<std::uint8_t> cells_;

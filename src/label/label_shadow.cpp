@@ -1,8 +1,19 @@
 #include "label/label_shadow.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace qm::label {
+
+ShadowOffsets MeasuringOffsets(int distance, int blur_count) {
+  const std::int64_t d = distance;
+  const std::int64_t b = blur_count;
+  const auto bounded = [](std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, -kMaxShadowOffset, kMaxShadowOffset));
+  };
+  return {bounded(std::min<std::int64_t>(0, d - b)), bounded(std::max<std::int64_t>(0, d + b))};
+}
 
 LabelShadow::LabelShadow(std::function<void()> on_change, SystemColorLookup system_colors)
     : on_change_(std::move(on_change)), system_colors_(std::move(system_colors)) {}

@@ -8,6 +8,19 @@ namespace qm::label {
 
 enum class LabelShadowMode { smNone, smCustom, smSkin1 };
 
+// The room a label sizes in around its text for a shadow: top_left = min(0, D - B) and
+// right_bottom = max(0, D + B), computed without overflow. Each is bounded by
+// kMaxShadowOffset: a blur settles within a few dozen pixels, and an unbounded value would
+// size the label, and the bitmaps behind it, to gigabytes.
+struct ShadowOffsets {
+  int top_left = 0;
+  int right_bottom = 0;
+
+  friend bool operator==(const ShadowOffsets&, const ShadowOffsets&) = default;
+};
+inline constexpr int kMaxShadowOffset = 1024;
+ShadowOffsets MeasuringOffsets(int distance, int blur_count);
+
 // The shadow settings of a shadowed label. Every change that stores a new value calls the
 // owner's change handler so the label can re-measure and repaint.
 class LabelShadow {

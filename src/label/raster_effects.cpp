@@ -61,9 +61,14 @@ void BlurPass(CoverageBuffer& buffer) {
 void BuildShadowCoverage(const Bitmap32& text, CoverageBuffer& buffer, int blur_count) {
   buffer.Prepare(text.Width(), text.Height());
   // Re-stamping before each pass keeps the glyphs solid while the halo spreads outwards.
+  // The truncating average settles within a few dozen rounds; once a round leaves every cell
+  // as it found it, all later rounds would too, so stopping there gives the same coverage and
+  // keeps a huge blur count from freezing the paint.
   for (int pass = 0; pass < blur_count; ++pass) {
+    buffer.SaveCells();
     StampText(text, buffer);
     BlurPass(buffer);
+    if (buffer.CellsUnchangedSinceSave()) break;
   }
 }
 

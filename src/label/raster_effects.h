@@ -19,8 +19,9 @@ void StampText(const Bitmap32& bitmap, CoverageBuffer& buffer);
 // blurred by this pass, below and right not yet). Border cells are read, never written.
 void BlurPass(CoverageBuffer& buffer);
 
-// Prepares the buffer for the bitmap and runs blur_count rounds of stamp-then-blur; a count
-// of 0 or less leaves the coverage all 0.
+// Prepares the buffer for the bitmap and runs blur_count rounds of stamp-then-blur (fewer
+// when the coverage has settled, with the same result); a count of 0 or less leaves the
+// coverage all 0.
 void BuildShadowCoverage(const Bitmap32& text, CoverageBuffer& buffer, int blur_count);
 
 // c = (c * (255 - a) + s * a) >> 8 for the blue, green and red bytes of every pixel, a being

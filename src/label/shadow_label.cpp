@@ -84,8 +84,9 @@ void ShadowLabel::DoDrawText(QPainter* painter, QRect& rect, TextFormat format) 
   if (format.calc_rect || !has_shadow) {
     DrawTextIn(painter, rect, text, flags, format.calc_rect, text_color);
     if (format.calc_rect && has_shadow) {
-      offs_top_left_ = std::min(0, distance - blur_count);
-      offs_right_bottom_ = std::max(0, distance + blur_count);
+      const ShadowOffsets offsets = MeasuringOffsets(distance, blur_count);
+      offs_top_left_ = offsets.top_left;
+      offs_right_bottom_ = offsets.right_bottom;
       const int grow = offs_right_bottom_ - offs_top_left_;
       rect.setSize(rect.size() + QSize(grow, grow));
     }
@@ -107,7 +108,9 @@ void ShadowLabel::PaintShadow(QPainter& painter, const QRect& area, const QRect&
   if (width == 0 || height == 0) return;
   SizeScratch(width, height);
 
-  const int distance = shadow_.Distance();
+  // Bounded like the offsets; this only keeps the rectangle arithmetic from overflowing,
+  // a shadow moved that far is off the bitmap anyway.
+  const int distance = std::clamp(shadow_.Distance(), -kMaxShadowOffset, kMaxShadowOffset);
   scratch_.fill(Qt::black);
   {
     QPainter text_painter(&scratch_);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "label/label_kind.h"
 #include "label/label_shadow.h"
 
@@ -38,6 +40,27 @@ TEST(LabelShadowTest, SystemColourComponentsFollowTheSystemWhenRecomputed) {
   EXPECT_EQ(shadow.Components(), (ColorComponents{240, 240, 240}));
   shadow.RecomputeComponents();
   EXPECT_EQ(shadow.Components(), (ColorComponents{10, 20, 30}));
+}
+
+TEST(MeasuringOffsetsTest, RoomAroundTheTextForEachSideOfTheShadow) {
+  struct Case {
+    int distance, blur_count;
+    ShadowOffsets expected;
+  };
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  const Case cases[] = {
+      {1, 4, {-3, 5}},          // the defaults
+      {6, 2, {0, 8}},           // distance beyond the blur: only right and bottom
+      {-6, 2, {-8, 0}},         // a shadow up and left
+      {0, -3, {0, 0}},          // a negative count gives no room
+      {kMax, kMax, {0, kMaxShadowOffset}},
+      {kMin, kMax, {-kMaxShadowOffset, 0}},
+      {kMax, kMin, {0, 0}},    // D + B is -1 here, not a wrapped-around sum
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MeasuringOffsets(c.distance, c.blur_count), c.expected) << c.distance << " " << c.blur_count;
+  }
 }
 
 TEST(LabelKindTest, DefaultsAndChangeNotificationOnlyForNewValues) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -81,6 +82,20 @@ TEST(ShadowCoverageTest, ZeroOrNegativeBlurCountLeavesNoCoverage) {
     BuildShadowCoverage(text, buffer, count);
     EXPECT_EQ(CoverageOf(buffer), Grid(5, std::vector<int>(5, 0))) << count;
   }
+}
+
+TEST(ShadowCoverageTest, HugeBlurCountGivesTheSettledCoverageWithoutRunningEveryPass) {
+  Bitmap32 text = NewWorkingBitmap(30, 12);
+  text.Fill(0);
+  for (int x = 3; x < 27; x += 2) text.Pixel(x, 5)[Bitmap32::kBlue] = 255;
+  CoverageBuffer settled;
+  BuildShadowCoverage(text, settled, 500);  // far past the point where nothing changes
+  CoverageBuffer huge;
+  BuildShadowCoverage(text, huge, std::numeric_limits<int>::max());
+  EXPECT_EQ(CoverageOf(huge), CoverageOf(settled));
+  CoverageBuffer few;
+  BuildShadowCoverage(text, few, 4);
+  EXPECT_NE(CoverageOf(few), CoverageOf(settled));  // four passes have not settled yet
 }
 
 TEST(ShadowCoverageTest, BufferGrowsButIsNeverShrunkAndIsClearedForEachBuild) {

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QString>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -127,6 +128,16 @@ TEST_F(ShadowLabelTest, DistanceBeyondTheBlurGrowsOnlyRightAndBottom) {
   EXPECT_EQ(label->OffsTopLeft(), 0);
   EXPECT_EQ(label->OffsRightBottom(), 8);
   EXPECT_EQ(label->size(), TextExtent(QStringLiteral("DrexoValmin")) + QSize(8, 8));
+}
+
+TEST_F(ShadowLabelTest, AbsurdShadowSettingsKeepTheLabelBoundedAndPaintable) {
+  ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
+  label->Shadow().SetBlurCount(std::numeric_limits<int>::max());
+  label->Shadow().SetDistance(std::numeric_limits<int>::min());
+  EXPECT_EQ(label->OffsTopLeft(), -kMaxShadowOffset);
+  EXPECT_EQ(label->OffsRightBottom(), 0);
+  EXPECT_EQ(label->size(), TextExtent(QStringLiteral("DrexoValmin")) + QSize(kMaxShadowOffset, kMaxShadowOffset));
+  EXPECT_FALSE(host_.Render().isNull());
 }
 
 TEST_F(ShadowLabelTest, EmptyCaptionAndLoneAmpersandMeasureWithAnAppendedBlank) {
