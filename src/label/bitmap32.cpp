@@ -4,7 +4,9 @@
 
 namespace qm::label {
 
-Bitmap32::Bitmap32(int width, int height) { SetSize(width, height); }
+Bitmap32::Bitmap32(int width, int height) {
+  SetSize(width, height);
+}
 
 void Bitmap32::SetSize(int width, int height) {
   width_ = std::max(width, 0);
@@ -13,8 +15,12 @@ void Bitmap32::SetSize(int width, int height) {
                  kBytesPerPixel);
 }
 
-void Bitmap32::Fill(std::uint8_t value) { std::fill(pixels_.begin(), pixels_.end(), value); }
+void Bitmap32::Fill(std::uint8_t value) {
+  std::fill(pixels_.begin(), pixels_.end(), value);
+}
 
-Bitmap32 NewWorkingBitmap(int width, int height) { return Bitmap32(width, height); }
+Bitmap32 NewWorkingBitmap(int width, int height) {
+  return Bitmap32(width, height);
+}
 
 }  // namespace qm::label

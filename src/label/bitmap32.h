@@ -29,7 +29,9 @@ class Bitmap32 {
 
   std::uint8_t* Row(int y) { return pixels_.data() + RowOffset(y); }
   const std::uint8_t* Row(int y) const { return pixels_.data() + RowOffset(y); }
-  std::uint8_t* Pixel(int x, int y) { return Row(y) + static_cast<std::size_t>(x) * kBytesPerPixel; }
+  std::uint8_t* Pixel(int x, int y) {
+    return Row(y) + static_cast<std::size_t>(x) * kBytesPerPixel;
+  }
   const std::uint8_t* Pixel(int x, int y) const {
     return Row(y) + static_cast<std::size_t>(x) * kBytesPerPixel;
   }

@@ -27,7 +27,9 @@ constexpr ColorValue SystemColor(int index) {
   return 0xFF000000u | (static_cast<ColorValue>(index) & 0xFFu);
 }
 
-constexpr bool IsSystemColor(ColorValue color) { return (color >> 24) == 0xFF; }
+constexpr bool IsSystemColor(ColorValue color) {
+  return (color >> 24) == 0xFF;
+}
 
 struct ColorComponents {
   std::uint8_t red = 0;

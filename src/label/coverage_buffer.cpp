@@ -14,7 +14,8 @@ void CoverageBuffer::Prepare(int width, int height) {
 }
 
 void CoverageBuffer::SaveCells() {
-  std::copy_n(cells_.begin(), CellCount(), cells_.begin() + static_cast<std::ptrdiff_t>(CellCount()));
+  std::copy_n(cells_.begin(), CellCount(),
+              cells_.begin() + static_cast<std::ptrdiff_t>(CellCount()));
 }
 
 bool CoverageBuffer::CellsUnchangedSinceSave() const {

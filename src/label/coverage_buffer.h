@@ -20,7 +20,9 @@ class CoverageBuffer {
   std::size_t Stride() const { return static_cast<std::size_t>(width_) + 2; }
   std::size_t AllocatedSize() const { return cells_.size(); }
 
-  std::uint8_t* CellRow(int cell_y) { return cells_.data() + static_cast<std::size_t>(cell_y) * Stride(); }
+  std::uint8_t* CellRow(int cell_y) {
+    return cells_.data() + static_cast<std::size_t>(cell_y) * Stride();
+  }
   const std::uint8_t* CellRow(int cell_y) const {
     return cells_.data() + static_cast<std::size_t>(cell_y) * Stride();
   }
@@ -34,9 +36,7 @@ class CoverageBuffer {
   bool CellsUnchangedSinceSave() const;
 
  private:
-  std::size_t CellCount() const {
-    return Stride() * (static_cast<std::size_t>(height_) + 2);
-  }
+  std::size_t CellCount() const { return Stride() * (static_cast<std::size_t>(height_) + 2); }
 
   int width_ = 0;
   int height_ = 0;

@@ -90,7 +90,8 @@ void EffectLabel::AdjustBounds() {
   DoDrawText(nullptr, measured,
              {Qt::TextExpandTabs | Qt::AlignTop | (word_wrap_ ? Qt::TextWordWrap : 0), true});
   int left = x();
-  if (HorizontalAlignmentFlag() & Qt::AlignRight) left += width() - (measured.left() + measured.width());
+  if (HorizontalAlignmentFlag() & Qt::AlignRight)
+    left += width() - (measured.left() + measured.width());
   setGeometry(left, y(), measured.left() + measured.width(), measured.top() + measured.height());
 }
 
@@ -134,9 +135,8 @@ void EffectLabel::DoDrawText(QPainter* painter, QRect& rect, TextFormat format) 
   QString text = TextToDraw(format.calc_rect);
   const int flags = DrawFlags(format);
   if (!format.calc_rect && !word_wrap_ && ellipsis_position_ != EllipsisPosition::epNone) {
-    const Qt::TextElideMode mode = ellipsis_position_ == EllipsisPosition::epPathEllipsis
-                                       ? Qt::ElideMiddle
-                                       : Qt::ElideRight;
+    const Qt::TextElideMode mode =
+        ellipsis_position_ == EllipsisPosition::epPathEllipsis ? Qt::ElideMiddle : Qt::ElideRight;
     text = QFontMetrics(font()).elidedText(text, mode, rect.width(), flags);
   }
   if (!isEnabled()) {
@@ -159,7 +159,8 @@ int EffectLabel::HorizontalAlignmentFlag() const {
   if (alignment_ == Alignment::taRightJustify) flag = Qt::AlignRight;
   if (alignment_ == Alignment::taCenter) return Qt::AlignHCenter | Qt::AlignAbsolute;
   // Right-to-left labels mirror left and right; AlignAbsolute stops Qt from mirroring again.
-  if (layoutDirection() == Qt::RightToLeft) flag = flag == Qt::AlignLeft ? Qt::AlignRight : Qt::AlignLeft;
+  if (layoutDirection() == Qt::RightToLeft)
+    flag = flag == Qt::AlignLeft ? Qt::AlignRight : Qt::AlignLeft;
   return flag | Qt::AlignAbsolute;
 }
 

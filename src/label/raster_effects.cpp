@@ -80,9 +80,12 @@ void BlendOverColour(Bitmap32& bitmap, const CoverageBuffer& buffer, ColorCompon
                      ColorComponents background) {
   Blend(bitmap, buffer, shadow, [background](std::uint8_t, int channel) {
     switch (channel) {
-      case Bitmap32::kBlue: return unsigned{background.blue};
-      case Bitmap32::kGreen: return unsigned{background.green};
-      default: return unsigned{background.red};
+      case Bitmap32::kBlue:
+        return unsigned{background.blue};
+      case Bitmap32::kGreen:
+        return unsigned{background.green};
+      default:
+        return unsigned{background.red};
     }
   });
 }

@@ -33,7 +33,8 @@ TEST(LabelShadowTest, DefaultsAndChangeNotificationOnlyForNewValues) {
 
 TEST(LabelShadowTest, SystemColourComponentsFollowTheSystemWhenRecomputed) {
   ColorValue button_face = RgbColor(240, 240, 240);
-  LabelShadow shadow({}, [&](int index) { return index == kColorBtnFace ? button_face : kClBlack; });
+  LabelShadow shadow({},
+                     [&](int index) { return index == kColorBtnFace ? button_face : kClBlack; });
   shadow.SetColor(SystemColor(kColorBtnFace));
   EXPECT_EQ(shadow.Components(), (ColorComponents{240, 240, 240}));
   button_face = RgbColor(10, 20, 30);
@@ -50,16 +51,17 @@ TEST(MeasuringOffsetsTest, RoomAroundTheTextForEachSideOfTheShadow) {
   constexpr int kMax = std::numeric_limits<int>::max();
   constexpr int kMin = std::numeric_limits<int>::min();
   const Case cases[] = {
-      {1, 4, {-3, 5}},          // the defaults
-      {6, 2, {0, 8}},           // distance beyond the blur: only right and bottom
-      {-6, 2, {-8, 0}},         // a shadow up and left
-      {0, -3, {0, 0}},          // a negative count gives no room
+      {1, 4, {-3, 5}},   // the defaults
+      {6, 2, {0, 8}},    // distance beyond the blur: only right and bottom
+      {-6, 2, {-8, 0}},  // a shadow up and left
+      {0, -3, {0, 0}},   // a negative count gives no room
       {kMax, kMax, {0, kMaxShadowOffset}},
       {kMin, kMax, {-kMaxShadowOffset, 0}},
-      {kMax, kMin, {0, 0}},    // D + B is -1 here, not a wrapped-around sum
+      {kMax, kMin, {0, 0}},  // D + B is -1 here, not a wrapped-around sum
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MeasuringOffsets(c.distance, c.blur_count), c.expected) << c.distance << " " << c.blur_count;
+    EXPECT_EQ(MeasuringOffsets(c.distance, c.blur_count), c.expected)
+        << c.distance << " " << c.blur_count;
   }
 }
 

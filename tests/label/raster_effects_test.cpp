@@ -35,8 +35,18 @@ TEST(ShadowCoverageTest, SingleTextPixelMatchesTheTablesAfterOneAndTwoPasses) {
     Grid expected;
   };
   const Case cases[] = {
-      {1, {{0, 0, 0, 0, 0}, {0, 0, 63, 15, 3}, {0, 63, 31, 11, 3}, {0, 15, 11, 5, 2}, {0, 3, 3, 2, 1}}},
-      {2, {{0, 0, 15, 7, 2}, {0, 31, 79, 25, 7}, {15, 79, 45, 19, 7}, {7, 25, 19, 10, 4}, {2, 7, 7, 4, 2}}},
+      {1,
+       {{0, 0, 0, 0, 0},
+        {0, 0, 63, 15, 3},
+        {0, 63, 31, 11, 3},
+        {0, 15, 11, 5, 2},
+        {0, 3, 3, 2, 1}}},
+      {2,
+       {{0, 0, 15, 7, 2},
+        {0, 31, 79, 25, 7},
+        {15, 79, 45, 19, 7},
+        {7, 25, 19, 10, 4},
+        {2, 7, 7, 4, 2}}},
   };
   const Bitmap32 text = SingleTextPixel();
   for (const Case& c : cases) {
@@ -64,11 +74,11 @@ TEST(ShadowCoverageTest, BorderRingStaysZeroAfterManyPasses) {
 TEST(ShadowCoverageTest, StampMarksOnlyPixelsWithBlueAndKeepsOtherCells) {
   Bitmap32 text = NewWorkingBitmap(3, 1);
   text.Fill(0);
-  text.Pixel(0, 0)[Bitmap32::kBlue] = 1;    // a faint antialiased edge still counts
-  text.Pixel(1, 0)[Bitmap32::kRed] = 255;   // red or green alone does not
+  text.Pixel(0, 0)[Bitmap32::kBlue] = 1;   // a faint antialiased edge still counts
+  text.Pixel(1, 0)[Bitmap32::kRed] = 255;  // red or green alone does not
   text.Pixel(1, 0)[Bitmap32::kGreen] = 255;
   CoverageBuffer buffer;
-  BuildShadowCoverage(text, buffer, 1);     // leaves blurred values behind
+  BuildShadowCoverage(text, buffer, 1);  // leaves blurred values behind
   const int left_after_blur = buffer.Coverage(1, 0);
   StampText(text, buffer);
   EXPECT_EQ(buffer.Coverage(0, 0), 255);
@@ -195,7 +205,9 @@ TEST(RectTest, InvertedRectangleHasZeroExtentAndAnEmptyBitmap) {
 }
 
 TEST(ColorTest, SystemColoursResolveThroughTheLookupOthersPassUnchanged) {
-  const SystemColorLookup lookup = [](int index) { return RgbColor(static_cast<std::uint8_t>(index), 2, 3); };
+  const SystemColorLookup lookup = [](int index) {
+    return RgbColor(static_cast<std::uint8_t>(index), 2, 3);
+  };
   EXPECT_EQ(ResolveColour(SystemColor(kColorBtnFace), lookup), RgbColor(15, 2, 3));
   EXPECT_EQ(ResolveColour(RgbColor(9, 8, 7), lookup), RgbColor(9, 8, 7));
   EXPECT_EQ(ResolveColour(kClNone, lookup), kClNone);

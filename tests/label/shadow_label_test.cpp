@@ -7,8 +7,8 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -65,7 +65,9 @@ QSize TextExtent(const QString& text, const QFont& font = WindowFont()) {
   return QFontMetrics(font).boundingRect(QRect(), kPlainFlags, text).size();
 }
 
-int Lightness(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel); }
+int Lightness(QRgb pixel) {
+  return qRed(pixel) + qGreen(pixel) + qBlue(pixel);
+}
 
 class ShadowLabelTest : public ::testing::Test {
  protected:
@@ -136,7 +138,8 @@ TEST_F(ShadowLabelTest, AbsurdShadowSettingsKeepTheLabelBoundedAndPaintable) {
   label->Shadow().SetDistance(std::numeric_limits<int>::min());
   EXPECT_EQ(label->OffsTopLeft(), -kMaxShadowOffset);
   EXPECT_EQ(label->OffsRightBottom(), 0);
-  EXPECT_EQ(label->size(), TextExtent(QStringLiteral("DrexoValmin")) + QSize(kMaxShadowOffset, kMaxShadowOffset));
+  EXPECT_EQ(label->size(),
+            TextExtent(QStringLiteral("DrexoValmin")) + QSize(kMaxShadowOffset, kMaxShadowOffset));
   EXPECT_FALSE(host_.Render().isNull());
 }
 
@@ -195,9 +198,9 @@ TEST_F(ShadowLabelTest, ModeNoneDrawsLikeAPlainTransparentLabel) {
   label->SetCaption(QStringLiteral("DrexoValmin"));
   EXPECT_EQ(label->size(), TextExtent(QStringLiteral("DrexoValmin")));
   const QRect area = label->geometry() & host_.rect();
-  const QImage expected = ReferenceDrawing(
-      host_, label->geometry(), QStringLiteral("DrexoValmin"),
-      {{QPoint(0, 0), host_.palette().color(QPalette::WindowText)}});
+  const QImage expected =
+      ReferenceDrawing(host_, label->geometry(), QStringLiteral("DrexoValmin"),
+                       {{QPoint(0, 0), host_.palette().color(QPalette::WindowText)}});
   ExpectSamePixels(host_.Render(), expected, area);
 }
 
@@ -270,9 +273,10 @@ TEST_F(ShadowLabelTest, TextColourFollowsTheKindAndShadowColourTheShadow) {
     const QRect area = label->geometry() & host_.rect();
     EXPECT_GT(CountPixels(image, area, [&](QRgb p) { return p == c.expected; }), 20)
         << static_cast<int>(c.kind_type);
-    EXPECT_GT(CountPixels(image, area,
-                          [](QRgb p) { return qBlue(p) > qRed(p) + 40 && qBlue(p) > qGreen(p) + 40; }),
-              20);
+    EXPECT_GT(
+        CountPixels(image, area,
+                    [](QRgb p) { return qBlue(p) > qRed(p) + 40 && qBlue(p) > qGreen(p) + 40; }),
+        20);
     delete label;
   }
 }
@@ -286,7 +290,8 @@ TEST_F(ShadowLabelTest, LayoutMovesTheTextDownByTheSpareHeight) {
     label->SetLayout(layout);
     const QImage image = host_.Render();
     for (int y = 0; y < 40; ++y) {
-      if (CountPixels(image, QRect(10, y, 150, 1), [](QRgb p) { return p == qRgb(255, 255, 255); }) > 0) {
+      if (CountPixels(image, QRect(10, y, 150, 1),
+                      [](QRgb p) { return p == qRgb(255, 255, 255); }) > 0) {
         return y;
       }
     }
@@ -320,7 +325,8 @@ TEST_F(ShadowLabelTest, MouseEnterAndLeaveReachTheHandlersWhenAssigned) {
 TEST_F(ShadowLabelTest, WindowCaptionIsWhiteTextOverADarkBlurredShadow) {
   const ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
   const QImage image = host_.Render();
-  const QString saved = QString::fromStdString(::testing::TempDir()) + QStringLiteral("label_window.png");
+  const QString saved =
+      QString::fromStdString(::testing::TempDir()) + QStringLiteral("label_window.png");
   ASSERT_TRUE(image.save(saved, "PNG"));
   ASSERT_EQ(QImage(saved).size(), QSize(219, 52));
 
@@ -336,7 +342,8 @@ TEST_F(ShadowLabelTest, WindowCaptionIsWhiteTextOverADarkBlurredShadow) {
     QPainter painter(&mask);
     painter.setFont(WindowFont());
     painter.setPen(Qt::white);
-    painter.drawText(text_rect, kPlainFlags | Qt::AlignTop | Qt::AlignLeft, QStringLiteral("DrexoValmin"));
+    painter.drawText(text_rect, kPlainFlags | Qt::AlignTop | Qt::AlignLeft,
+                     QStringLiteral("DrexoValmin"));
   }
   const auto covered = [&](int x, int y) { return qBlue(mask.pixel(x, y)); };
 
@@ -349,7 +356,8 @@ TEST_F(ShadowLabelTest, WindowCaptionIsWhiteTextOverADarkBlurredShadow) {
       EXPECT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
       if (x + 1 < image.width() && y + 1 < image.height() && covered(x + 1, y + 1) == 0) {
         ++shadow_pixels;
-        EXPECT_LT(Lightness(image.pixel(x + 1, y + 1)), Lightness(background)) << x + 1 << "," << y + 1;
+        EXPECT_LT(Lightness(image.pixel(x + 1, y + 1)), Lightness(background))
+            << x + 1 << "," << y + 1;
       }
     }
   }
