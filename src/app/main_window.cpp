@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 
 #include "app/startup.h"
+#include "label/shadow_label.h"
 
 namespace qm::app {
 namespace {
@@ -30,8 +30,11 @@ MainWindow::MainWindow(QWidget* parent)
       ShowError([this](std::exception_ptr error) { ShowException(error, this); }) {
   const double scale = ScaleFactor(*this);
   setWindowTitle(tr("QuillMark Name Changer"));
-  QFont font(QStringLiteral("Tahoma"));
+  QFont font(QStringLiteral("Tahoma"));  // Qt substitutes a face where Tahoma is missing
   font.setPixelSize(Scaled(11, scale));
+  // Whole-pixel glyph edges, as the desktop draws this font; the label's shadow is built
+  // from these pixels.
+  font.setHintingPreference(QFont::PreferFullHinting);
   setFont(font);
   setBackgroundRole(QPalette::Button);
   setAutoFillBackground(true);
@@ -41,8 +44,9 @@ MainWindow::MainWindow(QWidget* parent)
     widget->setGeometry(Scaled(left, scale), Scaled(top, scale), Scaled(width, scale),
                         Scaled(height, scale));
   };
-  shadow_label1_ = new QLabel(tr("DrexoValmin"), this);
+  shadow_label1_ = new label::ShadowLabel(this);
   place(shadow_label1_, 72, 35, 74, 21);
+  shadow_label1_->SetCaption(tr("DrexoValmin"));  // after the geometry: it sizes itself
   edit1_ = new QLineEdit(this);
   place(edit1_, 8, 8, 201, 21);
   edit1_->setFocus();

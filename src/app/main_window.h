@@ -7,8 +7,11 @@
 
 #include "app/name_changer.h"
 
-class QLabel;
 class QLineEdit;
+
+namespace qm::label {
+class ShadowLabel;
+}
 
 namespace qm::app {
 
@@ -27,13 +30,13 @@ class MainWindow : public QWidget {
 
   // How failures reach the user; a message box unless replaced (tests replace it).
   std::function<void(std::exception_ptr)> ShowError;
-  QLabel* ShadowLabel1() const { return shadow_label1_; }
+  label::ShadowLabel* ShadowLabel1() const { return shadow_label1_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QLabel* shadow_label1_;
+  label::ShadowLabel* shadow_label1_;
   QLineEdit* edit1_;
   NameChanger name_changer_;
 };

@@ -320,65 +320,6 @@ TEST_F(ShadowLabelTest, MouseEnterAndLeaveReachTheHandlersWhenAssigned) {
   label->OnMouseLeave = nullptr;
 }
 
-// The main window's label as the window shows it: the caption at its place on a 219 x 52
-// button-face client area, every setting at its default. The picture is kept for a look.
-TEST_F(ShadowLabelTest, WindowCaptionIsWhiteTextOverADarkBlurredShadow) {
-  const ShadowLabel* label = AddLabel(QStringLiteral("DrexoValmin"));
-  const QImage image = host_.Render();
-  const QString saved =
-      QString::fromStdString(::testing::TempDir()) + QStringLiteral("label_window.png");
-  ASSERT_TRUE(image.save(saved, "PNG"));
-  ASSERT_EQ(QImage(saved).size(), QSize(219, 52));
-
-  const QRgb background = host_.Background().rgb();
-  EXPECT_EQ(image.pixel(5, 45), background);
-  EXPECT_EQ(image.pixel(218, 51), background);
-
-  // Where the text lies: the caption in white on black at the inset text rectangle.
-  const QRect text_rect = label->geometry().adjusted(3, 3, -5, -5);
-  QImage mask(image.size(), QImage::Format_RGB32);
-  mask.fill(Qt::black);
-  {
-    QPainter painter(&mask);
-    painter.setFont(WindowFont());
-    painter.setPen(Qt::white);
-    painter.drawText(text_rect, kPlainFlags | Qt::AlignTop | Qt::AlignLeft,
-                     QStringLiteral("DrexoValmin"));
-  }
-  const auto covered = [&](int x, int y) { return qBlue(mask.pixel(x, y)); };
-
-  int text_pixels = 0;
-  int shadow_pixels = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (covered(x, y) != 255) continue;
-      ++text_pixels;
-      EXPECT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
-      if (x + 1 < image.width() && y + 1 < image.height() && covered(x + 1, y + 1) == 0) {
-        ++shadow_pixels;
-        EXPECT_LT(Lightness(image.pixel(x + 1, y + 1)), Lightness(background))
-            << x + 1 << "," << y + 1;
-      }
-    }
-  }
-  EXPECT_GE(text_pixels, 20);
-  EXPECT_GE(shadow_pixels, 10);
-
-  // The band just right of the text and the row just below it are markedly darker.
-  long band = 0;
-  int band_pixels = 0;
-  for (int y = text_rect.top(); y < image.height(); ++y) {
-    for (int x = text_rect.left(); x <= text_rect.right() + 2; ++x) {
-      const bool right_of_text = x > text_rect.right();
-      const bool below_text = y > text_rect.bottom();
-      if (!right_of_text && !below_text) continue;
-      band += Lightness(image.pixel(x, y));
-      ++band_pixels;
-    }
-  }
-  ASSERT_GT(band_pixels, 0);
-  EXPECT_LT(band / band_pixels, Lightness(background) - 30);
-}
 
 }  // namespace
 }  // namespace qm::label
