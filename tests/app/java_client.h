@@ -15,4 +15,14 @@ std::filesystem::path CompileAppletClass(const std::filesystem::path& classes_di
 // Runs the compiled applet from `classes_dir` and answers what it printed, without the newline.
 std::string RunApplet(const std::filesystem::path& classes_dir);
 
+// Builds the client as the game installs it: `jar_path`, a jar holding the applet class with
+// the player name, a few hundred other classes in several packages and resource files in
+// folders (text and binary). The sources stay in a folder beside the jar.
+void BuildClientJar(const std::filesystem::path& jar_path, const std::string& player_name);
+
+// True when `dir` holds every entry of the archive with exactly the bytes Python's zipfile
+// reads from it (folders as folders); `report` says what differs.
+bool DirectoryMatchesArchive(const std::filesystem::path& archive, const std::filesystem::path& dir,
+                             std::string* report = nullptr);
+
 }  // namespace qm::testing
