@@ -41,7 +41,8 @@ void RunAll(const char* suffix, double seconds) {
     std::vector<std::uint8_t> key(static_cast<std::size_t>(key_bytes), 0x11);
     qm::crypto::RijndaelCipher cipher{std::span(key)};
     cipher.SetMode(qm::crypto::CipherMode::cmCTR);
-    const double rate = Rate(seconds, [&] { cipher.EncodeBuffer(data.data(), data.data(), kChunk); });
+    const double rate =
+        Rate(seconds, [&] { cipher.EncodeBuffer(data.data(), data.data(), kChunk); });
     std::printf("aes-%d-ctr%s %.0f\n", key_bytes * 8, suffix, rate);
   }
 

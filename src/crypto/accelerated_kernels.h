@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Processor-specific kernels. CMake compiles one implementation of this header: the x86 one
-// (run-time CPU detection, intrinsics enabled per function) or the generic one, which reports
-// no support so the portable code always runs. Callers must check CpuHas...() first.
+// Kernels that use processor instructions. CMake compiles one implementation of this header: the
+// x86 one (run-time CPU detection, intrinsics enabled per function) or the generic one, which
+// reports no support so the portable code always runs. Callers must check CpuHas...() first.
 namespace qm::crypto::detail {
 
 bool CpuHasAes();

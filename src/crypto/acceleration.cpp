@@ -21,12 +21,20 @@ bool CpuSha() {
 
 }  // namespace
 
-void SetHardwareAcceleration(bool enabled) { g_enabled.store(enabled, std::memory_order_relaxed); }
+void SetHardwareAcceleration(bool enabled) {
+  g_enabled.store(enabled, std::memory_order_relaxed);
+}
 
-bool HardwareAccelerationEnabled() { return g_enabled.load(std::memory_order_relaxed); }
+bool HardwareAccelerationEnabled() {
+  return g_enabled.load(std::memory_order_relaxed);
+}
 
-bool AesInstructionsInUse() { return HardwareAccelerationEnabled() && CpuAes(); }
+bool AesInstructionsInUse() {
+  return HardwareAccelerationEnabled() && CpuAes();
+}
 
-bool ShaInstructionsInUse() { return HardwareAccelerationEnabled() && CpuSha(); }
+bool ShaInstructionsInUse() {
+  return HardwareAccelerationEnabled() && CpuSha();
+}
 
 }  // namespace qm::crypto

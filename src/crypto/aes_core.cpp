@@ -24,7 +24,9 @@ constexpr std::uint8_t Rotl8(std::uint8_t x, int n) {
   return static_cast<std::uint8_t>((x << n) | (x >> (8 - n)));
 }
 
-constexpr std::uint32_t Rotl32(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+constexpr std::uint32_t Rotl32(std::uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 constexpr std::uint32_t Pack(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
   return std::uint32_t{b0} | (std::uint32_t{b1} << 8) | (std::uint32_t{b2} << 16) |
@@ -51,8 +53,8 @@ constexpr Tables MakeTables() {
     q = static_cast<std::uint8_t>(q ^ (q << 2));
     q = static_cast<std::uint8_t>(q ^ (q << 4));
     if (q & 0x80) q ^= 0x09;
-    const std::uint8_t affine = static_cast<std::uint8_t>(q ^ Rotl8(q, 1) ^ Rotl8(q, 2) ^
-                                                          Rotl8(q, 3) ^ Rotl8(q, 4));
+    const std::uint8_t affine =
+        static_cast<std::uint8_t>(q ^ Rotl8(q, 1) ^ Rotl8(q, 2) ^ Rotl8(q, 3) ^ Rotl8(q, 4));
     t.sbox[p] = static_cast<std::uint8_t>(affine ^ 0x63);
   } while (p != 1);
   t.sbox[0] = 0x63;
@@ -79,9 +81,13 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
   return v;  // the library targets little-endian machines
 }
 
-inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store32(std::uint8_t* p, std::uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
 
-inline std::uint8_t Byte(std::uint32_t w, int n) { return static_cast<std::uint8_t>(w >> (8 * n)); }
+inline std::uint8_t Byte(std::uint32_t w, int n) {
+  return static_cast<std::uint8_t>(w >> (8 * n));
+}
 
 std::uint32_t SubWord(std::uint32_t w) {
   return Pack(kTables.sbox[Byte(w, 0)], kTables.sbox[Byte(w, 1)], kTables.sbox[Byte(w, 2)],
@@ -145,8 +151,8 @@ void AesEncryptBlockPortable(const std::uint8_t* rk, int rounds, std::uint8_t* b
   }
   rk += 16;
   const auto& sb = kTables.sbox;
-  Store32(block, Pack(sb[Byte(s0, 0)], sb[Byte(s1, 1)], sb[Byte(s2, 2)], sb[Byte(s3, 3)]) ^
-                     Load32(rk));
+  Store32(block,
+          Pack(sb[Byte(s0, 0)], sb[Byte(s1, 1)], sb[Byte(s2, 2)], sb[Byte(s3, 3)]) ^ Load32(rk));
   Store32(block + 4, Pack(sb[Byte(s1, 0)], sb[Byte(s2, 1)], sb[Byte(s3, 2)], sb[Byte(s0, 3)]) ^
                          Load32(rk + 4));
   Store32(block + 8, Pack(sb[Byte(s2, 0)], sb[Byte(s3, 1)], sb[Byte(s0, 2)], sb[Byte(s1, 3)]) ^
@@ -176,8 +182,8 @@ void AesDecryptBlockPortable(const std::uint8_t* dk, int rounds, std::uint8_t* b
   }
   rk -= 16;
   const auto& ib = kTables.inv_sbox;
-  Store32(block, Pack(ib[Byte(s0, 0)], ib[Byte(s3, 1)], ib[Byte(s2, 2)], ib[Byte(s1, 3)]) ^
-                     Load32(rk));
+  Store32(block,
+          Pack(ib[Byte(s0, 0)], ib[Byte(s3, 1)], ib[Byte(s2, 2)], ib[Byte(s1, 3)]) ^ Load32(rk));
   Store32(block + 4, Pack(ib[Byte(s1, 0)], ib[Byte(s0, 1)], ib[Byte(s3, 2)], ib[Byte(s2, 3)]) ^
                          Load32(rk + 4));
   Store32(block + 8, Pack(ib[Byte(s2, 0)], ib[Byte(s1, 1)], ib[Byte(s0, 2)], ib[Byte(s3, 3)]) ^

@@ -30,8 +30,12 @@ void StoreLe64(std::uint8_t* p, std::uint64_t v) {
 
 }  // namespace
 
-void SetStrictKeySize(bool strict) { g_strict_key_size.store(strict); }
-bool StrictKeySize() { return g_strict_key_size.load(); }
+void SetStrictKeySize(bool strict) {
+  g_strict_key_size.store(strict);
+}
+bool StrictKeySize() {
+  return g_strict_key_size.load();
+}
 
 Cipher::Cipher(std::shared_ptr<Protection> protection)
     : Protection(std::move(protection)), hash_class_(&RipeMD256Hash::Create) {}
@@ -150,8 +154,8 @@ void Cipher::InitKey(const std::string& key, const std::uint8_t* ivector) {
 }
 
 void Cipher::InitKey(std::span<std::uint8_t> key, const std::uint8_t* ivector) {
-  const int size = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(key_size_),
-                                                          key.size()));
+  const int size =
+      static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(key_size_), key.size()));
   if (StrictKeySize() && key.size() > static_cast<std::size_t>(key_size_)) {
     Init(key.data(), static_cast<int>(std::min<std::size_t>(key.size(), 0x7FFFFFFF)), ivector);
   } else {
@@ -225,8 +229,8 @@ void Cipher::CodeCounter(std::uint8_t* data, std::size_t size) {
 
 // Byte-wise feedback modes: each byte takes the first byte of E(F); F shifts left one byte
 // and takes the cipher byte (CFB) or the keystream byte (OFB).
-void Cipher::CodeFeedbackByte(std::uint8_t* data, std::size_t size, bool decode,
-                              bool keep_output, bool feed_keystream) {
+void Cipher::CodeFeedbackByte(std::uint8_t* data, std::size_t size, bool decode, bool keep_output,
+                              bool feed_keystream) {
   const auto n = static_cast<std::size_t>(buf_size_);
   for (std::size_t i = 0; i < size; ++i) {
     std::copy(feedback_.begin(), feedback_.end(), buffer_.begin());
@@ -339,7 +343,9 @@ void Cipher::DecodeInPlace(std::uint8_t* data, std::size_t size) {
   }
 }
 
-void Cipher::ScrambleFeedback() { ScrambleWithClock(feedback_); }
+void Cipher::ScrambleFeedback() {
+  ScrambleWithClock(feedback_);
+}
 
 void Cipher::BeginCoding(PAction action) {
   CheckReady();

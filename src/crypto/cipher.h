@@ -90,8 +90,8 @@ class Cipher : public Protection {
   void Setup();
   // Keystream for whole counter blocks; a cipher with a faster batch transform overrides it.
   // `counter` and `high` as described for the counter block; counter is left at the last used.
-  virtual void CodeCounterBlocks(std::uint64_t& counter, std::uint64_t high,
-                                 std::uint8_t* data, std::size_t blocks);
+  virtual void CodeCounterBlocks(std::uint64_t& counter, std::uint64_t high, std::uint8_t* data,
+                                 std::size_t blocks);
 
   std::vector<std::uint8_t>& User() { return user_; }
   void CheckReady() const;

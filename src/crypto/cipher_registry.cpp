@@ -29,7 +29,9 @@ struct Registry {
   }
 };
 
-std::unique_ptr<Cipher> MakeRijndael() { return std::make_unique<RijndaelCipher>(); }
+std::unique_ptr<Cipher> MakeRijndael() {
+  return std::make_unique<RijndaelCipher>();
+}
 
 Registry& TheRegistry() {
   static Registry* registry = [] {

@@ -13,7 +13,8 @@ namespace messages {
 inline constexpr std::string_view kCircularProtection =  // 65202
     "Circular Protection detected, Protection Object is invalid.";
 inline constexpr std::string_view kFormatNotExists = "String Format \"%d\" not exists.";  // 65203
-inline constexpr std::string_view kInvalidFormatInput = "Input is not an valid %s Format.";  // 65204
+inline constexpr std::string_view kInvalidFormatInput =
+    "Input is not an valid %s Format.";                     // 65204
 inline constexpr std::string_view kCannotConvertToFormat =  // 65205
     "Input can not be convert to %s Format.";
 inline constexpr std::string_view kInvalidKeyLength =  // 65212

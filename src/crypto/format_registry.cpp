@@ -36,8 +36,8 @@ Registry& TheRegistry() {
     static const UUFormat uu;
     static const XXFormat xx;
     static Registry r;
-    for (const StringFormat* f : std::initializer_list<const StringFormat*>{
-             &copy, &hex, &hex_lower, &mime64, &uu, &xx}) {
+    for (const StringFormat* f :
+         std::initializer_list<const StringFormat*>{&copy, &hex, &hex_lower, &mime64, &uu, &xx}) {
       r.Add(f);
     }
     return &r;
@@ -80,8 +80,8 @@ std::string EncodeToFormat(const void* value, std::ptrdiff_t len, int number) {
   if (format == nullptr) return {};
   const auto* text = static_cast<const char*>(value);
   if (!format->IsValid(text, len, false)) {
-    throw StringFormatError(detail::FormatMessage(messages::kCannotConvertToFormat,
-                                                  {std::string(format->Name())}));
+    throw StringFormatError(
+        detail::FormatMessage(messages::kCannotConvertToFormat, {std::string(format->Name())}));
   }
   return format->StrTo(text, len);
 }
@@ -91,8 +91,8 @@ std::string DecodeFromFormat(const void* value, std::ptrdiff_t len, int number) 
   if (format == nullptr) return {};
   const auto* text = static_cast<const char*>(value);
   if (!format->IsValid(text, len, true)) {
-    throw StringFormatError(detail::FormatMessage(messages::kInvalidFormatInput,
-                                                  {std::string(format->Name())}));
+    throw StringFormatError(
+        detail::FormatMessage(messages::kInvalidFormatInput, {std::string(format->Name())}));
   }
   return format->ToStr(text, len);
 }

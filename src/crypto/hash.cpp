@@ -20,7 +20,9 @@ constexpr auto kSelfTestPattern = MakePattern();
 
 }  // namespace
 
-std::span<const std::uint8_t> Hash::SelfTestPattern() { return kSelfTestPattern; }
+std::span<const std::uint8_t> Hash::SelfTestPattern() {
+  return kSelfTestPattern;
+}
 
 void Hash::BeginCoding(PAction action) {
   Init();

@@ -38,7 +38,7 @@ struct HashDescriptor {
   // Writes exactly digest_size bytes and wipes the context.
   void (*finalize)(HashContext& context, std::uint8_t* digest);
   void (*update)(HashContext& context, const std::uint8_t* data, std::size_t length);
-  std::uint32_t index;  // registry slot; only the low byte counts
+  std::uint32_t index;    // registry slot; only the low byte counts
   std::uint8_t name[20];  // length byte and up to 19 characters
   const std::uint32_t* oid;
   std::uint32_t oid_count;

@@ -17,7 +17,8 @@ bool WellFormed(const HashDescriptor* d) {
 }
 
 bool Answers(const HashDescriptor* d, int index) {
-  return d != nullptr && d->magic == kHashMagic && (d->index & 0xFF) == static_cast<unsigned>(index);
+  return d != nullptr && d->magic == kHashMagic &&
+         (d->index & 0xFF) == static_cast<unsigned>(index);
 }
 
 using Slots = std::array<std::atomic<const HashDescriptor*>, kHashSlots>;
@@ -33,7 +34,9 @@ Slots& Registry() {
   return table.slots;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 

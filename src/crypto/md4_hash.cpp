@@ -8,7 +8,9 @@
 namespace qm::crypto {
 namespace {
 
-inline std::uint32_t Rotl(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline std::uint32_t Rotl(std::uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 // The digest of Hash::SelfTestPattern(), from OpenSSL:
 //   printf '30373e45...0209' | xxd -r -p | openssl dgst -md4 -provider legacy
@@ -17,7 +19,9 @@ constexpr std::uint8_t kReference[16] = {0xd8, 0x2a, 0xd3, 0xaf, 0xf4, 0xb4, 0x3
 
 }  // namespace
 
-MD4Hash::MD4Hash(std::shared_ptr<Protection> protection) : Hash(std::move(protection)) { Init(); }
+MD4Hash::MD4Hash(std::shared_ptr<Protection> protection) : Hash(std::move(protection)) {
+  Init();
+}
 
 MD4Hash::~MD4Hash() {
   SecureWipe(buffer_);
@@ -25,7 +29,9 @@ MD4Hash::~MD4Hash() {
   SecureWipe(digest_bytes_);
 }
 
-std::span<const std::uint8_t> MD4Hash::ReferenceVector() const { return kReference; }
+std::span<const std::uint8_t> MD4Hash::ReferenceVector() const {
+  return kReference;
+}
 
 void MD4Hash::Init() {
   count_ = 0;
@@ -83,7 +89,8 @@ std::span<const std::uint8_t> MD4Hash::DigestKey() {
       digest_bytes_[4 * i + j] = static_cast<std::uint8_t>(digest_[i] >> (8 * j));
     }
   }
-  return std::span<const std::uint8_t>(digest_bytes_).first(static_cast<std::size_t>(DigestKeySize()));
+  return std::span<const std::uint8_t>(digest_bytes_)
+      .first(static_cast<std::size_t>(DigestKeySize()));
 }
 
 void MD4Hash::ScrambleDigest() {

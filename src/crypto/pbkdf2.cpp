@@ -62,8 +62,8 @@ std::uint64_t g_salt_sequence = 0;
 }  // namespace
 
 int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t password_length,
-           std::size_t output_length, std::uint8_t* output, int iterations,
-           std::size_t salt_length, const void* salt) {
+           std::size_t output_length, std::uint8_t* output, int iterations, std::size_t salt_length,
+           const void* salt) {
   if (descriptor == nullptr) return kPbkdf2NoDescriptor;
   const std::size_t h = descriptor->digest_size;
   if (h == 0) return kPbkdf2NoDigest;
@@ -76,10 +76,9 @@ int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t p
   std::uint8_t t[kMaxHashDigestSize];
   std::uint8_t u[kMaxHashDigestSize];
   for (std::uint64_t i = 1; i <= blocks; ++i) {
-    const std::uint8_t counter[4] = {static_cast<std::uint8_t>(i >> 24),
-                                     static_cast<std::uint8_t>(i >> 16),
-                                     static_cast<std::uint8_t>(i >> 8),
-                                     static_cast<std::uint8_t>(i)};
+    const std::uint8_t counter[4] = {
+        static_cast<std::uint8_t>(i >> 24), static_cast<std::uint8_t>(i >> 16),
+        static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
     std::memset(t, 0, h);
     for (int j = 1; j <= iterations; ++j) {
       if (j == 1 && salt_length > 0) {
@@ -100,7 +99,8 @@ int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t p
 }
 
 PBKDF2::PBKDF2(std::string password, int salt_size, int iterations)
-    : iteration_number_(iterations), salt_length_(std::max(salt_size, 0)),
+    : iteration_number_(iterations),
+      salt_length_(std::max(salt_size, 0)),
       password_(std::move(password)) {
   std::uint64_t seed;
   {
@@ -116,7 +116,8 @@ PBKDF2::PBKDF2(std::string password, int salt_size, int iterations)
 }
 
 PBKDF2::PBKDF2(std::string password, const std::uint8_t* salt, int salt_length, int iterations)
-    : iteration_number_(iterations), salt_length_(salt == nullptr ? 0 : std::max(salt_length, 0)),
+    : iteration_number_(iterations),
+      salt_length_(salt == nullptr ? 0 : std::max(salt_length, 0)),
       password_(std::move(password)) {
   salt_value_.assign(salt, salt + salt_length_);
 }
@@ -129,9 +130,9 @@ PBKDF2::~PBKDF2() {
 std::vector<std::uint8_t> PBKDF2::GetKeyBytes(int cb) const {
   if (cb <= 0) return {};
   std::vector<std::uint8_t> key(static_cast<std::size_t>(cb));
-  const int status = Pbkdf2(HashByIndex(kSha1HashIndex), password_.data(), password_.size(),
-                            key.size(), key.data(), iteration_number_, salt_value_.size(),
-                            salt_value_.data());
+  const int status =
+      Pbkdf2(HashByIndex(kSha1HashIndex), password_.data(), password_.size(), key.size(),
+             key.data(), iteration_number_, salt_value_.size(), salt_value_.data());
   // SHA-1 is always in the registry, so this is an internal fault, not a user error.
   if (status != kPbkdf2Done) throw std::logic_error("PBKDF2: SHA-1 is not registered");
   return key;

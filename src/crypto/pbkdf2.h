@@ -19,8 +19,8 @@ enum Pbkdf2Status : int {
 // PBKDF2 (RFC 2898, section 5.2) with HMAC over `descriptor`, the password as HMAC key.
 // Iterations of 0 or less give zero output.
 int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t password_length,
-           std::size_t output_length, std::uint8_t* output, int iterations,
-           std::size_t salt_length, const void* salt);
+           std::size_t output_length, std::uint8_t* output, int iterations, std::size_t salt_length,
+           const void* salt);
 
 // PBKDF2-HMAC-SHA1 with a fixed password, salt and iteration count.
 class PBKDF2 {

@@ -140,7 +140,8 @@ void Protection::CodeFile(const std::u16string& source, const std::u16string& de
                           PAction action) {
   namespace fm = platform::file_mode;
   auto& os = platform::Platform::Current();
-  const bool blank_dest = std::all_of(dest.begin(), dest.end(), [](char16_t c) { return c == u' '; });
+  const bool blank_dest =
+      std::all_of(dest.begin(), dest.end(), [](char16_t c) { return c == u' '; });
   // File names are compared as the platform resolves them: on POSIX two spellings that differ
   // in letter case are two files.
   const bool same_file = !blank_dest && os.ExpandPath(source) == os.ExpandPath(dest);
@@ -161,8 +162,8 @@ void Protection::CodeFile(const std::u16string& source, const std::u16string& de
 
 std::string Protection::CodeString(const std::string& source, PAction action, int format) {
   if (action == PAction::paDecode) {
-    std::string bytes = DecodeFromFormat(source.data(), static_cast<std::ptrdiff_t>(source.size()),
-                                         format);
+    std::string bytes =
+        DecodeFromFormat(source.data(), static_cast<std::ptrdiff_t>(source.size()), format);
     CodeBuffer(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), action);
     return bytes;
   }

@@ -18,16 +18,14 @@ constexpr int kUserSize = 2 * detail::kAesScheduleBytes;  // encryption + decryp
 
 // FIPS-197 appendix C.3: AES-256 key, plaintext, ciphertext.
 constexpr std::array<std::uint8_t, 64> kReference = {
-    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c,
-    0x0d, 0x0e, 0x0f, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19,
-    0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
-    0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff, 0x8e, 0xa2, 0xb7, 0xca,
-    0x51, 0x67, 0x45, 0xbf, 0xea, 0xfc, 0x49, 0x90, 0x4b, 0x49, 0x60, 0x89};
+    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f,
+    0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f,
+    0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff,
+    0x8e, 0xa2, 0xb7, 0xca, 0x51, 0x67, 0x45, 0xbf, 0xea, 0xfc, 0x49, 0x90, 0x4b, 0x49, 0x60, 0x89};
 
 }  // namespace
 
-RijndaelCipher::RijndaelCipher(const std::string& password,
-                               std::shared_ptr<Protection> protection)
+RijndaelCipher::RijndaelCipher(const std::string& password, std::shared_ptr<Protection> protection)
     : Cipher(std::move(protection)) {
   Setup();
   if (!password.empty()) InitKey(password, nullptr);
@@ -38,7 +36,9 @@ RijndaelCipher::RijndaelCipher(std::span<std::uint8_t> key) {
   if (!key.empty()) InitKey(key, nullptr);
 }
 
-RijndaelCipher::~RijndaelCipher() { Protect(); }
+RijndaelCipher::~RijndaelCipher() {
+  Protect();
+}
 
 void RijndaelCipher::CipherSizes(int& buf_size, int& key_size, int& user_size) const {
   buf_size = kBlockSize;
@@ -46,7 +46,9 @@ void RijndaelCipher::CipherSizes(int& buf_size, int& key_size, int& user_size) c
   user_size = kUserSize;
 }
 
-std::span<const std::uint8_t> RijndaelCipher::ReferenceVector() const { return kReference; }
+std::span<const std::uint8_t> RijndaelCipher::ReferenceVector() const {
+  return kReference;
+}
 
 void RijndaelCipher::Init(const std::uint8_t* key, int size, const std::uint8_t* ivector) {
   SetStateFlag(kFlagReady, false);
@@ -54,10 +56,10 @@ void RijndaelCipher::Init(const std::uint8_t* key, int size, const std::uint8_t*
   if (size < 0 || key == nullptr) size = 0;
   if (size > KeySize()) {
     if (StrictKeySize()) {
-      throw CipherException(CipherException::kBadKeyLength,
-                            detail::FormatMessage(messages::kInvalidKeyLength,
-                                                  {std::string(ClassName()), "0",
-                                                   std::to_string(KeySize())}));
+      throw CipherException(
+          CipherException::kBadKeyLength,
+          detail::FormatMessage(messages::kInvalidKeyLength,
+                                {std::string(ClassName()), "0", std::to_string(KeySize())}));
     }
     size = KeySize();
   }

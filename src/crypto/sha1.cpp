@@ -9,7 +9,9 @@
 namespace qm::crypto {
 namespace {
 
-inline std::uint32_t Rotl(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline std::uint32_t Rotl(std::uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 inline std::uint32_t LoadBe32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -22,7 +24,8 @@ void CompressPortable(std::uint32_t state[5], const std::uint8_t* data, std::siz
     for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
     auto schedule = [&w](int t) {
-      const std::uint32_t v = Rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
+      const std::uint32_t v =
+          Rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
       w[t & 15] = v;
       return v;
     };
@@ -62,17 +65,30 @@ void AddBits(Sha1Context& ctx, std::size_t length) {
   ctx.count_high = static_cast<std::uint32_t>(bits >> 32);
 }
 
-void InitThunk(HashContext& c) { Sha1Init(*::new (c.storage) Sha1Context); }
+void InitThunk(HashContext& c) {
+  Sha1Init(*::new (c.storage) Sha1Context);
+}
 void UpdateThunk(HashContext& c, const std::uint8_t* data, std::size_t length) {
   Sha1Update(c.As<Sha1Context>(), data, length);
 }
-void FinalThunk(HashContext& c, std::uint8_t* digest) { Sha1Final(c.As<Sha1Context>(), digest); }
+void FinalThunk(HashContext& c, std::uint8_t* digest) {
+  Sha1Final(c.As<Sha1Context>(), digest);
+}
 
 constexpr std::uint32_t kSha1Oid[] = {1, 3, 14, 3, 2, 26};
 
-constexpr HashDescriptor kSha1Descriptor = {
-    kHashMagic, kHashDescriptorSize, kHashVersion, kSha1BlockSize, kSha1DigestSize,
-    &InitThunk, &FinalThunk, &UpdateThunk, 3, {4, 'S', 'H', 'A', '1'}, kSha1Oid, 6};
+constexpr HashDescriptor kSha1Descriptor = {kHashMagic,
+                                            kHashDescriptorSize,
+                                            kHashVersion,
+                                            kSha1BlockSize,
+                                            kSha1DigestSize,
+                                            &InitThunk,
+                                            &FinalThunk,
+                                            &UpdateThunk,
+                                            3,
+                                            {4, 'S', 'H', 'A', '1'},
+                                            kSha1Oid,
+                                            6};
 
 }  // namespace
 
@@ -131,6 +147,8 @@ void Sha1Final(Sha1Context& ctx, std::uint8_t* digest) {
   SecureWipe(std::span(reinterpret_cast<std::uint8_t*>(&ctx), sizeof ctx));
 }
 
-const HashDescriptor& Sha1Descriptor() { return kSha1Descriptor; }
+const HashDescriptor& Sha1Descriptor() {
+  return kSha1Descriptor;
+}
 
 }  // namespace qm::crypto

@@ -10,8 +10,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-constexpr std::string_view kHexTable =
-    "0123456789ABCDEFX$ abcdefhHx()[]{},;:-_/\\*+\"'\t\n\r"sv;
+constexpr std::string_view kHexTable = "0123456789ABCDEFX$ abcdefhHx()[]{},;:-_/\\*+\"'\t\n\r"sv;
 constexpr std::string_view kHexLowerTable =
     "0123456789abcdefX$ ABCDEFhHx()[]{},;:-_/\\*+\"'\t\n\r"sv;
 constexpr std::string_view kMime64Table =
@@ -32,7 +31,9 @@ int IndexIn(std::string_view table, char c) {
   return pos == std::string_view::npos ? -1 : static_cast<int>(pos);
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 [[noreturn]] void ThrowInvalid(const StringFormat& format) {
   throw StringFormatError(
@@ -61,12 +62,18 @@ std::string StringFormat::StrTo(const char* value, std::ptrdiff_t len) const {
   return std::string(value ? value : "", Length(value, len));
 }
 
-bool StringFormat::IsValid(const char*, std::ptrdiff_t, bool) const { return true; }
+bool StringFormat::IsValid(const char*, std::ptrdiff_t, bool) const {
+  return true;
+}
 
 // --- Hexadecimal
 
-std::string_view HexFormat::CharTable() const { return kHexTable; }
-std::string_view HexLowerFormat::CharTable() const { return kHexLowerTable; }
+std::string_view HexFormat::CharTable() const {
+  return kHexTable;
+}
+std::string_view HexLowerFormat::CharTable() const {
+  return kHexLowerTable;
+}
 
 std::string HexFormat::StrTo(const char* value, std::ptrdiff_t len) const {
   const std::size_t n = Length(value, len);
@@ -117,7 +124,9 @@ bool HexFormat::IsValid(const char* value, std::ptrdiff_t len, bool to_str) cons
 
 // --- MIME Base 64
 
-std::string_view Mime64Format::CharTable() const { return kMime64Table; }
+std::string_view Mime64Format::CharTable() const {
+  return kMime64Table;
+}
 
 std::string Mime64Format::StrTo(const char* value, std::ptrdiff_t len) const {
   const std::size_t n = Length(value, len);
@@ -169,8 +178,12 @@ std::string Mime64Format::ToStr(const char* value, std::ptrdiff_t len) const {
 
 // --- UU and XX
 
-std::string_view UUFormat::CharTable() const { return kUUTable; }
-std::string_view XXFormat::CharTable() const { return kXXTable; }
+std::string_view UUFormat::CharTable() const {
+  return kUUTable;
+}
+std::string_view XXFormat::CharTable() const {
+  return kXXTable;
+}
 
 std::string UUFormat::StrTo(const char* value, std::ptrdiff_t len) const {
   const std::size_t n = Length(value, len);

@@ -58,7 +58,7 @@ TEST(RijndaelKeySetup, ShortAndLongKeysMapOntoAesSizes) {
     int rounds;
     int same_as;  // key length that must give the same schedule
   };
-  const Case cases[] = {{0, 10, 16}, {5, 10, 16}, {16, 10, 16}, {17, 12, 24},
+  const Case cases[] = {{0, 10, 16},  {5, 10, 16},  {16, 10, 16}, {17, 12, 24},
                         {24, 12, 24}, {25, 14, 32}, {32, 14, 32}, {40, 14, 32}};
   auto key = testing::Pattern(40);
   for (const auto& c : cases) {

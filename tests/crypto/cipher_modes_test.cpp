@@ -116,7 +116,8 @@ TEST(CounterModeInterop, KeystreamEqualsOpenSslEcbOfLittleEndianCounters) {
   const auto in = dir / "qm_ctr_counters.bin";
   const auto out = dir / "qm_ctr_keystream.bin";
   std::ofstream(in, std::ios::binary)
-      .write(reinterpret_cast<const char*>(counters.data()), static_cast<std::streamsize>(counters.size()));
+      .write(reinterpret_cast<const char*>(counters.data()),
+             static_cast<std::streamsize>(counters.size()));
   const std::string command = std::string("openssl enc -aes-256-ecb -nopad -K ") + kKey256 +
                               " -in " + in.string() + " -out " + out.string();
   ASSERT_EQ(std::system(command.c_str()), 0);
@@ -139,7 +140,8 @@ TEST(CounterModeInterop, AcceleratedAndPortableAgreeOnLargeData) {
   auto encoded = plain;
   SetHardwareAcceleration(true);
   auto enc = CtrCipher(Hex(kKey256));
-  for (std::size_t pos = 0, step = 1; pos < encoded.size(); pos += step, step = step * 7 % 4099 + 1) {
+  for (std::size_t pos = 0, step = 1; pos < encoded.size();
+       pos += step, step = step * 7 % 4099 + 1) {
     const std::size_t n = std::min(step, encoded.size() - pos);
     enc->EncodeBuffer(encoded.data() + pos, encoded.data() + pos, n);
   }
@@ -176,8 +178,8 @@ std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> ByTheRules(
   Reference r(key);
   std::vector<std::uint8_t> out;
   auto& f = r.f;
-  const bool mac = mode == CipherMode::cmCTSMAC || mode == CipherMode::cmCBCMAC ||
-                   mode == CipherMode::cmCFBMAC;
+  const bool mac =
+      mode == CipherMode::cmCTSMAC || mode == CipherMode::cmCBCMAC || mode == CipherMode::cmCFBMAC;
   std::size_t i = 0;
   if (mode == CipherMode::cmCFB || mode == CipherMode::cmOFB || mode == CipherMode::cmCFBMAC) {
     for (; i < p.size(); ++i) {
@@ -189,7 +191,8 @@ std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> ByTheRules(
     }
   } else {
     for (; i + 16 <= p.size(); i += 16) {
-      const std::vector<std::uint8_t> pb(p.begin() + static_cast<long>(i), p.begin() + static_cast<long>(i) + 16);
+      const std::vector<std::uint8_t> pb(p.begin() + static_cast<long>(i),
+                                         p.begin() + static_cast<long>(i) + 16);
       if (mode == CipherMode::cmECB) {
         const auto c = r.E(pb);
         out.insert(out.end(), c.begin(), c.end());

@@ -156,8 +156,8 @@ TEST(HmacSha1, NoDescriptorDoesNothing) {
 std::string Derive(std::string_view password, std::string_view salt, int iterations,
                    std::size_t length) {
   std::vector<std::uint8_t> out(length);
-  EXPECT_EQ(Pbkdf2(HashByIndex(3), password.data(), password.size(), length, out.data(),
-                   iterations, salt.size(), salt.data()),
+  EXPECT_EQ(Pbkdf2(HashByIndex(3), password.data(), password.size(), length, out.data(), iterations,
+                   salt.size(), salt.data()),
             kPbkdf2Done);
   return ToHex(out);
 }
@@ -191,7 +191,8 @@ TEST(PBKDF2Class, AesKeyMaterialOf66BytesTakesFourBlocks) {
   // Longer output only appends: the first 66 bytes are the same, the 4th block starts at 60.
   const auto longer = kdf.GetKeyBytes(80);
   EXPECT_TRUE(std::equal(key.begin(), key.end(), longer.begin()));
-  EXPECT_EQ(ToHex(key), Derive("password", {reinterpret_cast<const char*>(salt.data()), 16}, 1000, 66));
+  EXPECT_EQ(ToHex(key),
+            Derive("password", {reinterpret_cast<const char*>(salt.data()), 16}, 1000, 66));
   EXPECT_EQ(kdf.GetSaltValue(), salt);
   EXPECT_EQ(kdf.IterationCount(), 1000);
   EXPECT_TRUE(kdf.GetKeyBytes(0).empty());

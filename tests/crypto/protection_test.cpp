@@ -111,7 +111,8 @@ TEST(ProtectionCoding, FilesCodeToAnotherFileOrInPlace) {
   const auto dest = dir / "qm_protection_dest.bin";
   const auto plain = testing::Pattern(5000);
   std::ofstream(source, std::ios::binary)
-      .write(reinterpret_cast<const char*>(plain.data()), static_cast<std::streamsize>(plain.size()));
+      .write(reinterpret_cast<const char*>(plain.data()),
+             static_cast<std::streamsize>(plain.size()));
   // A longer stale destination must be cut to the coded length.
   std::ofstream(dest, std::ios::binary) << std::string(9000, 'z');
   const auto read = [](const std::filesystem::path& p) {
@@ -140,7 +141,8 @@ TEST(ProtectionCoding, WipeScramblesTheChainingState) {
   auto cipher = Keyed("wipe");
   const std::vector<std::uint8_t> vector(cipher->Vector().begin(), cipher->Vector().end());
   cipher->BeginCoding(PAction::paWipe);
-  EXPECT_NE(std::vector<std::uint8_t>(cipher->Feedback().begin(), cipher->Feedback().end()), vector);
+  EXPECT_NE(std::vector<std::uint8_t>(cipher->Feedback().begin(), cipher->Feedback().end()),
+            vector);
 }
 
 TEST(ProtectionIdentity, DependsOnTheClassName) {

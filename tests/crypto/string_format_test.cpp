@@ -30,9 +30,9 @@ TEST(StringFormats, RegistryHoldsTheSixFormatsWithTheirNames) {
     int number;
     const char* name;
   };
-  const Row rows[] = {{1, "copy Input to Output"}, {16, "Hexadecimal"},
-                      {1016, "Hexadecimal lowercase"}, {4196, "MIME Base 64"},
-                      {21845, "UU Coding"},           {22616, "XX Coding"}};
+  const Row rows[] = {
+      {1, "copy Input to Output"}, {16, "Hexadecimal"},  {1016, "Hexadecimal lowercase"},
+      {4196, "MIME Base 64"},      {21845, "UU Coding"}, {22616, "XX Coding"}};
   for (const auto& r : rows) {
     const StringFormat* f = FindStringFormat(r.number);
     ASSERT_NE(f, nullptr) << r.number;
@@ -94,8 +94,10 @@ TEST(StringFormats, RefusedInputCarriesTheMessages) {
             "Input is not an valid XX Coding Format.");
   EXPECT_EQ(ErrorOf([] { Decode("!8", kFormatUU); }), "Input is not an valid UU Coding Format.")
       << "text must not end inside a line";
-  EXPECT_EQ(ErrorOf([] { Decode("12g4", kFormatHex); }), "Input is not an valid Hexadecimal Format.");
-  EXPECT_EQ(ErrorOf([] { Decode("YW.j", kFormatMime64); }), "Input is not an valid MIME Base 64 Format.");
+  EXPECT_EQ(ErrorOf([] { Decode("12g4", kFormatHex); }),
+            "Input is not an valid Hexadecimal Format.");
+  EXPECT_EQ(ErrorOf([] { Decode("YW.j", kFormatMime64); }),
+            "Input is not an valid MIME Base 64 Format.");
   EXPECT_EQ(ErrorOf([] { Encode("abc", 77); }), "String Format \"77\" not exists.");
   EXPECT_EQ(ErrorOf([] { Decode("abc", 77); }), "String Format \"77\" not exists.");
   // A direct call of ToStr reaches the length check itself.

@@ -16,10 +16,14 @@ inline std::vector<std::uint8_t> Hex(std::string_view hex) {
   int high = -1;
   for (char c : hex) {
     int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else
+      continue;
     if (high < 0) {
       high = v;
     } else {
@@ -40,9 +44,13 @@ inline std::string ToHex(const std::uint8_t* data, std::size_t size) {
   return s;
 }
 
-inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.data(), v.size()); }
+inline std::string ToHex(const std::vector<std::uint8_t>& v) {
+  return ToHex(v.data(), v.size());
+}
 
-inline std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+inline std::vector<std::uint8_t> Bytes(std::string_view s) {
+  return {s.begin(), s.end()};
+}
 
 // Deterministic filler so failures reproduce.
 inline std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed = 1) {

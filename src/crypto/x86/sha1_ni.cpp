@@ -6,8 +6,8 @@
 namespace qm::crypto::detail {
 
 __attribute__((target("sha,sse4.1,ssse3"))) void Sha1HwCompress(std::uint32_t state[5],
-                                                               const std::uint8_t* data,
-                                                               std::size_t blocks) {
+                                                                const std::uint8_t* data,
+                                                                std::size_t blocks) {
   // The instructions keep A in the top lane, so the state words are loaded reversed, and the
   // message words arrive big-endian.
   const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
@@ -18,10 +18,14 @@ __attribute__((target("sha,sse4.1,ssse3"))) void Sha1HwCompress(std::uint32_t st
   for (; blocks > 0; --blocks, data += 64) {
     const __m128i abcd_save = abcd;
     const __m128i e0_save = e0;
-    __m128i m0 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), byte_swap);
-    __m128i m1 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16)), byte_swap);
-    __m128i m2 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 32)), byte_swap);
-    __m128i m3 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 48)), byte_swap);
+    __m128i m0 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), byte_swap);
+    __m128i m1 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16)), byte_swap);
+    __m128i m2 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 32)), byte_swap);
+    __m128i m3 =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 48)), byte_swap);
 
     // rounds 0-3
     e0 = _mm_add_epi32(e0, m0);
