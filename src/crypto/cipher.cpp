@@ -143,6 +143,7 @@ void Cipher::InitKey(const std::string& key, const std::uint8_t* ivector) {
   hash->Done();
   const auto digest = hash->DigestKey();
   std::vector<std::uint8_t> key_bytes(digest.begin(), digest.end());
+  hash->Init();  // the hash object must not keep the key either
   const int size = std::min<int>(key_size_, static_cast<int>(key_bytes.size()));
   Init(key_bytes.data(), size, ivector);
   EncodeBuffer(key_bytes.data(), key_bytes.data(), key_bytes.size());

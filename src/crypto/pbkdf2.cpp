@@ -58,8 +58,27 @@ class KeyedHmac {
 
 std::mutex g_salt_mutex;
 std::uint64_t g_salt_sequence = 0;
+SaltGenerator g_salt_generator;
+
+void ClockSeededSalt(std::span<std::uint8_t> salt) {
+  std::uint64_t seed;
+  {
+    // Mixing a sequence number into the clock keeps two salts made within one clock tick
+    // apart.
+    std::lock_guard lock(g_salt_mutex);
+    seed = platform::ClockSeed() ^ (++g_salt_sequence * 0x9E3779B97F4A7C15ull);
+  }
+  std::mt19937_64 generator(seed);
+  std::uniform_int_distribution<int> byte(0, 254);
+  for (auto& b : salt) b = static_cast<std::uint8_t>(byte(generator));
+}
 
 }  // namespace
+
+void SetSaltGenerator(SaltGenerator generator) {
+  std::lock_guard lock(g_salt_mutex);
+  g_salt_generator = std::move(generator);
+}
 
 int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t password_length,
            std::size_t output_length, std::uint8_t* output, int iterations, std::size_t salt_length,
@@ -102,17 +121,17 @@ PBKDF2::PBKDF2(std::string password, int salt_size, int iterations)
     : iteration_number_(iterations),
       salt_length_(std::max(salt_size, 0)),
       password_(std::move(password)) {
-  std::uint64_t seed;
+  SaltGenerator generator;
   {
-    // Mixing a sequence number into the clock keeps two objects made within one clock tick
-    // from sharing a salt.
     std::lock_guard lock(g_salt_mutex);
-    seed = platform::ClockSeed() ^ (++g_salt_sequence * 0x9E3779B97F4A7C15ull);
+    generator = g_salt_generator;
   }
-  std::mt19937_64 generator(seed);
-  std::uniform_int_distribution<int> byte(0, 254);
   salt_value_.resize(static_cast<std::size_t>(salt_length_));
-  for (auto& b : salt_value_) b = static_cast<std::uint8_t>(byte(generator));
+  if (generator) {
+    generator(salt_value_);
+  } else {
+    ClockSeededSalt(salt_value_);
+  }
 }
 
 PBKDF2::PBKDF2(std::string password, const std::uint8_t* salt, int salt_length, int iterations)

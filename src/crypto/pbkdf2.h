@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,16 @@ int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t p
            std::size_t output_length, std::uint8_t* output, int iterations, std::size_t salt_length,
            const void* salt);
 
+// Fills a new salt. The default draws each byte from 0 to 254 from a generator seeded from the
+// clock; tests install their own to make encrypted output repeatable. Null restores the
+// default. Process-wide.
+using SaltGenerator = std::function<void(std::span<std::uint8_t> salt)>;
+void SetSaltGenerator(SaltGenerator generator);
+
 // PBKDF2-HMAC-SHA1 with a fixed password, salt and iteration count.
 class PBKDF2 {
  public:
-  // A fresh random salt of `salt_size` bytes, each from 0 to 254.
+  // A fresh salt of `salt_size` bytes from the salt generator.
   PBKDF2(std::string password, int salt_size, int iterations);
   PBKDF2(std::string password, const std::uint8_t* salt, int salt_length, int iterations);
   ~PBKDF2();

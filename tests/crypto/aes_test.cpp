@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "crypto/crypto_errors.h"
+#include "crypto/format_registry.h"
 #include "crypto/rijndael_cipher.h"
+#include "crypto/ripemd256_hash.h"
 #include "test_util.h"
 
 namespace qm::crypto {
@@ -161,6 +163,16 @@ TEST(RijndaelCipher, TextKeyGoesThroughTheHashClass) {
   b.Done();
   b.DecodeBuffer(y.data(), y.data(), y.size());
   EXPECT_EQ(y, std::vector<std::uint8_t>(33, 1));
+
+  // The key bytes are the RIPEMD-256 digest of the text, and the hash object forgets them.
+  const std::string digest = RipeMD256Hash().CalcString("secret", nullptr, kFormatCopy);
+  std::vector<std::uint8_t> raw_key(digest.begin(), digest.end());
+  RijndaelCipher raw{std::span(raw_key)};
+  std::vector<std::uint8_t> w(33, 1);
+  raw.EncodeBuffer(w.data(), w.data(), w.size());
+  EXPECT_EQ(w, x);
+  const auto left = a.Hash()->DigestKey();
+  EXPECT_NE(std::string(left.begin(), left.end()), digest);
 }
 
 }  // namespace

@@ -231,5 +231,17 @@ TEST(PBKDF2Class, RandomSaltsDifferAndNeverHoldFF) {
   EXPECT_EQ(salts.size(), 50u);
 }
 
+TEST(PBKDF2Class, InstalledSaltGeneratorMakesSaltsRepeatable) {
+  SetSaltGenerator([](std::span<std::uint8_t> salt) {
+    for (std::size_t i = 0; i < salt.size(); ++i) salt[i] = static_cast<std::uint8_t>(i);
+  });
+  PBKDF2 a("pw", 8, 1), b("pw", 8, 1);
+  SetSaltGenerator(nullptr);
+  EXPECT_EQ(a.GetSaltValue(), Hex("0001020304050607"));
+  EXPECT_EQ(a.GetKeyBytes(32), b.GetKeyBytes(32));
+  PBKDF2 c("pw", 8, 1);
+  EXPECT_NE(c.GetSaltValue(), a.GetSaltValue());
+}
+
 }  // namespace
 }  // namespace qm::crypto
