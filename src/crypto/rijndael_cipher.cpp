@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "crypto/accelerated_kernels.h"
 #include "crypto/acceleration.h"
@@ -95,7 +96,16 @@ void RijndaelCipher::CodeCounterBlocks(std::uint64_t& counter, std::uint64_t hig
   if (AesInstructionsInUse()) {
     detail::AesHwCtrBlocks(EncryptSchedule(), rounds_, counter, high, data, data, blocks);
   } else {
-    Cipher::CodeCounterBlocks(counter, high, data, blocks);
+    // The portable transform called directly: no per-block dispatch.
+    std::uint8_t block[kBlockSize];
+    for (; blocks > 0; --blocks, data += kBlockSize) {
+      const std::uint64_t value = ++counter;
+      for (int i = 0; i < 8; ++i) block[i] = static_cast<std::uint8_t>(value >> (8 * i));
+      std::memcpy(block + 8, &high, 8);
+      detail::AesEncryptBlockPortable(EncryptSchedule(), rounds_, block);
+      for (int i = 0; i < kBlockSize; ++i) data[i] ^= block[i];
+    }
+    SecureWipe(block);
   }
 }
 

@@ -18,30 +18,57 @@ inline std::uint32_t LoadBe32(const std::uint8_t* p) {
          std::uint32_t{p[3]};
 }
 
+template <int Round>
+inline std::uint32_t F(std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+  if constexpr (Round == 0) return d ^ (b & (c ^ d));
+  if constexpr (Round == 1 || Round == 3) return b ^ c ^ d;
+  if constexpr (Round == 2) return (b & c) | (d & (b | c));
+}
+
+constexpr std::uint32_t kK[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA62C1D6};
+
+// One step without moving registers: the caller rotates the roles of a..e instead.
+template <int Round>
+inline void Step(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d,
+                 std::uint32_t& e, std::uint32_t w) {
+  e += Rotl(a, 5) + F<Round>(b, c, d) + kK[Round] + w;
+  b = Rotl(b, 30);
+}
+
+inline std::uint32_t Schedule(std::uint32_t* w, int t) {
+  const std::uint32_t v = Rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
+  w[t & 15] = v;
+  return v;
+}
+
+// Words 0 to 15 are the message itself; later ones are expanded in place.
+inline std::uint32_t Word(std::uint32_t* w, int t) {
+  return t < 16 ? w[t] : Schedule(w, t);
+}
+
+template <int Round>
+inline void FiveSteps(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std::uint32_t& d,
+                      std::uint32_t& e, std::uint32_t* w, int t) {
+  Step<Round>(a, b, c, d, e, Word(w, t));
+  Step<Round>(e, a, b, c, d, Word(w, t + 1));
+  Step<Round>(d, e, a, b, c, Word(w, t + 2));
+  Step<Round>(c, d, e, a, b, Word(w, t + 3));
+  Step<Round>(b, c, d, e, a, Word(w, t + 4));
+}
+
 void CompressPortable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks) {
   for (; blocks > 0; --blocks, data += 64) {
     std::uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    auto schedule = [&w](int t) {
-      const std::uint32_t v =
-          Rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
-      w[t & 15] = v;
-      return v;
-    };
-    auto step = [&](std::uint32_t f, std::uint32_t k, std::uint32_t x) {
-      const std::uint32_t t = Rotl(a, 5) + f + e + k + x;
-      e = d;
-      d = c;
-      c = Rotl(b, 30);
-      b = a;
-      a = t;
-    };
-    for (int t = 0; t < 16; ++t) step((b & c) | (~b & d), 0x5A827999, w[t]);
-    for (int t = 16; t < 20; ++t) step((b & c) | (~b & d), 0x5A827999, schedule(t));
-    for (int t = 20; t < 40; ++t) step(b ^ c ^ d, 0x6ED9EBA1, schedule(t));
-    for (int t = 40; t < 60; ++t) step((b & c) | (b & d) | (c & d), 0x8F1BBCDC, schedule(t));
-    for (int t = 60; t < 80; ++t) step(b ^ c ^ d, 0xCA62C1D6, schedule(t));
+#pragma GCC unroll 4
+    for (int t = 0; t < 20; t += 5) FiveSteps<0>(a, b, c, d, e, w, t);
+#pragma GCC unroll 4
+    for (int t = 20; t < 40; t += 5) FiveSteps<1>(a, b, c, d, e, w, t);
+#pragma GCC unroll 4
+    for (int t = 40; t < 60; t += 5) FiveSteps<2>(a, b, c, d, e, w, t);
+#pragma GCC unroll 4
+    for (int t = 60; t < 80; t += 5) FiveSteps<3>(a, b, c, d, e, w, t);
     state[0] += a;
     state[1] += b;
     state[2] += c;
