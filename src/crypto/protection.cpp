@@ -7,6 +7,7 @@
 
 #include "crypto/crypto_errors.h"
 #include "crypto/format_registry.h"
+#include "crypto/wipe.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
@@ -130,9 +131,11 @@ void Protection::CodeStream(platform::Stream& source, platform::Stream* dest,
     source.SetPosition(source_pos);
     if (action != PAction::paCalc && dest != &source) dest->SetPosition(dest_pos);
   } catch (...) {
+    SecureWipe(chunk);
     EndCoding(action);
     throw;
   }
+  SecureWipe(chunk);
   EndCoding(action);
 }
 

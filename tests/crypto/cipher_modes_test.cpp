@@ -115,9 +115,8 @@ TEST(CounterModeInterop, KeystreamEqualsOpenSslEcbOfLittleEndianCounters) {
     counters[16 * i + 1] = static_cast<std::uint8_t>(value >> 8);
     for (std::size_t k = 8; k < 16; ++k) counters[16 * i + k] = 0;
   }
-  const std::filesystem::path dir = ::testing::TempDir();
-  const auto in = dir / "qm_ctr_counters.bin";
-  const auto out = dir / "qm_ctr_keystream.bin";
+  const auto in = testing::UniqueTempPath("qm_ctr_counters");
+  const auto out = testing::UniqueTempPath("qm_ctr_keystream");
   std::ofstream(in, std::ios::binary)
       .write(reinterpret_cast<const char*>(counters.data()),
              static_cast<std::streamsize>(counters.size()));

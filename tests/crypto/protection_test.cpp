@@ -106,9 +106,8 @@ TEST(ProtectionCoding, StreamCodesOntoItselfInChunks) {
 }
 
 TEST(ProtectionCoding, FilesCodeToAnotherFileOrInPlace) {
-  const std::filesystem::path dir = ::testing::TempDir();
-  const auto source = dir / "qm_protection_source.bin";
-  const auto dest = dir / "qm_protection_dest.bin";
+  const auto source = testing::UniqueTempPath("qm_protection_source");
+  const auto dest = testing::UniqueTempPath("qm_protection_dest");
   const auto plain = testing::Pattern(5000);
   std::ofstream(source, std::ios::binary)
       .write(reinterpret_cast<const char*>(plain.data()),

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +62,13 @@ inline std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed = 1) 
     b = static_cast<std::uint8_t>(seed >> 16);
   }
   return v;
+}
+
+// A path in the test temporary folder that no other run (another preset, another user) picks.
+inline std::filesystem::path UniqueTempPath(const std::string& stem) {
+  std::random_device random;
+  return std::filesystem::path(::testing::TempDir()) /
+         (stem + "_" + std::to_string(random()) + std::to_string(random()));
 }
 
 // Runs a test once with the processor instructions (where the machine has them) and once with
