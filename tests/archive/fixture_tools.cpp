@@ -83,6 +83,15 @@ void PrintTo(const EntryView& e, std::ostream* os) {
       << e.comment << "\" attr=" << e.external_attr << " offset=" << e.offset << "}";
 }
 
+void PrintTo(const ArchiveView& v, std::ostream* os) {
+  *os << "comment \"" << v.comment.substr(0, 80) << "\" (" << v.comment.size() << " bytes), "
+      << v.entries.size() << " entries:";
+  for (const auto& e : v.entries) {
+    *os << "\n  ";
+    PrintTo(e, os);
+  }
+}
+
 namespace {
 
 std::string Unhex(const std::string& hex) {

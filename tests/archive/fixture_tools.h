@@ -65,6 +65,7 @@ struct ArchiveView {
   std::vector<EntryView> entries;
   bool operator==(const ArchiveView&) const = default;
 };
+void PrintTo(const ArchiveView& v, std::ostream* os);
 
 // Python's zipfile view of an archive (zip_view.py).
 ArchiveView PythonView(const std::filesystem::path& archive);
