@@ -1,6 +1,7 @@
 // Item search by masks, exclusion masks, folders and attributes, on an archive made by Python.
 #include <gtest/gtest.h>
 
+#include "archive/file_masks.h"
 #include "fixture_tools.h"
 #include "platform/platform.h"
 
@@ -151,3 +152,27 @@ TEST_F(Search, FindItemIndexAndFileCount) {
 
 }  // namespace
 }  // namespace qm::archive::testing
+
+namespace qm::archive {
+namespace {
+
+TEST(MatchName, WildcardRules) {
+  struct Case {
+    const char16_t* name;
+    const char16_t* mask;
+    bool match;
+  };
+  const Case cases[] = {
+      {u"a", u"a*", true},          {u"a", u"a**", false},   {u"ABC", u"a?c", true},
+      {u"ac", u"a?c", false},       {u"x/y.txt", u"*.*", true}, {u"readme", u"readme.", true},
+      {u"readme.txt", u"readme.", false}, {u"dir.d/readme", u"*.", true},
+      {u"a.b", u"", false},         {u"name.", u"name", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MatchName(c.name, c.mask), c.match)
+        << testing::Utf8(c.name) << " ~ " << testing::Utf8(c.mask);
+  }
+}
+
+}  // namespace
+}  // namespace qm::archive
