@@ -54,7 +54,7 @@ void ScratchDir::MakeTree() const {
   Write("docs/sub/c.bin", noise);
 }
 
-CommandResult Run(const std::string& command, const fs::path& dir) {
+CommandResult RunShell(const std::string& command, const fs::path& dir) {
   const std::string full = "cd '" + dir.string() + "' && ( " + command + " ) 2>&1";
   CommandResult result;
   FILE* pipe = ::popen(full.c_str(), "r");
@@ -68,7 +68,7 @@ CommandResult Run(const std::string& command, const fs::path& dir) {
 }
 
 void MustRun(const std::string& command, const fs::path& dir) {
-  const CommandResult r = Run(command, dir);
+  const CommandResult r = RunShell(command, dir);
   ASSERT_EQ(r.exit_code, 0) << command << "\n" << r.output;
 }
 
@@ -121,7 +121,7 @@ std::string Hex32(std::uint32_t v, int digits = 8) {
 
 ArchiveView PythonView(const fs::path& archive) {
   const std::string script = std::string(QM_SOURCE_DIR) + "/tests/archive/zip_view.py";
-  const CommandResult r = Run("python3 '" + script + "' '" + archive.string() + "'", archive.parent_path());
+  const CommandResult r = RunShell("python3 '" + script + "' '" + archive.string() + "'", archive.parent_path());
   EXPECT_EQ(r.exit_code, 0) << r.output;
   ArchiveView view;
   std::stringstream in(r.output);

@@ -38,7 +38,7 @@ struct CommandResult {
 };
 
 // Runs a shell command in `dir` (sh -c), capturing its output.
-CommandResult Run(const std::string& command, const std::filesystem::path& dir);
+CommandResult RunShell(const std::string& command, const std::filesystem::path& dir);
 // Runs a command and fails the current test when it does not exit with 0.
 void MustRun(const std::string& command, const std::filesystem::path& dir);
 // Runs a Python program given as text in `dir`.
