@@ -27,7 +27,17 @@ class DirManager;
 //   archiver_open.cpp     opening and closing
 //   archiver_update.cpp   update transactions and the commit
 //   archiver_search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-// Extraction, testing, adding, maintenance and volumes join as archiver_<concern>.cpp.
+// The reading side's successors join the same way:
+//   archiver_events.cpp   the virtual dispatchers (DoFileProgress, DoOverallProgress, ...)
+//                         that raise the On... events below and supply defaults and prompts
+//   archiver_process.cpp  TagItems (search-driven, sets DirItem::Tagged) and the per-item
+//                         processing loop shared by extraction, testing, deletion and
+//                         updating, run under platform::ArchiveLock()
+//   archiver_extract.cpp, archiver_test.cpp, archiver_add.cpp, archiver_commit.cpp, ...
+// Item data coding (decode/encode of one DirItem through zlib and the encryption transforms)
+// lives beside the component in item_coding.h/.cpp; an item's data starts after its local
+// header (DirItem::LocalHeaderOffset(), then the local nameLength and extraLength) and never
+// runs into DirManager::CentralDirOffset().
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});

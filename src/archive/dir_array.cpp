@@ -24,6 +24,7 @@ void DirArray::SetCount(std::int32_t value) {
     std::vector<DirItem> slots(static_cast<std::size_t>(new_capacity));
     std::move(items_.begin(), items_.begin() + item_count_, slots.begin());
     items_ = std::move(slots);
+    item_names_.Reserve(static_cast<std::size_t>(new_capacity));
   } else if (value == 0) {
     items_.clear();
     items_.shrink_to_fit();
