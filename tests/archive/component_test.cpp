@@ -176,6 +176,24 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
 }
 
+TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
+  ScratchDir dir;
+  ZipArchiver z;
+  z.SetInMemory(true);
+  z.OpenArchive();
+  EXPECT_EQ(z.FileOpenMode(), 0xFF00);
+  z.SetFileName(dir.U16("saved.zip"));
+  z.SetInMemory(false);
+  EXPECT_TRUE(z.Active());
+  EXPECT_FALSE(z.InMemory());
+  EXPECT_EQ(z.FileOpenMode(), 0x0022);
+  z.CloseArchive();
+  EXPECT_EQ(PythonView(dir / "saved.zip").entries.size(), 0u);
+  z.SetInMemory(true);
+  z.SetInMemory(false);  // closed: only the setting changes
+  EXPECT_FALSE(z.Active());
+}
+
 TEST(ComponentLifecycle, FileCountLeavesFoldersOut) {
   ScratchDir dir;
   MustRunPython(
