@@ -72,7 +72,7 @@ def main():
     tiny = os.path.join(args.workdir, "qm_bench_list_1.zip")
     make_archive(tiny, 1)
     baseline_peak = run_once([args.qmzip, "list", tiny])[1]
-    print("%-12s %10s %10s %12s" % ("tool", "time (s)", "qmzip/x", "peak (MiB)"))
+    print("%-12s %10s %10s %12s" % ("tool", "time (s)", "qmzip/tool", "peak (MiB)"))
     for name, (elapsed, peak) in results.items():
         print("%-12s %10.3f %10.2f %12.1f" % (name, elapsed, base_time / elapsed, peak / 1024))
     per_entry = (base_peak - baseline_peak) * 1024 / args.entries
