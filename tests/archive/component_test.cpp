@@ -171,6 +171,16 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
     EXPECT_THROW(z.SetSpanningMode(SpanningMode::smNone), std::runtime_error);
   }
   EXPECT_EQ(stream.Size(), static_cast<std::int64_t>(bytes.size()));
+  // A new archive in a caller's stream is its empty directory; the comment is written at once.
+  {
+    ZipArchiver z;
+    z.OpenArchive(stream, true);
+    EXPECT_EQ(stream.Size(), 22);
+    z.SetComment("made in memory");
+    EXPECT_EQ(stream.Size(), 22 + 14);
+  }
+  WriteFile(dir / "memory.zip", stream.ToString());
+  EXPECT_EQ(PythonView(dir / "memory.zip").comment, "made in memory");
   ZipArchiver spanning;
   spanning.SetSpanningMode(SpanningMode::smSplitting);
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
