@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace qm::archive {
+
+// Path rules shared by extraction and adding. Paths use the platform separator. Drive letters
+// and "\\server" names are honoured only on a platform whose separator is "\".
+
+// `base` when it is not empty, else `cur_dir`, ending in a separator.
+std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_dir);
+
+// The full disk path of `name` against the base folder (the current directory when `cur_dir`
+// is empty). Drive and server names come back unchanged; an empty name gives the base folder.
+std::u16string ResolvePath(const std::u16string& base, const std::u16string& name,
+                           const std::u16string& cur_dir);
+
+// "A:" or "B:" (where drives exist), or a drive the platform reports as removable.
+bool IsRemovableDrive(const std::u16string& file_name);
+
+// Drops one trailing separator.
+std::u16string ExcludeTrailingSeparator(std::u16string path);
+
+}  // namespace qm::archive

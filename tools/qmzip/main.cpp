@@ -1,0 +1,15 @@
+// qmzip: the archive engine on the command line. Each command registers itself as a CLI11
+// subcommand from its own source file.
+#include <CLI/CLI.hpp>
+
+#include "command_runner.h"
+#include "list_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"qmzip - ZIP archive tool"};
+  app.require_subcommand(1);
+  int exit_code = qm::qmzip::kExitOk;
+  qm::qmzip::AddListCommand(app, exit_code);
+  CLI11_PARSE(app, argc, argv);
+  return exit_code;
+}
