@@ -90,22 +90,23 @@ std::u16string_view ErrorMessageOf(int error_code) {
   return kMessages[static_cast<std::size_t>(error_code)];
 }
 
-ArchiveError::ArchiveError(int native_error, std::u16string message)
-    : std::runtime_error(platform::Utf16ToUtf8(message)),
+ArchiveError::ArchiveError(int native_error, Composed composed)
+    : std::runtime_error(platform::Utf16ToUtf8(composed.message)),
       error_code_(ErrorCodeOf(native_error)),
       native_error_(native_error),
-      message_(std::move(message)) {}
+      message_(std::move(composed.message)) {}
 
 ArchiveError::ArchiveError(int native_error, std::u16string_view component_name)
     : ArchiveError(native_error,
-                   Compose(native_error, std::u16string(ErrorMessageOf(ErrorCodeOf(native_error))),
-                           component_name)) {}
+                   Composed{Compose(native_error,
+                                    std::u16string(ErrorMessageOf(ErrorCodeOf(native_error))),
+                                    component_name)}) {}
 
-ArchiveError::ArchiveError(int native_error, std::initializer_list<FormatArg> args,
+ArchiveError::ArchiveError(int native_error, std::span<const FormatArg> args,
                            std::u16string_view component_name)
     : ArchiveError(native_error,
-                   Compose(native_error,
-                           FormatText(ErrorMessageOf(ErrorCodeOf(native_error)), args),
-                           component_name)) {}
+                   Composed{Compose(native_error,
+                                    FormatText(ErrorMessageOf(ErrorCodeOf(native_error)), args),
+                                    component_name)}) {}
 
 }  // namespace qm::archive

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,15 +19,22 @@ class ArchiveError : public std::runtime_error {
   // The message's placeholders stay unfilled.
   explicit ArchiveError(int native_error, std::u16string_view component_name = {});
   // The message's placeholders are filled from `args`, in order.
-  ArchiveError(int native_error, std::initializer_list<FormatArg> args,
+  ArchiveError(int native_error, std::span<const FormatArg> args,
                std::u16string_view component_name);
+  ArchiveError(int native_error, std::initializer_list<FormatArg> args,
+               std::u16string_view component_name)
+      : ArchiveError(native_error, std::span<const FormatArg>(args.begin(), args.size()),
+                     component_name) {}
 
   int ErrorCode() const { return error_code_; }
   int NativeError() const { return native_error_; }
   const std::u16string& Message() const { return message_; }
 
  private:
-  ArchiveError(int native_error, std::u16string message);
+  struct Composed {
+    std::u16string message;
+  };
+  ArchiveError(int native_error, Composed composed);
 
   int error_code_;
   int native_error_;

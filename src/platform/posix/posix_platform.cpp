@@ -100,8 +100,9 @@ class PosixPlatform final : public Platform {
   }
 
   std::u16string ExpandPath(const std::u16string& path) override {
+    if (path.empty()) return CurrentDirectory();
     std::u16string full = path;
-    if (full.empty() || full[0] != u'/') {
+    if (full[0] != u'/') {
       const std::u16string cwd = CurrentDirectory();
       full = cwd + (cwd.ends_with(u'/') ? u"" : u"/") + full;
     }

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "archive/archive_error.h"
+#include "archive/prompt_texts.h"
+
+#include <vector>
+
+namespace qm::archive {
+namespace {
+
+TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
+  struct Case {
+    int native;
+    std::vector<FormatArg> args;
+    bool fill;
+    std::u16string component;
+    int code;
+    std::u16string message;
+  };
+  const Case cases[] = {
+      {12, {u"C:\\Data\\x.zip"}, true, u"Archiver1", 6,
+       u"Archiver1: File \"C:\\Data\\x.zip\" not found - Native error: 00012"},
+      {13, {}, false, u"Archiver1", 7, u"Archiver1: Archive is not open - Native error: 00013"},
+      {13, {}, false, u"", 7, u"Archive is not open - Native error: 00013"},
+      {62, {}, false, u"", 37,
+       u"Multiple transactions are not supported for multi-volume archives - Native error: 00062"},
+      {36, {u"out.zip"}, true, u"", 19,
+       u"Cannot create output file. Probably file is locked by another process. "
+       u"FileName = 'out.zip'. - Native error: 00036"},
+      {34, {std::int64_t{10}, std::int64_t{-3}}, true, u"Z", 17,
+       u"Z: Invalid compressed size, rfs.size = 10, count = -3 - Native error: 00034"},
+      {68, {}, false, u"", 0, u"Unknown error - Native error: 00068"},
+      {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
+      {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
+      // The plain constructor leaves placeholders as they are.
+      {19, {}, false, u"A", 9, u"A: Cannot create file \"%s\" - Native error: 00019"},
+  };
+  for (const auto& c : cases) {
+    const ArchiveError error =
+        c.fill ? ArchiveError(c.native, std::span<const FormatArg>(c.args), c.component) : ArchiveError(c.native, c.component);
+    EXPECT_EQ(error.Message(), c.message) << c.native;
+    EXPECT_EQ(error.ErrorCode(), c.code) << c.native;
+    EXPECT_EQ(error.NativeError(), c.native);
+  }
+}
+
+TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
+  const int expected[68] = {0,  1,  1,  1,  1,  2,  3,  1,  4,  5,  5,  6,  6,  7,  7,  6,  1,
+                            8,  6,  9,  10, 1,  11, 9,  1,  11, 13, 14, 15, 5,  6,  6,  16, 12,
+                            17, 18, 19, 20, 6,  21, 22, 23, 6,  23, 24, 24, 25, 26, 27, 28, 29,
+                            30, 31, 6,  6,  32, 33, 27, 34, 34, 35, 36, 37, 38, 38, 39, 39, 40};
+  for (int native = 0; native < 68; ++native) EXPECT_EQ(ErrorCodeOf(native), expected[native]);
+  EXPECT_EQ(ErrorMessageOf(40), u"Invalid password. Cannot decompress encrypted file.");
+  EXPECT_EQ(ErrorMessageOf(41), u"Unknown error");
+}
+
+TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {
+  const ArchiveError error(12, {u"caf\u00E9.zip"}, u"Archiver1");
+  EXPECT_STREQ(error.what(), "Archiver1: File \"caf\xC3\xA9.zip\" not found - Native error: 00012");
+}
+
+TEST(FormatText, HandlesWidthPrecisionAndMissingArguments) {
+  EXPECT_EQ(FormatText(u"pkback# %.3d", {std::int64_t{1}}), u"pkback# 001");
+  EXPECT_EQ(FormatText(u"[%5d]", {std::int64_t{42}}), u"[   42]");
+  EXPECT_EQ(FormatText(u"100%% %s", {u"done"}), u"100% done");
+  EXPECT_EQ(FormatText(u"%s and %s", {u"one"}), u"one and %s");
+  EXPECT_EQ(FormatText(u"%d", {u"text"}), u"%d");
+}
+
+TEST(PromptTexts, FillLikeTheEngineFillsThem) {
+  EXPECT_EQ(FormatText(PromptTextOf(PromptText::kOverwriteFile), {u"a.txt", u"b/a.txt"}),
+            u"Overwrite file \"a.txt\" with \"b/a.txt\"");
+  EXPECT_EQ(FormatText(PromptTextOf(PromptText::kInsertDisk), {std::int64_t{3}}),
+            u"Please insert disk #3");
+  EXPECT_EQ(PromptTextOf(PromptText::kPasswordLabel), u"Enter password: ");
+}
+
+}  // namespace
+}  // namespace qm::archive

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/file_attributes.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace qm::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+Platform& os() { return Platform::Current(); }
+
+TEST(Attributes, ReflectTypeWritabilityAndDotNames) {
+  TempDir dir;
+  WriteFileBytes(dir / "plain.txt", "x");
+  WriteFileBytes(dir / ".hidden", "x");
+  fs::create_directory(dir / "folder");
+  EXPECT_EQ(os().GetAttributes(dir.u16("plain.txt")), attr::kArchive);
+  EXPECT_EQ(os().GetAttributes(dir.u16(".hidden")), attr::kArchive | attr::kHidden);
+  EXPECT_EQ(os().GetAttributes(dir.u16("folder")), attr::kDirectory);
+  EXPECT_EQ(os().GetAttributes(dir.u16("missing")), attr::kInvalid);
+}
+
+TEST(Attributes, ReadOnlyIsSetAndClearedThroughTheWriteBits) {
+  TempDir dir;
+  WriteFileBytes(dir / "f", "x");
+  ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kReadOnly | attr::kArchive));
+  EXPECT_EQ(os().GetAttributes(dir.u16("f")), attr::kReadOnly | attr::kArchive);
+  EXPECT_EQ(fs::status(dir / "f").permissions() & fs::perms::owner_write, fs::perms::none);
+  ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kArchive));
+  EXPECT_EQ(os().GetAttributes(dir.u16("f")), attr::kArchive);
+}
+
+TEST(Files, ReadOnlyFilesRefuseWritingAndDeletionEvenForRoot) {
+  TempDir dir;
+  WriteFileBytes(dir / "f", "x");
+  ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kReadOnly));
+  std::error_code error;
+  EXPECT_EQ(os().OpenFile(dir.u16("f"), 0x0002, error), nullptr);
+  EXPECT_TRUE(error);
+  EXPECT_NE(os().OpenFile(dir.u16("f"), 0x0040, error), nullptr);
+  EXPECT_TRUE(os().DeleteFile(dir.u16("f")));
+  EXPECT_TRUE(fs::exists(dir / "f"));
+}
+
+TEST(Files, MoveRefusesAnExistingTargetAndCopyKeepsTheTime) {
+  TempDir dir;
+  WriteFileBytes(dir / "a", "first");
+  WriteFileBytes(dir / "b", "second");
+  EXPECT_TRUE(os().MoveFile(dir.u16("a"), dir.u16("b")));
+  EXPECT_FALSE(os().MoveFile(dir.u16("a"), dir.u16("c")));
+  EXPECT_FALSE(fs::exists(dir / "a"));
+
+  EXPECT_TRUE(os().CopyFile(dir.u16("c"), dir.u16("b"), true));
+  ASSERT_FALSE(os().SetLastWriteDosTime(dir.u16("c"), 0x50210000));  // 2020-01-01
+  ASSERT_FALSE(os().CopyFile(dir.u16("c"), dir.u16("b"), false));
+  EXPECT_EQ(testing::ReadFileBytes(dir / "b"), "first");
+  EXPECT_EQ(os().GetLastWriteDosTime(dir.u16("b")), 0x50210000u);
+}
+
+TEST(Files, TemporaryFilesCarryThePrefixAndAreUnique) {
+  TempDir dir;
+  std::error_code error;
+  const std::u16string first = os().CreateTempFile(dir.u16(), u"FC", error);
+  const std::u16string second = os().CreateTempFile(dir.u16(), u"FC", error);
+  ASSERT_FALSE(error);
+  EXPECT_NE(first, second);
+  for (const auto& name : {first, second}) {
+    const fs::path path(name);
+    EXPECT_EQ(path.parent_path(), dir.path());
+    EXPECT_TRUE(path.filename().string().starts_with("FC"));
+    EXPECT_TRUE(fs::exists(path));
+  }
+  EXPECT_TRUE(os().TempDirectory().ends_with(u'/'));
+}
+
+TEST(Folders, CreatedWithParentsAndRemovedOnlyWhenEmpty) {
+  TempDir dir;
+  EXPECT_FALSE(os().CreateDirectories(dir.u16("a/b/c")));
+  EXPECT_FALSE(os().CreateDirectories(dir.u16("a/b/c")));
+  EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+  WriteFileBytes(dir / "file", "x");
+  EXPECT_TRUE(os().CreateDirectories(dir.u16("file/sub")));
+  EXPECT_TRUE(os().RemoveEmptyDirectory(dir.u16("a/b")));
+  EXPECT_FALSE(os().RemoveEmptyDirectory(dir.u16("a/b/c")));
+  EXPECT_FALSE(fs::exists(dir / "a/b/c"));
+}
+
+TEST(Folders, ListingHidesEntriesWhoseSpecialBitsTheFilterLacks) {
+  TempDir dir;
+  WriteFileBytes(dir / "plain", "abc");
+  WriteFileBytes(dir / ".dot", "x");
+  fs::create_directory(dir / "sub");
+  auto names = [&](std::uint32_t filter) {
+    std::error_code error;
+    std::vector<std::u16string> out;
+    for (const auto& entry : os().ListDirectory(dir.u16(), filter, error)) out.push_back(entry.name);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  EXPECT_EQ(names(0), (std::vector<std::u16string>{u"plain"}));
+  EXPECT_EQ(names(attr::kDirectory), (std::vector<std::u16string>{u"plain", u"sub"}));
+  EXPECT_EQ(names(0x28BF), (std::vector<std::u16string>{u".dot", u"plain", u"sub"}));
+  std::error_code error;
+  EXPECT_EQ(os().ListDirectory(dir.u16("plain"), 0, error).size(), 0u);
+  EXPECT_TRUE(error);
+}
+
+TEST(Paths, ExpansionIsLexicalAndAnchoredAtTheCurrentDirectory) {
+  const std::u16string cwd = os().CurrentDirectory();
+  struct Case {
+    std::u16string in, out;
+  };
+  const Case cases[] = {
+      {u"/a/b/../c", u"/a/c"},     {u"/a/./b//c", u"/a/b/c"}, {u"/../..", u"/"},
+      {u"/a/b/", u"/a/b/"},         {u"x", cwd + u"/x"},       {u"", cwd},
+  };
+  for (const auto& c : cases) EXPECT_EQ(os().ExpandPath(c.in), c.out);
+}
+
+TEST(Drives, LocalFoldersAreNotRemovableAndHaveFreeSpace) {
+  TempDir dir;
+  const DriveType type = os().GetDriveType(dir.u16("not/yet/there"));
+  EXPECT_NE(type, DriveType::kRemovable);
+  EXPECT_NE(type, DriveType::kNoRootDir);
+  EXPECT_GT(os().FreeSpace(dir.u16()).value_or(0), 0u);
+  EXPECT_TRUE(os().SetVolumeLabel(dir.u16(), u"pkback# 001"));
+}
+
+TEST(Folders, AppDataIsTheHomeDirectoryWithoutTrailingSeparator) {
+  const char* saved = std::getenv("HOME");
+  const std::string previous = saved ? saved : "";
+  setenv("HOME", "/srv/player/", 1);
+  EXPECT_EQ(os().AppDataFolder(), u"/srv/player");
+  setenv("HOME", previous.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace qm::platform
