@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/hash_descriptor.h"
+
+namespace qm::crypto {
+
+inline constexpr std::size_t kSha1DigestSize = 20;
+inline constexpr std::size_t kSha1BlockSize = 64;
+
+// SHA-1 (FIPS 180-1). Whole blocks go straight from the input to the compression function,
+// which uses the processor's SHA instructions when present.
+struct Sha1Context {
+  std::uint32_t state[5];
+  std::uint32_t count_low;   // message length in bits, low word
+  std::uint32_t count_high;  // and high word
+  std::uint8_t buffer[kSha1BlockSize];
+  std::uint32_t buffered;  // bytes in buffer
+};
+
+void Sha1Init(Sha1Context& context);
+void Sha1Update(Sha1Context& context, const void* data, std::size_t length);
+// Writes 20 bytes and wipes the context.
+void Sha1Final(Sha1Context& context, std::uint8_t* digest);
+
+// The registry descriptor for SHA-1 (slot 3, name "SHA1", OID 1.3.14.3.2.26).
+const HashDescriptor& Sha1Descriptor();
+
+}  // namespace qm::crypto
