@@ -219,7 +219,7 @@ int AESCryptoTransform::GetFileStorageEndBlockSize() const {
   return version_ == 1 ? 0 : authentication_code_size_;
 }
 
-bool AESCryptoTransform::IsDirItemCorrupted(DirItem& item, std::uint32_t crc32) {
+bool AESCryptoTransform::IsDirItemCorrupted(const DirItem& item, std::uint32_t crc32) {
   if (version_ == 1) return item.CentralDir.crc32 != crc32;
   if (!cryptor_ && computed_mac_.empty()) return true;
   return !SameBytes(FinishedMac(), authentication_code_);

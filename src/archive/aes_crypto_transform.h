@@ -59,7 +59,7 @@ class AESCryptoTransform final : public CryptoTransform {
   std::vector<std::uint8_t> GetFileStorageEndBlock() override;
   void LoadFileStorageEndBlock(platform::Stream& stream, std::int64_t offset) override;
   int GetFileStorageEndBlockSize() const override;
-  bool IsDirItemCorrupted(DirItem& item, std::uint32_t crc32) override;
+  bool IsDirItemCorrupted(const DirItem& item, std::uint32_t crc32) override;
   ExtraFieldDataBlock GetExtraFieldData() const override;
 
   int KeyLengthBytes() const { return key_length_bytes_; }

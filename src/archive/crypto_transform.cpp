@@ -2,7 +2,7 @@
 
 namespace qm::archive {
 
-void CryptoTransform::Initialize(CryptoTransformMode mode, DirItem& /*item*/) {
+void CryptoTransform::Initialize(CryptoTransformMode mode, const DirItem& /*item*/) {
   transform_mode_ = mode;
 }
 

@@ -36,7 +36,7 @@ class CryptoTransform {
   virtual std::span<const std::uint8_t> GetKey() const = 0;
   virtual const std::string& GetPassword() const = 0;
   // Stores the mode; `item` is for transforms that need it.
-  virtual void Initialize(CryptoTransformMode mode, DirItem& item);
+  virtual void Initialize(CryptoTransformMode mode, const DirItem& item);
   // Forgets the password and every key.
   virtual void Reset() = 0;
 
@@ -58,7 +58,7 @@ class CryptoTransform {
   virtual int GetFileStorageEndBlockSize() const = 0;
   // After decryption: whether the item's data is damaged; `crc32` is the CRC of what it
   // decoded to.
-  virtual bool IsDirItemCorrupted(DirItem& item, std::uint32_t crc32) = 0;
+  virtual bool IsDirItemCorrupted(const DirItem& item, std::uint32_t crc32) = 0;
   // The extra block that marks items of this cipher.
   virtual ExtraFieldDataBlock GetExtraFieldData() const = 0;
 

@@ -19,27 +19,32 @@ int AesKeyBits(CryptoAlgorithm algorithm) {
   return 0;
 }
 
-ItemDecryptor::ItemDecryptor(DirItem& item, const std::string& password) : item_(item) {
+ItemDecryptor::ItemDecryptor(const DirItem& item, const ZipLocalHeader& local)
+    : item_(item), local_(local) {
   const int bits = AesKeyBits(item.EncryptionAlgorithm);
   if (bits != 0 && item.CentralDir.extractVersion < kAltVersionThreshold) {
     aes_ = std::make_unique<AESCryptoTransform>(bits, 2, item.CompressionMethod);
     aes_->Initialize(CryptoTransformMode::Decryption, item);
-    aes_->GenerateKey(password);
   }
 }
 
 ItemDecryptor::~ItemDecryptor() = default;
 
-std::uint64_t ItemDecryptor::Overhead() const {
-  if (!aes_) return kClassicHeaderLength;
-  return static_cast<std::uint64_t>(aes_->GetFileStorageStartBlockSize()) +
-         static_cast<std::uint64_t>(aes_->GetFileStorageEndBlockSize());
+std::int64_t ItemDecryptor::HeaderSize() const {
+  return aes_ ? aes_->GetFileStorageStartBlockSize()
+              : static_cast<std::int64_t>(kClassicHeaderLength);
 }
 
-bool ItemDecryptor::CheckPassword(platform::Stream& archive, const ZipLocalHeader& local,
-                                  const std::string& password) {
+std::int64_t ItemDecryptor::TrailerSize() const {
+  return aes_ ? aes_->GetFileStorageEndBlockSize() : 0;
+}
+
+bool ItemDecryptor::CheckPassword(platform::Stream& archive, const std::string& password) {
   if (aes_) {
-    if (password != aes_->GetPassword()) aes_->GenerateKey(password);
+    if (!aes_keyed_ || password != aes_->GetPassword()) {
+      aes_->GenerateKey(password);
+      aes_keyed_ = true;
+    }
     aes_->LoadFileStorageStartBlock(archive, 0);
     return aes_->CheckPassword(password, item_);
   }
@@ -48,28 +53,12 @@ bool ItemDecryptor::CheckPassword(platform::Stream& archive, const ZipLocalHeade
                  platform::Stream::Origin::kCurrent);
     return false;
   }
-  return CheckClassicHeader(archive, password, keys_, local.crc32, local.lastModTime,
-                            local.genPurposeFlag);
+  return CheckClassicHeader(archive, password, keys_, local_.crc32, local_.lastModTime,
+                            local_.genPurposeFlag);
 }
 
-bool ItemDecryptor::AcceptPassword(platform::Stream& archive, const ZipLocalHeader& local,
-                                   std::string& password, bool suppress_password_event,
-                                   const PasswordRequest& request, bool& skip_file) {
-  const std::int64_t start = archive.Position();
-  for (;;) {
-    archive.SetPosition(start);
-    const bool right = CheckPassword(archive, local, password);
-    if (right || suppress_password_event) return true;
-    if (request) {
-      request(password, skip_file);
-    } else {
-      skip_file = true;
-    }
-    if (skip_file) return false;
-  }
-}
-
-void ItemDecryptor::Decrypt(std::span<std::uint8_t> chunk) {
+void ItemDecryptor::Decrypt(std::uint8_t* data, std::size_t count) {
+  const std::span<std::uint8_t> chunk(data, count);
   if (aes_) {
     aes_->DecryptBuffer(chunk, chunk);
   } else {
@@ -77,12 +66,17 @@ void ItemDecryptor::Decrypt(std::span<std::uint8_t> chunk) {
   }
 }
 
-bool ItemDecryptor::Verify(platform::Stream& archive, DirItem& item, std::uint32_t crc32) {
+bool ItemDecryptor::Verify(platform::Stream& archive, const DirItem& item, std::uint32_t crc) {
   if (aes_) {
     aes_->LoadFileStorageEndBlock(archive, 0);
-    return !aes_->IsDirItemCorrupted(item, crc32);
+    return !aes_->IsDirItemCorrupted(item, crc);
   }
-  return item.CentralDir.crc32 == crc32;
+  return item.CentralDir.crc32 == crc;
+}
+
+// The hook item decoding and IsFilePasswordValid call.
+std::unique_ptr<ItemDecipher> MakeItemDecipher(const DirItem& item, const ZipLocalHeader& local) {
+  return std::make_unique<ItemDecryptor>(item, local);
 }
 
 }  // namespace qm::archive

@@ -5,7 +5,7 @@
 
 namespace qm::archive {
 
-ItemEncryptor::ItemEncryptor(DirItem& item, CryptoAlgorithm algorithm,
+ItemEncryptor::ItemEncryptor(const DirItem& item, CryptoAlgorithm algorithm,
                              const std::string& password, std::uint32_t crc32)
     : crc32_(crc32) {
   const int bits = AesKeyBits(algorithm);

@@ -25,7 +25,7 @@ class ItemEncryptor {
   // the real method put into the extra block), else the classic cipher, whose header carries
   // the high bytes of `crc32`, the CRC of the item's plain data, which the encoder must know
   // before it writes any data.
-  ItemEncryptor(DirItem& item, CryptoAlgorithm algorithm, const std::string& password,
+  ItemEncryptor(const DirItem& item, CryptoAlgorithm algorithm, const std::string& password,
                 std::uint32_t crc32);
   ~ItemEncryptor();
   ItemEncryptor(const ItemEncryptor&) = delete;

@@ -284,80 +284,15 @@ TEST(AesTransform, SaltsComeFromTheRandomSource) {
   EXPECT_NE(a.data, b.data);
 }
 
-// --- The per-item decryptor: cipher choice and password loop
-
-struct LoopCase {
-  const char* what;
-  CryptoAlgorithm algorithm;
-  std::string first_password;
-  std::vector<std::string> answers;  // given by the request in turn; "" past the end = skip
-  bool suppress;
-  bool accepted;
-  int asked;
-};
-
-TEST(ItemDecryptor, PasswordLoopAsksUntilRightOrSkipped) {
-  const auto plain = Pattern(64);
-  const LoopCase cases[] = {
-      {"classic right at once", CryptoAlgorithm::caPkzipClassic, "pw", {}, false, true, 0},
-      {"classic empty, then right", CryptoAlgorithm::caPkzipClassic, "", {"pw"}, false, true, 1},
-      {"classic wrong twice, then right", CryptoAlgorithm::caPkzipClassic, "a", {"b", "pw"},
-       false, true, 2},
-      {"aes wrong, then skipped", CryptoAlgorithm::caAES_256, "a", {}, false, false, 1},
-      {"aes wrong, then right", CryptoAlgorithm::caAES_128, "bad", {"pw"}, false, true, 1},
-      {"aes wrong but suppressed", CryptoAlgorithm::caAES_192, "bad", {}, true, true, 0},
-  };
-  for (const LoopCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    RepeatableRandom random;  // keeps the classic wrong passwords from passing by chance
-    const StoredItem stored = EncryptItem(c.algorithm, "pw", plain, false);
-    DirItem item;
-    item.CentralDir.extractVersion = kVersionOem;
-    item.CentralDir.crc32 = stored.crc32;
-    item.EncryptionAlgorithm = c.algorithm;
-    ZipLocalHeader local;
-    local.crc32 = stored.crc32;
-
-    std::string password = c.first_password;
-    ItemDecryptor decryptor(item, password);
-    EXPECT_EQ(decryptor.IsAes(), c.algorithm != CryptoAlgorithm::caPkzipClassic);
-    MemoryStream stream = StreamOf(stored.data);
-    int asked = 0;
-    bool skip = false;
-    const bool accepted = decryptor.AcceptPassword(
-        stream, local, password, c.suppress,
-        [&](std::string& new_password, bool& skip_file) {
-          if (static_cast<std::size_t>(asked) < c.answers.size()) {
-            new_password = c.answers[static_cast<std::size_t>(asked)];
-          } else {
-            skip_file = true;
-          }
-          ++asked;
-        },
-        skip);
-    EXPECT_EQ(accepted, c.accepted);
-    EXPECT_EQ(skip, !c.accepted);
-    EXPECT_EQ(asked, c.asked);
-    if (!accepted || c.suppress) continue;
-    EXPECT_EQ(password, "pw");
-    const auto header = static_cast<std::int64_t>(decryptor.Overhead()) -
-                        (decryptor.IsAes() ? 10 : 0);
-    EXPECT_EQ(stream.Position(), header) << "the stream stands after the header";
-    std::vector<std::uint8_t> body(plain.size());
-    stream.ReadBuffer(body.data(), body.size());
-    decryptor.Decrypt(body);
-    EXPECT_EQ(body, plain);
-    EXPECT_TRUE(decryptor.Verify(stream, item, Crc32(body)));
-  }
-}
+// --- The per-item decryptor
 
 TEST(ItemDecryptor, AesBlockOfANonZipEntryMeansClassic) {
   DirItem item;
   item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
   item.CentralDir.extractVersion = kAltVersionThreshold;
-  EXPECT_FALSE(ItemDecryptor(item, "pw").IsAes());
+  EXPECT_FALSE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
   item.CentralDir.extractVersion = 51;
-  EXPECT_TRUE(ItemDecryptor(item, "pw").IsAes());
+  EXPECT_TRUE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
 }
 
 TEST(ItemDecryptor, ClassicDamageFailsTheCrc) {
@@ -369,9 +304,9 @@ TEST(ItemDecryptor, ClassicDamageFailsTheCrc) {
   item.CentralDir.crc32 = stored.crc32;
   ZipLocalHeader local;
   local.crc32 = stored.crc32;
-  ItemDecryptor decryptor(item, "pw");
+  ItemDecryptor decryptor(item, local);
   MemoryStream stream = StreamOf(stored.data);
-  ASSERT_TRUE(decryptor.CheckPassword(stream, local, "pw"));
+  ASSERT_TRUE(decryptor.CheckPassword(stream, "pw"));
   std::vector<std::uint8_t> body(plain.size());
   stream.ReadBuffer(body.data(), body.size());
   decryptor.Decrypt(body);

@@ -69,10 +69,12 @@ std::map<std::string, DecodedItem> DecodeWithTransforms(const fs::path& archive,
     d.flags = local.genPurposeFlag;
     stream.Seek(local.nameLength + local.extraLength, platform::Stream::Origin::kCurrent);
 
-    ItemDecryptor decryptor(item, password);
-    d.password_ok = decryptor.CheckPassword(stream, local, password);
+    ItemDecryptor decryptor(item, local);
+    d.password_ok = decryptor.CheckPassword(stream, password);
     d.data_offset = static_cast<std::uint64_t>(stream.Position());
-    const std::uint64_t count = item.CompressedSize() - decryptor.Overhead();
+    const std::uint64_t count = item.CompressedSize() -
+                                static_cast<std::uint64_t>(decryptor.HeaderSize() +
+                                                           decryptor.TrailerSize());
     std::vector<std::uint8_t> stored(count);
     for (std::uint64_t done = 0; done < count;) {
       const std::uint64_t n = std::min<std::uint64_t>(0x100000, count - done);
