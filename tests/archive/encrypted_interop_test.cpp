@@ -139,6 +139,33 @@ TEST_P(RealToolEncryption, WrongPasswordIsRefused) {
   }
 }
 
+TEST_P(RealToolEncryption, ComponentExtractsEveryItemWithThePassword) {
+  ScratchDir dir;
+  WriteSamples(dir);
+  MustRun(GetParam().command, dir.path());
+  ZipArchiver archiver;
+  archiver.SetFileName(dir.U16("out.zip"));
+  archiver.OpenArchive(platform::file_mode::kRead | platform::file_mode::kShareDenyNone);
+  archiver.SetPassword(kPassword);
+  int asked = 0;
+  archiver.OnPassword = [&](BaseArchiver&, const std::u16string&, std::string&, bool& skip) {
+    ++asked;
+    skip = true;
+  };
+  archiver.SetBaseDir(dir.U16("x"));
+  archiver.ExtractFiles(u"*.*", 0x28BF, u"");
+  EXPECT_TRUE(archiver.LastRunComplete());
+  EXPECT_EQ(asked, 0);
+  const auto files = SampleFiles();
+  for (const auto& [name, d] : DecodeWithTransforms(dir / "out.zip", kPassword)) {
+    SCOPED_TRACE(name);
+    const std::string expected = name == "-" ? files.at("small.txt") : files.at(name);
+    EXPECT_TRUE(ReadFile(dir / "x" / name) == expected);
+  }
+  archiver.TestFiles(u"*.*", 0x28BF, u"");
+  EXPECT_TRUE(archiver.LastRunComplete());
+}
+
 #define SAMPLES " small.txt empty.txt big.bin"
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, RealToolEncryption,
