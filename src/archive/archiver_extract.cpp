@@ -194,8 +194,9 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
 
   if (options_.CreateDirs) {
     const auto cut = LastSeparator(name);
-    const std::u16string folder =
-        root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1));
+    // "." and ".." are folded before the system sees them: "a/../b.txt" must not need "a".
+    const std::u16string folder = os.ExpandPath(
+        root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
     if (!folder.empty() && os.CreateDirectories(folder)) {
       throw ArchiveError(20, {folder}, ComponentName());
     }
@@ -208,7 +209,7 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   const auto cut = LastSeparator(name);
   if (name.empty() || cut + 1 == name.size()) return;
 
-  std::u16string dest = root + name;
+  std::u16string dest = os.ExpandPath(root + name);
   const std::uint32_t existing = os.GetAttributes(dest);
   if (existing != platform::attr::kInvalid && (existing & platform::attr::kDirectory) == 0) {
     if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) return;
