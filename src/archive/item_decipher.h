@@ -33,10 +33,9 @@ class ItemDecipher {
   virtual bool Verify(platform::Stream& archive, const DirItem& item, std::uint32_t crc) = 0;
 };
 
-// The decipher for an encrypted item, chosen by its EncryptionAlgorithm; `local` is its local
-// header (the classic check byte comes from its flags, time and CRC). Null while no cipher is
-// available: item decoding then treats every password as wrong, so the item is asked for,
-// skipped or failed exactly as with a wrong password.
+// The decipher for an encrypted item, chosen by its EncryptionAlgorithm (AES or the classic
+// cipher, item_decryptor.cpp); `local` is its local header (the classic check byte comes from
+// its flags, time and CRC). Callers also cope with null, which makes every password wrong.
 std::unique_ptr<ItemDecipher> MakeItemDecipher(const DirItem& item, const ZipLocalHeader& local);
 
 }  // namespace qm::archive
