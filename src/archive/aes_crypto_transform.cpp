@@ -151,6 +151,9 @@ std::size_t AESCryptoTransform::DecryptBuffer(std::span<const std::uint8_t> inpu
                                               std::span<std::uint8_t> output) {
   RequireKeys();
   CheckRoom(input, output);
+  // An empty chunk (an empty item's data) may come without any buffer at all; the hash must
+  // not be handed a null pointer.
+  if (input.empty()) return 0;
   // The code authenticates the ciphertext, so it sees the bytes before they are decrypted.
   crypto::HmacUpdate(hmac_context_, input.data(), input.size());
   cryptor_->DecodeBuffer(input.data(), output.data(), input.size());
@@ -161,6 +164,7 @@ std::size_t AESCryptoTransform::EncryptBuffer(std::span<const std::uint8_t> inpu
                                               std::span<std::uint8_t> output) {
   RequireKeys();
   CheckRoom(input, output);
+  if (input.empty()) return 0;
   cryptor_->EncodeBuffer(input.data(), output.data(), input.size());
   crypto::HmacUpdate(hmac_context_, output.data(), input.size());
   return input.size();
