@@ -64,7 +64,7 @@ void BaseArchiver::ExtractFiles(const std::u16string& file_mask, std::int32_t se
     dm_handle_->CDir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
     ProcessTaggedItems(ProcessOperation::poExtract, f.Handle.ItemNo);
   } else {
-    processed_file_no_ = processed_file_count_ = completed_file_count_ = 0;
+    processed_file_no_ = processed_file_count_ = completed_file_count_ = kept_file_count_ = 0;
   }
 }
 
@@ -93,6 +93,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   DirArray& dir = dm_handle_->CDir;
   processed_file_no_ = 0;
   completed_file_count_ = 0;
+  kept_file_count_ = 0;
   progress_cancel_ = false;
   progress_enabled_ = true;
   if (index == -1) {
@@ -117,12 +118,16 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
       do {
         action = Action::fxaIgnore;
         item_complete_ = false;
+        item_kept_ = false;
         const std::u16string stored_name = dir.GetItem(i).Name;
         const std::u16string name = ForCallers(stored_name);
         try {
           bool confirm = true;
           DoConfirmProcessFile(name, operation, confirm);
-          if (!confirm) break;
+          if (!confirm) {
+            ++kept_file_count_;
+            break;
+          }
           if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
           const std::u16string base_dir = BaseFolder(base_dir_, current_dir_);
           if (reports) {
@@ -151,6 +156,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
           if (!progress_cancel_) {
             ++processed_file_no_;
             if (item_complete_) ++completed_file_count_;
+            if (item_kept_) ++kept_file_count_;
           }
         } catch (const ArchiveError& e) {
           DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(),
@@ -212,6 +218,8 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   std::u16string dest = os.ExpandPath(root + name);
   const std::uint32_t existing = os.GetAttributes(dest);
   if (existing != platform::attr::kInvalid && (existing & platform::attr::kDirectory) == 0) {
+    // Every early return below keeps the existing file.
+    item_kept_ = true;
     if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) return;
     switch (options_.OverwriteMode) {
       case OverwriteMode::omPrompt: {
@@ -233,6 +241,7 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
         break;
       }
     }
+    item_kept_ = false;
     os.SetAttributes(dest, 0);
     os.DeleteFile(dest);
   }

@@ -141,6 +141,9 @@ void BaseArchiver::SetInMemory(bool value) {
   }
   if (in_memory_) {
     if (file_name_.empty()) throw ArchiveError(29, ComponentName());
+    // A new memory archive holds no bytes until its directory is written; the file must get
+    // at least the empty directory, or it could not be opened again.
+    if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);
     {
       platform::FileStream file(file_name_, fm::kCreate);
       compressed_stream_->SetPosition(0);

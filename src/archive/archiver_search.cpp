@@ -132,8 +132,12 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
       }
       bool matches = false;
       if (h.UseProperties) {
-        std::u16string n = item.Name;
-        std::replace(n.begin(), n.end(), u'/', kPathSeparator);
+        std::u16string platform_name;
+        if (kPathSeparator != u'/') {
+          platform_name = item.Name;
+          std::replace(platform_name.begin(), platform_name.end(), u'/', kPathSeparator);
+        }
+        const std::u16string_view n = kPathSeparator == u'/' ? item.Name : platform_name;
         matches = std::any_of(file_masks_.begin(), file_masks_.end(),
                               [&](const std::u16string& m) { return MatchName(n, m); }) &&
                   std::none_of(exclusion_masks_.begin(), exclusion_masks_.end(),

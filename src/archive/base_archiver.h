@@ -123,6 +123,9 @@ class BaseArchiver {
   std::int32_t IncompleteFileCount() const {
     return processed_file_count_ - completed_file_count_;
   }
+  // Of those, the items passed over by decision rather than by failure: declined by
+  // OnConfirmProcessFile, or an existing file kept (overwrite mode or answer, read-only file).
+  std::int32_t KeptFileCount() const { return kept_file_count_; }
   // True only when every tagged item of the last run was written (or tested) in full. A
   // caller that must not lose data (first-run unpacking) checks this after ExtractFiles.
   bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
@@ -358,7 +361,9 @@ class BaseArchiver {
   // Items of the running (or last) processing loop whose step finished in full; the step
   // sets item_complete_ when it did.
   std::int32_t completed_file_count_ = 0;
+  std::int32_t kept_file_count_ = 0;
   bool item_complete_ = false;
+  bool item_kept_ = false;
 };
 
 }  // namespace qm::archive

@@ -6,8 +6,33 @@
 #include "platform/text.h"
 
 namespace qm::archive {
+namespace {
 
-using platform::AsciiLower;
+constexpr std::uint32_t kMinBuckets = 1000;
+constexpr std::size_t kMaxNamesPerBucket = 5;
+
+char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+
+// `name` folded equals `key` (already folded).
+bool FoldedEquals(std::u16string_view name, std::u16string_view key) {
+  if (name.size() != key.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (AsciiLower(name[i]) != key[i]) return false;
+  }
+  return true;
+}
+
+// Calls f with the folded key of `name`, copying only when folding changes something.
+template <typename F>
+auto WithKey(std::u16string_view name, F&& f) {
+  if (std::none_of(name.begin(), name.end(), [](char16_t c) { return c >= u'A' && c <= u'Z'; })) {
+    return f(name);
+  }
+  const std::u16string key = platform::AsciiLower(name);
+  return f(std::u16string_view(key));
+}
+
+}  // namespace
 
 void DirArray::CheckIndex(std::int32_t index, int native_error) const {
   if (index < 0 || index >= item_count_) throw ArchiveError(native_error);
@@ -35,6 +60,47 @@ void DirArray::SetCount(std::int32_t value) {
     for (auto i = lo; i < hi; ++i) items_[static_cast<std::size_t>(i)] = DirItem{};
   }
   item_count_ = value;
+  if (named_count_ > value) {
+    named_count_ = value;
+    InvalidateHash();
+  }
+}
+
+std::int32_t DirArray::IndexOf(std::u16string_view name) {
+  if (!name_hash_) {
+    const auto buckets =
+        std::max<std::uint32_t>(static_cast<std::uint32_t>(named_count_), kMinBuckets);
+    name_hash_ = std::make_unique<StringHash>(
+        buckets, [this](std::int32_t value, std::u16string_view key) {
+          return FoldedEquals(items_[static_cast<std::size_t>(value)].Name, key);
+        });
+    hash_valid_ = false;
+  }
+  if (!hash_valid_) {
+    name_hash_->Clear();
+    for (std::int32_t i = 0; i < named_count_; ++i) {
+      WithKey(items_[static_cast<std::size_t>(i)].Name,
+              [&](std::u16string_view key) { name_hash_->Add(key, i); });
+    }
+    hash_valid_ = true;
+  }
+  return WithKey(name, [&](std::u16string_view key) { return name_hash_->ValueOf(key); });
+}
+
+void DirArray::HashAdd(std::int32_t index) {
+  if (!name_hash_ || !hash_valid_) return;
+  WithKey(items_[static_cast<std::size_t>(index)].Name,
+          [&](std::u16string_view key) { name_hash_->Add(key, index); });
+  if (static_cast<std::size_t>(named_count_) > kMaxNamesPerBucket * name_hash_->Size()) {
+    name_hash_.reset();  // rebuilt, larger, at the next lookup
+    hash_valid_ = false;
+  }
+}
+
+void DirArray::HashRemove(std::int32_t index) {
+  if (!name_hash_ || !hash_valid_) return;
+  WithKey(items_[static_cast<std::size_t>(index)].Name,
+          [&](std::u16string_view key) { name_hash_->Remove(key, index); });
 }
 
 const DirItem& DirArray::GetItem(std::int32_t index) const {
@@ -49,38 +115,42 @@ DirItem* DirArray::ItemPtr(std::int32_t index) {
 
 void DirArray::SetItem(std::int32_t index, const DirItem& item) {
   CheckIndex(index, 1);
-  if (index < item_names_.Count()) {
-    item_names_.Update(index, AsciiLower(item.Name));
+  if (index > named_count_) throw ArchiveError(58);
+  if (index < named_count_) {
+    HashRemove(index);
+    items_[static_cast<std::size_t>(index)] = item;
   } else {
-    if (item_names_.Count() != index) throw ArchiveError(58);
-    item_names_.Add(AsciiLower(item.Name));
+    items_[static_cast<std::size_t>(index)] = item;
+    ++named_count_;
   }
-  items_[static_cast<std::size_t>(index)] = item;
+  HashAdd(index);
 }
 
 void DirArray::SetItemName(std::int32_t index, std::u16string name) {
-  DirItem& item = items_.at(static_cast<std::size_t>(index));
-  const std::int32_t k = item_names_.IndexOf(AsciiLower(item.Name));
-  if (k < 0) {
-    item_names_.Add(AsciiLower(name));
-  } else if (k == index) {
-    item_names_.Update(k, AsciiLower(name));
-  } else {
-    throw ArchiveError(59);
+  CheckIndex(index, 3);
+  DirItem& item = items_[static_cast<std::size_t>(index)];
+  if (index < named_count_) {
+    HashRemove(index);
+    item.Name = std::move(name);
+    HashAdd(index);
+    return;
   }
+  // The next unnamed item: its current name must not be taken by an earlier one.
+  if (index != named_count_ || IndexOf(item.Name) >= 0) throw ArchiveError(59);
   item.Name = std::move(name);
+  ++named_count_;
+  HashAdd(index);
 }
 
 bool DirArray::FileExists(std::u16string_view file_name, std::int32_t& item_no) {
-  item_no = item_names_.IndexOf(AsciiLower(file_name));
+  item_no = IndexOf(file_name);
   return item_no >= 0;
 }
 
 void DirArray::DeleteItem(std::int32_t index) {
   CheckIndex(index, 4);
-  DirItem& item = items_[static_cast<std::size_t>(index)];
-  const std::int32_t k = item_names_.IndexOf(AsciiLower(item.Name));
-  if (k >= 0) item_names_.Delete(k);
+  if (index < named_count_) --named_count_;
+  InvalidateHash();
   std::move(items_.begin() + index + 1, items_.begin() + item_count_, items_.begin() + index);
   --item_count_;
   // The vacated slot keeps nothing of the item that moved out of it (and an owned stream of
@@ -91,7 +161,9 @@ void DirArray::DeleteItem(std::int32_t index) {
 void DirArray::Clear() {
   for (std::int32_t i = 0; i < item_count_; ++i) items_[static_cast<std::size_t>(i)] = DirItem{};
   item_count_ = 0;
-  item_names_.Clear();
+  named_count_ = 0;
+  if (name_hash_) name_hash_->Clear();
+  hash_valid_ = name_hash_ != nullptr;
 }
 
 void DirArray::ClearTags() {
@@ -113,4 +185,3 @@ void DirArray::Append(const DirArray& da) {
 }
 
 }  // namespace qm::archive
-

@@ -43,6 +43,7 @@ std::u16string_view Extension(std::u16string_view name) {
 
 bool MatchName(std::u16string_view name, std::u16string_view mask) {
   if (mask.empty()) return false;
+  if (mask == u"*" || mask == u"*.*") return true;  // the common case, without copying
   std::u16string m(mask);
   if (const auto star = mask.find(u"*.*"); star != std::u16string_view::npos) {
     m = std::u16string(mask.substr(0, star)) + u'*' + std::u16string(mask.substr(star + 3));

@@ -43,15 +43,30 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+namespace {
+
+bool IsAscii(std::string_view bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::u16string DecodeStoredName(std::string_view bytes, bool* as_utf8) {
-  bool non_ascii = false;
-  for (char c : bytes) non_ascii |= static_cast<unsigned char>(c) >= 0x80;
-  const bool utf8 = non_ascii && IsValidUtf8(bytes);
+  if (as_utf8) *as_utf8 = false;
+  if (IsAscii(bytes)) {
+    // ASCII reads the same in every page: no conversion needed (most names of most archives).
+    return std::u16string(bytes.begin(), bytes.end());
+  }
+  const bool utf8 = IsValidUtf8(bytes);
   if (as_utf8) *as_utf8 = utf8;
   return utf8 ? platform::Utf8ToUtf16(bytes) : platform::AnsiToUtf16(bytes);
 }
 
 std::string OemNameToAnsi(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   const auto zero = bytes.find('\0');
   if (zero == std::string_view::npos) return platform::OemToAnsi(bytes);
   std::string out = platform::OemToAnsi(bytes.substr(0, zero));

@@ -25,18 +25,23 @@ void StringHash::Clear() {
   items_.clear();
 }
 
-const std::int32_t* StringHash::FindLink(std::u16string_view key, std::uint32_t hash) const {
+const std::int32_t* StringHash::FindLink(std::u16string_view key, std::uint32_t hash,
+                                         std::int32_t value) const {
   const std::int32_t* link = &buckets_[hash % buckets_.size()];
   while (*link != kEnd) {
     const HashItem& item = items_[static_cast<std::size_t>(*link)];
-    if (item.hash == hash && key_matches_(item.value, key)) break;
+    if (item.hash == hash && (value < 0 || item.value == value) && key_matches_(item.value, key)) {
+      break;
+    }
     link = &item.next;
   }
   return link;
 }
 
-bool StringHash::Remove(std::u16string_view key) {
-  auto* link = const_cast<std::int32_t*>(FindLink(key, HashKey(key)));
+bool StringHash::Remove(std::u16string_view key) { return Remove(key, -1); }
+
+bool StringHash::Remove(std::u16string_view key, std::int32_t value) {
+  auto* link = const_cast<std::int32_t*>(FindLink(key, HashKey(key), value));
   if (*link == kEnd) return false;
   // The element stays in the pool until the next Clear; only its link goes.
   *link = items_[static_cast<std::size_t>(*link)].next;

@@ -24,6 +24,8 @@ class StringHash {
   void Clear();
   // Unlinks the first element with the key; false when there is none.
   bool Remove(std::u16string_view key);
+  // Unlinks the element with the key and that value, leaving equal keys of other values.
+  bool Remove(std::u16string_view key, std::int32_t value);
   // The value of the first element with the key, or -1.
   std::int32_t ValueOf(std::u16string_view key) const;
 
@@ -42,7 +44,9 @@ class StringHash {
 
   // The link (a bucket head or an element's next) that points at the first element with the
   // key, or at the end of the chain.
-  const std::int32_t* FindLink(std::u16string_view key, std::uint32_t hash) const;
+  // With `value` >= 0 only the element of that value counts.
+  const std::int32_t* FindLink(std::u16string_view key, std::uint32_t hash,
+                               std::int32_t value = -1) const;
 
   std::vector<std::int32_t> buckets_;
   std::vector<HashItem> items_;

@@ -171,9 +171,37 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
     EXPECT_THROW(z.SetSpanningMode(SpanningMode::smNone), std::runtime_error);
   }
   EXPECT_EQ(stream.Size(), static_cast<std::int64_t>(bytes.size()));
+  // A new archive in a caller's stream is its empty directory; the comment is written at once.
+  {
+    ZipArchiver z;
+    z.OpenArchive(stream, true);
+    EXPECT_EQ(stream.Size(), 22);
+    z.SetComment("made in memory");
+    EXPECT_EQ(stream.Size(), 22 + 14);
+  }
+  WriteFile(dir / "memory.zip", stream.ToString());
+  EXPECT_EQ(PythonView(dir / "memory.zip").comment, "made in memory");
   ZipArchiver spanning;
   spanning.SetSpanningMode(SpanningMode::smSplitting);
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
+}
+
+TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
+  ScratchDir dir;
+  ZipArchiver z;
+  z.SetInMemory(true);
+  z.OpenArchive();
+  EXPECT_EQ(z.FileOpenMode(), 0xFF00);
+  z.SetFileName(dir.U16("saved.zip"));
+  z.SetInMemory(false);
+  EXPECT_TRUE(z.Active());
+  EXPECT_FALSE(z.InMemory());
+  EXPECT_EQ(z.FileOpenMode(), 0x0022);
+  z.CloseArchive();
+  EXPECT_EQ(PythonView(dir / "saved.zip").entries.size(), 0u);
+  z.SetInMemory(true);
+  z.SetInMemory(false);  // closed: only the setting changes
+  EXPECT_FALSE(z.Active());
 }
 
 TEST(ComponentLifecycle, FileCountLeavesFoldersOut) {

@@ -73,7 +73,23 @@ TEST(DirArray, NameIndexSurvivesRehashingRenamesAndDeletes) {
   dir.DeleteItem(0);
   EXPECT_TRUE(dir.FileExists(u"renamed", k));
   EXPECT_EQ(k, 4);
-  EXPECT_EQ(dir.ItemNames().Count(), dir.Count());
+  EXPECT_EQ(dir.NamedCount(), dir.Count());
+}
+
+// Renaming or deleting one of two equally named items leaves the other findable.
+TEST(DirArray, EqualNamesStayIndexedThroughRenameAndDelete) {
+  DirArray dir;
+  for (auto name : {u"a", u"b", u"c", u"x", u"d", u"e", u"f", u"X"}) AddNamed(dir, name);
+  std::int32_t k = -1;
+  dir.SetItemName(3, u"y");
+  EXPECT_TRUE(dir.FileExists(u"x", k));
+  EXPECT_EQ(k, 7);
+  dir.SetItemName(3, u"x");
+  dir.DeleteItem(3);
+  EXPECT_TRUE(dir.FileExists(u"x", k));
+  EXPECT_EQ(k, 6);
+  EXPECT_TRUE(dir.FileExists(u"d", k));
+  EXPECT_EQ(k, 3);
 }
 
 TEST(DirArray, AssignGivesTheCopyItsOwnExtraBlocks) {
@@ -94,7 +110,7 @@ TEST(DirArray, DeletingTheOnlyItemEmptiesTheNameList) {
   AddNamed(dir, u"x");
   dir.DeleteItem(0);
   EXPECT_EQ(dir.Count(), 0);
-  EXPECT_EQ(dir.ItemNames().Count(), 0);
+  EXPECT_EQ(dir.NamedCount(), 0);
 }
 
 TEST(DirArray, BadIndexesAndBrokenNameListRaiseTheirErrors) {
@@ -104,8 +120,9 @@ TEST(DirArray, BadIndexesAndBrokenNameListRaiseTheirErrors) {
   EXPECT_EQ(NativeErrorOf([&] { dir.GetItem(-1); }), 2);
   EXPECT_EQ(NativeErrorOf([&] { dir.ItemPtr(1); }), 3);
   EXPECT_EQ(NativeErrorOf([&] { dir.DeleteItem(5); }), 4);
-  // SetItem beyond the end of the name list.
+  // SetItem and SetItemName beyond the next unnamed item.
   dir.SetCount(3);
+  EXPECT_EQ(NativeErrorOf([&] { dir.SetItemName(2, u"c"); }), 59);
   EXPECT_EQ(NativeErrorOf([&] { dir.SetItem(2, DirItem{}); }), 58);
   // An unnamed item followed by another: the empty key is found at the earlier index.
   DirArray empty_first;

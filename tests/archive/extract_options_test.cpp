@@ -83,6 +83,7 @@ TEST(Overwrite, ModesDecideAboutAnExistingFile) {
     EXPECT_EQ(ReadFile(out / "sub/c.txt"), "sub c");
     EXPECT_EQ(archiver.ProcessedFileNo(), 4);
     EXPECT_EQ(archiver.LastRunComplete(), c.replaced);
+    EXPECT_EQ(archiver.KeptFileCount(), c.replaced ? 0 : 1);
     if (c.mode == OverwriteMode::omPrompt) {
       EXPECT_EQ(asked, std::vector<std::string>{"c.txt -> " + (out / "c.txt").string()});
     }
@@ -294,6 +295,7 @@ TEST(Events, ExtractFileHandlerRenamesAndDecliningEveryItemWritesNothing) {
   EXPECT_EQ(overall, (std::vector<std::string>{"start", "end"}));
   EXPECT_FALSE(archiver.LastRunComplete());
   EXPECT_EQ(archiver.IncompleteFileCount(), 4);
+  EXPECT_EQ(archiver.KeptFileCount(), 4);
 }
 
 TEST(Cancel, CancellingDuringAnItemDeletesItsFileAndEndsTheRun) {

@@ -50,7 +50,7 @@ int RunList(const ListOptions& options) {
   archive::ArchiveItem f;
   for (bool found = archiver.FindFirst(f); found; found = archiver.FindNext(f)) {
     const archive::DirItem& item = dir.GetItem(f.Handle.ItemNo);
-    out += ListingLine(item);
+    AppendListingLine(out, item);
     out += '\n';
     total_length += item.UncompressedSize();
     total_size += item.CompressedSize();

@@ -1,18 +1,45 @@
 #include "listing_format.h"
 
-#include <cstdio>
+#include <charconv>
 
 #include "command_runner.h"
 
 namespace qm::qmzip {
 namespace {
 
-std::string Ratio(std::uint64_t length, std::uint64_t size) {
-  if (length == 0 || size >= length) return "  0%";
-  const auto percent = static_cast<unsigned>((length - size) * 100 / length);
-  char text[8];
-  std::snprintf(text, sizeof text, "%3u%%", percent);
-  return text;
+// Formatting by hand: a listing of a hundred thousand entries should cost little more than
+// reading the directory.
+void AppendRight(std::string& out, std::uint64_t value, int width) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(end - digits);
+  if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
+  out.append(digits, end);
+}
+
+void AppendPadded(std::string& out, unsigned value, int width) {
+  char digits[12];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(end - digits);
+  if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
+  out.append(digits, end);
+}
+
+void AppendLeft(std::string& out, const std::string& text, std::size_t width) {
+  out += text;
+  if (text.size() < width) out.append(width - text.size(), ' ');
+}
+
+void AppendHex32(std::string& out, std::uint32_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
+}
+
+void AppendRatio(std::string& out, std::uint64_t length, std::uint64_t size) {
+  const unsigned percent =
+      (length == 0 || size >= length) ? 0 : static_cast<unsigned>((length - size) * 100 / length);
+  AppendRight(out, percent, 3);
+  out += '%';
 }
 
 }  // namespace
@@ -31,11 +58,19 @@ std::string MethodName(const archive::DirItem& item) {
 }
 
 std::string FormatDosDateTime(std::uint16_t date, std::uint16_t time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980u + (date >> 9),
-                (date >> 5) & 0x0Fu, date & 0x1Fu, time >> 11, (time >> 5) & 0x3Fu,
-                (time & 0x1Fu) * 2);
-  return text;
+  std::string out;
+  AppendPadded(out, 1980u + (date >> 9), 4);
+  out += '-';
+  AppendPadded(out, (date >> 5) & 0x0Fu, 2);
+  out += '-';
+  AppendPadded(out, date & 0x1Fu, 2);
+  out += ' ';
+  AppendPadded(out, time >> 11, 2);
+  out += ':';
+  AppendPadded(out, (time >> 5) & 0x3Fu, 2);
+  out += ':';
+  AppendPadded(out, (time & 0x1Fu) * 2, 2);
+  return out;
 }
 
 std::string FormatAttributes(std::uint32_t a) {
@@ -56,26 +91,45 @@ std::string ListingRule() {
   return "----------  ------  -----------  ----  ---------- --------  --------  -----  -  ----";
 }
 
-std::string ListingLine(const archive::DirItem& item) {
+void AppendListingLine(std::string& out, const archive::DirItem& item) {
   const std::uint64_t length = item.UncompressedSize();
   const std::uint64_t size = item.CompressedSize();
-  char text[128];
-  std::snprintf(text, sizeof text, "%10llu  %-6s  %11llu  %s  %s  %08x  %s  %c  ",
-                static_cast<unsigned long long>(length), MethodName(item).c_str(),
-                static_cast<unsigned long long>(size), Ratio(length, size).c_str(),
-                FormatDosDateTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime).c_str(),
-                item.CentralDir.crc32, FormatAttributes(item.CentralDir.externalAttr).c_str(),
-                item.IsEncrypted() ? '*' : '-');
-  return text + ToUtf8(item.Name);
+  AppendRight(out, length, 10);
+  out += "  ";
+  AppendLeft(out, MethodName(item), 6);
+  out += "  ";
+  AppendRight(out, size, 11);
+  out += "  ";
+  AppendRatio(out, length, size);
+  out += "  ";
+  out += FormatDosDateTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime);
+  out += "  ";
+  AppendHex32(out, item.CentralDir.crc32);
+  out += "  ";
+  out += FormatAttributes(item.CentralDir.externalAttr);
+  out += "  ";
+  out += item.IsEncrypted() ? '*' : '-';
+  out += "  ";
+  out += ToUtf8(item.Name);
+}
+
+std::string ListingLine(const archive::DirItem& item) {
+  std::string out;
+  AppendListingLine(out, item);
+  return out;
 }
 
 std::string ListingTotal(std::uint64_t length, std::uint64_t size, std::int64_t count) {
-  char text[128];
-  std::snprintf(text, sizeof text, "%10llu          %11llu  %s  %lld %s",
-                static_cast<unsigned long long>(length), static_cast<unsigned long long>(size),
-                Ratio(length, size).c_str(), static_cast<long long>(count),
-                count == 1 ? "file" : "files");
-  return text;
+  std::string out;
+  AppendRight(out, length, 10);
+  out.append(10, ' ');
+  AppendRight(out, size, 11);
+  out += "  ";
+  AppendRatio(out, length, size);
+  out += "  ";
+  out += std::to_string(count);
+  out += count == 1 ? " file" : " files";
+  return out;
 }
 
 }  // namespace qm::qmzip

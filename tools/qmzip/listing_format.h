@@ -12,6 +12,7 @@ namespace qm::qmzip {
 std::string ListingHeader();
 std::string ListingRule();
 std::string ListingLine(const archive::DirItem& item);
+void AppendListingLine(std::string& out, const archive::DirItem& item);
 std::string ListingTotal(std::uint64_t length, std::uint64_t size, std::int64_t count);
 
 // "Stored", "Defl:N" (with the deflate option letter), "Def64", "AES", "Unk:NNN".

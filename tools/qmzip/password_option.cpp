@@ -9,7 +9,7 @@ namespace qm::qmzip {
 
 void AddPasswordOption(CLI::App& command, std::string& password_utf8) {
   command
-      .add_option("-p,--password", password_utf8,
+      .add_option("-P,--password", password_utf8,
                   "Password for encrypted items (other users can see command lines: leave it "
                   "out to be asked on the terminal)")
       ->check(CLI::Validator(
