@@ -74,6 +74,7 @@ void AESCryptoTransform::WipeKeys() {
   Wipe(hash_key_);
   Wipe(encryption_key_);
   Wipe(password_verification_value_);
+  crypto::SecureWipe(derived_verifier_);
   Wipe(authentication_code_);
   crypto::SecureWipe(
       std::span(reinterpret_cast<std::uint8_t*>(password_.data()), password_.size()));
@@ -85,10 +86,14 @@ void AESCryptoTransform::GenerateKey(const std::string& password) {
   WipeKeys();
   password_ = kept;
   const auto salt_length = static_cast<std::size_t>(key_length_bytes_ / 2);
-  if (transform_mode_ != CryptoTransformMode::Decryption || salt_value_.size() != salt_length) {
-    salt_value_.assign(salt_length, 0);
-    FillEncryptionRandom(salt_value_);
+  if (transform_mode_ == CryptoTransformMode::Decryption) {
+    // Without the item's salt there is nothing to derive yet: loading the start block makes
+    // the keys. Deriving from a made-up salt first would only double the cost of every item.
+    if (salt_value_.size() == salt_length) DeriveKeys();
+    return;
   }
+  salt_value_.assign(salt_length, 0);
+  FillEncryptionRandom(salt_value_);
   DeriveKeys();
 }
 
@@ -105,6 +110,7 @@ void AESCryptoTransform::DeriveKeys() {
                    derived.begin() + static_cast<std::ptrdiff_t>(2 * k));
   password_verification_value_.assign(derived.begin() + static_cast<std::ptrdiff_t>(2 * k),
                                       derived.end());
+  derived_verifier_ = {derived[2 * k], derived[2 * k + 1]};
   crypto::SecureWipe(derived);
 
   if (hmac_running_) crypto::SecureWipe(std::span(
@@ -132,6 +138,11 @@ std::array<std::uint8_t, 2> AESCryptoTransform::VerifierFor(const std::string& p
 
 bool AESCryptoTransform::CheckPassword(const std::string& password, const DirItem& /*item*/) {
   if (password_verification_value_.size() != kAesVerifierLength) return false;
+  // The password the keys were just made from needs no second key derivation: its verifier
+  // was kept when they were made. Any other password is derived afresh; the keys stay.
+  if (cryptor_ && password == password_) {
+    return SameBytes(derived_verifier_, password_verification_value_);
+  }
   return SameBytes(VerifierFor(password), password_verification_value_);
 }
 

@@ -85,6 +85,9 @@ class AESCryptoTransform final : public CryptoTransform {
   std::vector<std::uint8_t> hash_key_;
   std::vector<std::uint8_t> encryption_key_;
   std::vector<std::uint8_t> password_verification_value_;
+  // The verifier the current keys' derivation gave (password_verification_value_ holds the
+  // stored one once the start block is loaded).
+  std::array<std::uint8_t, 2> derived_verifier_{};
   std::vector<std::uint8_t> salt_value_;
   std::vector<std::uint8_t> authentication_code_;
   std::string password_;
