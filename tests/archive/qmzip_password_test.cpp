@@ -38,11 +38,13 @@ TEST(QmzipPassword, OptionOpensBothCiphersAndAWrongOneSkips) {
     EXPECT_EQ(tested.exit_code, 0) << tested.output;
 
     // Nobody to ask for another password: the encrypted files are skipped, none is written.
+    // (One wrong classic password in 256 passes the check byte; the item then fails its CRC
+    // and, nobody being there to answer, ends the run: then all 5 count as failed.)
     for (const std::string wrong : {"", " --password wrong"}) {
       fs::remove_all(dir / "out");
       const CommandResult skipped = Qmzip(dir, "extract " + archive + " -d out" + wrong);
       EXPECT_EQ(skipped.exit_code, 1) << skipped.output;
-      EXPECT_NE(skipped.output.find("; 3 failed or skipped"), std::string::npos)
+      EXPECT_NE(skipped.output.find(" failed or skipped\n"), std::string::npos)
           << skipped.output;
       EXPECT_FALSE(fs::exists(dir / "out/a.txt"));
     }
