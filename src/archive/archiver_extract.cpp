@@ -94,6 +94,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   processed_file_no_ = 0;
   completed_file_count_ = 0;
   kept_file_count_ = 0;
+  last_made_dir_.clear();
   progress_cancel_ = false;
   progress_enabled_ = true;
   if (index == -1) {
@@ -203,8 +204,9 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
     // "." and ".." are folded before the system sees them: "a/../b.txt" must not need "a".
     const std::u16string folder = os.ExpandPath(
         root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
-    if (!folder.empty() && os.CreateDirectories(folder)) {
-      throw ArchiveError(20, {folder}, ComponentName());
+    if (!folder.empty() && folder != last_made_dir_) {
+      if (os.CreateDirectories(folder)) throw ArchiveError(20, {folder}, ComponentName());
+      last_made_dir_ = folder;
     }
   }
   if (is_folder) {

@@ -364,6 +364,9 @@ class BaseArchiver {
   std::int32_t kept_file_count_ = 0;
   bool item_complete_ = false;
   bool item_kept_ = false;
+  // The folder the extract step made last in this run: items of one folder follow each other,
+  // so most need no system call to make theirs.
+  std::u16string last_made_dir_;
 };
 
 }  // namespace qm::archive

@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::int64_t kInputChunk = 0x100000;
 constexpr std::int64_t kOutputChunk = 0x100000;
-// Stored data is handed on in pieces of this size.
+// Progress of stored data is told in pieces of this size.
 constexpr std::int64_t kStoredPiece = 0xFFFF;
 
 // A raw-deflate inflater, ended on every path. Stored item data carries neither zlib's header
@@ -199,14 +199,16 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
     }
   };
 
+  // Stored data: progress is told per piece, the chunk is written in one go afterwards (a
+  // cancelled chunk is not written; its file goes anyway).
   auto copy_chunk = [&](std::int64_t n) {
     for (std::int64_t at = 0; at < n; at += kStoredPiece) {
       const std::int64_t piece = std::min(kStoredPiece, n - at);
       progress_ = consumed + at + piece;
       if (!report_progress()) return ChunkResult::kCancelled;
-      if (!emit(input.data() + at, piece)) {
-        return progress_cancel_ ? ChunkResult::kCancelled : ChunkResult::kFailed;
-      }
+    }
+    if (!emit(input.data(), n)) {
+      return progress_cancel_ ? ChunkResult::kCancelled : ChunkResult::kFailed;
     }
     return ChunkResult::kMore;
   };
