@@ -212,13 +212,16 @@ void BaseArchiver::DoRequestMiddleVolume(int volume_number, std::u16string& volu
   }
 }
 
+// The caller's cancel flag reaches the handler as it is (a checked write passes true): a
+// handler must say "go on" to have the write tried again, so one that does not answer cannot
+// keep a full disk retrying for ever.
 void BaseArchiver::DoDiskFull(int volume_number, const std::u16string& volume_file_name,
                               bool& cancel) {
-  cancel = false;
   if (OnDiskFull) {
     OnDiskFull(*this, volume_number + 1, volume_file_name, cancel);
     return;
   }
+  cancel = false;
   if (spanning_mode_ != SpanningMode::smSpanning) throw ArchiveError(65, ComponentName());
   const std::int64_t required = spanning_options_.GetVolumeSize(volume_number_info_);
   const auto free = platform::Platform::Current().FreeSpace(volume_file_name);

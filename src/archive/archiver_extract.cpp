@@ -95,6 +95,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   completed_file_count_ = 0;
   kept_file_count_ = 0;
   last_made_dir_.clear();
+  removable_checked_dir_.clear();
   progress_cancel_ = false;
   progress_enabled_ = true;
   if (index == -1) {
@@ -255,12 +256,23 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
     throw ArchiveError(19, {dest}, ComponentName());
   }
   const std::uint32_t dos_time = static_cast<std::uint32_t>(DosDateTimeOf(item));
+  // The drive is asked about once per folder, not once per file.
+  if (options_.FlushBuffers) {
+    const auto cut_dest = LastSeparator(dest);
+    const std::u16string folder =
+        cut_dest == std::u16string::npos ? std::u16string() : dest.substr(0, cut_dest + 1);
+    if (folder != removable_checked_dir_ || removable_checked_dir_.empty()) {
+      removable_checked_dir_ = folder;
+      removable_dir_ = IsRemovableDrive(folder.empty() ? dest : folder);
+    }
+  }
+  const bool flush = options_.FlushBuffers && removable_dir_;
   bool failed = false;
   bool verified = false;
   // Time, flush and close happen on every way out; the partial file of a failed, skipped or
   // cancelled item is removed.
   auto finish = [&]() {
-    if (options_.FlushBuffers && IsRemovableDrive(dest)) {
+    if (flush) {
       try {
         file->Flush();
       } catch (const platform::StreamError&) {

@@ -367,6 +367,9 @@ class BaseArchiver {
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;
+  // Whether the folder last asked about lies on a removable drive (FlushBuffers).
+  std::u16string removable_checked_dir_;
+  bool removable_dir_ = false;
 };
 
 }  // namespace qm::archive
