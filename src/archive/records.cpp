@@ -189,4 +189,18 @@ void DecodeZip64ExtendedInfo(std::span<const std::uint8_t> data, const ZipCentra
   if (entry.diskNumberStart == kEscape16 && in.remaining() >= 4) info.diskNumberStart = in.U32();
 }
 
+void AesExtraField::DecodeFrom(ByteReader& in) {
+  vendorVersion = in.U16();
+  vendorId = in.U16();
+  strength = in.U8();
+  actualCompMethod = in.U16();
+}
+
+void AesExtraField::EncodeTo(ByteWriter& out) const {
+  out.U16(vendorVersion);
+  out.U16(vendorId);
+  out.U8(strength);
+  out.U16(actualCompMethod);
+}
+
 }  // namespace qm::archive

@@ -163,6 +163,26 @@ struct Zip64CentralDirEndLocator {
   void EncodeTo(ByteWriter& out) const;
 };
 
+// Data of the WinZip AES extra block (0x9901). The item's compMethod is 99; the real method
+// travels here.
+struct AesExtraField {
+  static constexpr std::size_t kEncodedLength = 7;
+  static constexpr std::uint16_t kVendorId = 0x4541;  // the bytes "AE"
+  std::uint16_t vendorVersion = 2;        // 0: 1 (AE-1, CRC checked) or 2 (AE-2)
+  std::uint16_t vendorId = kVendorId;     // 2
+  std::uint8_t strength = 0;              // 4: 1 = AES-128, 2 = AES-192, 3 = AES-256
+  std::uint16_t actualCompMethod = 0;     // 5: the item's real method (0 or 8)
+
+  void DecodeFrom(ByteReader& in);
+  void EncodeTo(ByteWriter& out) const;
+};
+
+// Sizes of what encryption adds around an item's compressed data. The AES start block is the
+// salt (key length / 2) followed by the 2-byte password verifier.
+inline constexpr std::size_t kClassicHeaderLength = 12;
+inline constexpr std::size_t kAesVerifierLength = 2;
+inline constexpr std::size_t kAesAuthenticationCodeLength = 10;
+
 // The values of a Zip64 extended information block (0x0001). Each is present in the block only
 // where the fixed record holds its escape value, in this order.
 struct Zip64ExtendedInfo {

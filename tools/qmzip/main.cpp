@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command_runner.h"
+#include "extract_command.h"
 #include "list_command.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int exit_code = qm::qmzip::kExitOk;
   qm::qmzip::AddListCommand(app, exit_code);
+  qm::qmzip::AddExtractCommand(app, exit_code);
+  qm::qmzip::AddTestCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/zip_archiver.h"
+
+namespace qm::qmzip {
+
+// What `extract` and `test` share: the archive, the masks of the items and of the items to
+// leave out.
+struct ItemRunOptions {
+  std::string archive;
+  std::vector<std::string> masks;
+  std::vector<std::string> exclude;
+  // For encrypted items (--password, UTF-8); empty: asked on a terminal, else skipped.
+  std::string password;
+};
+
+// Exit code when the run finished but some item failed or was skipped.
+inline constexpr int kExitItemsIncomplete = 1;
+
+// Opens the archive read-only, installs the terminal prompter (standard input a terminal)
+// and the progress bar (standard error a terminal), reports every failed item on standard
+// error, runs `operation` over the chosen items after `configure`, and prints one summary
+// line: "<verb> N of M items", then how many were passed over (existing files kept) and
+// how many failed or were skipped. Exit code 0 unless an item failed or was skipped (a
+// damaged item, a missing password) or the run was cancelled.
+int RunItems(const ItemRunOptions& options, const std::string& verb,
+             const std::function<void(archive::ZipArchiver&)>& configure,
+             const std::function<void(archive::ZipArchiver&)>& operation);
+
+}  // namespace qm::qmzip
