@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 68> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 69> kNativeToCode = {{
     {0, 0},   {1, 1},   {2, 1},   {3, 1},   {4, 1},   {5, 2},   {6, 3},   {7, 1},   {8, 4},
     {9, 5},   {10, 5},  {11, 6},  {12, 6},  {13, 7},  {14, 7},  {15, 6},  {16, 1},  {17, 8},
     {18, 6},  {19, 9},  {20, 10}, {21, 1},  {22, 11}, {23, 9},  {24, 1},  {25, 11}, {26, 13},
@@ -18,9 +18,11 @@ constexpr std::array<std::pair<int, int>, 68> kNativeToCode = {{
     {45, 24}, {46, 25}, {47, 26}, {48, 27}, {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},
     {54, 6},  {55, 32}, {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35}, {61, 36}, {62, 37},
     {63, 38}, {64, 38}, {65, 39}, {66, 39}, {67, 40},
+    // Added by this engine: an item's name leads outside the destination folder.
+    {68, 41},
 }};
 
-constexpr std::array<std::u16string_view, 41> kMessages = {
+constexpr std::array<std::u16string_view, 42> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -64,6 +66,7 @@ constexpr std::array<std::u16string_view, 41> kMessages = {
     u"Invalid InitVector index = %d. Index should be >= 0 and < %d",
     u"Disk is full. There is not enough free space on disk.",
     u"Invalid password. Cannot decompress encrypted file.",
+    u"Path \"%s\" leads outside the destination folder",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

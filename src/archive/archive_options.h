@@ -23,6 +23,10 @@ struct ArchiveOptions {
   std::int32_t SearchAttr = kDefaultSearchAttr;
   bool FlushBuffers = true;
   bool OEMFileNames = true;
+  // Extraction keeps every file inside the destination folder unless this is set: then a
+  // name with a drive or server, an absolute name or one climbing out with ".." is written
+  // where it leads, as older versions did.
+  bool AllowPathsOutsideBaseDir = false;
 };
 
 // Volume settings (the SpanningOptions property). Every value starts at zero.

@@ -10,6 +10,7 @@
 #include "archive/archive_item.h"
 #include "archive/archive_options.h"
 #include "archive/archive_types.h"
+#include "archive/dir_item.h"
 #include "archive/volume_number_info.h"
 #include "platform/stream.h"
 
@@ -27,7 +28,12 @@ class DirManager;
 //   archiver_open.cpp     opening and closing
 //   archiver_update.cpp   update transactions and the commit
 //   archiver_search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-// Extraction, testing, adding, maintenance and volumes join as archiver_<concern>.cpp.
+//   archiver_events.cpp   the event dispatchers and the built-in prompts
+//   item_coding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
+//   archiver_extract.cpp  extraction to files and the per-item processing loop
+//   archiver_memory.cpp   extraction to streams, buffers and strings
+//   archiver_test.cpp     testing items, password and archive checks
+// Adding, maintenance and volumes join as archiver_<concern>.cpp.
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -64,6 +70,64 @@ class BaseArchiver {
   // The item stored under exactly that name (ASCII case-insensitive), else the first item the
   // name finds as a mask; -1 in item_no when none.
   bool FindItemIndex(const std::u16string& file_name, std::int32_t& item_no);
+
+  // --- Extraction to files (archiver_extract.cpp)
+  // Both forms make the open check (native 13) and the no-update check (26) first. Whatever
+  // happens to single items (declined, kept, skipped at the password prompt, failed and
+  // ignored, aborted, cancelled), they return normally; ask LastRunComplete() afterwards.
+  // Only exceptions that are not ArchiveError (stream read errors, out of memory) escape.
+  //
+  // Nothing is written outside the destination folder (BaseDir, else the current directory):
+  // an item whose name climbs out with "..", or is absolute, a drive or a server name, fails
+  // with native error 68 through OnProcessFileFailure, unless
+  // Options().AllowPathsOutsideBaseDir is set.
+  void ExtractFiles();
+  void ExtractFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                    const std::u16string& exclusion_mask);
+
+  // --- Extraction to memory (archiver_memory.cpp). A name with wildcards selects the first
+  // matching item. Native 15 when nothing matches, 8 when the item is damaged (unless
+  // ExtractCorruptedFiles); no failure event: every exception reaches the caller.
+  // Appends the whole item at the stream's current position, with progress events.
+  void ExtractToStream(const std::u16string& file_name, platform::Stream& stream);
+  // Copies `count` bytes of the item from `start_position` into `buffer`. Only the part of the
+  // item up to the window is decoded, and unchecked; count 0 decodes and verifies the whole
+  // item and copies nothing. platform::ReadError when the item is shorter than the window.
+  void ExtractToBuffer(const std::u16string& file_name, void* buffer, std::int32_t count,
+                       std::int64_t start_position);
+  // The whole item, verified, read as ANSI (Windows-1252) text.
+  void ExtractToString(const std::u16string& file_name, std::u16string& text);
+
+  // --- Testing (archiver_test.cpp)
+  // Decodes the chosen items without keeping them, through the processing loop: damaged items
+  // reach OnProcessFileFailure as during extraction.
+  void TestFiles();
+  void TestFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                 const std::u16string& exclusion_mask);
+  // True for an unencrypted item; for an encrypted one, whether `password` opens it (never
+  // asks). Native 42 when no item matches.
+  bool IsFilePasswordValid(const std::u16string& file_name, const std::string& password);
+  // True while an archive is open, or when the file named by FileName has an end record, or
+  // when a directory rebuilt from its local headers holds items that all test intact. Works
+  // on a closed component and leaves it as it was.
+  bool IsValidArchiveFile();
+
+  // --- Summary of the last processing loop (ExtractFiles, TestFiles)
+  // Items handled so far / items tagged for the run (1 for a single named item).
+  std::int32_t ProcessedFileNo() const { return processed_file_no_; }
+  std::int32_t ProcessedFileCount() const { return processed_file_count_; }
+  // Tagged items of the last run that were not extracted (or tested) in full: declined by
+  // OnConfirmProcessFile, an existing file kept (overwrite mode, read-only file), skipped at
+  // the password prompt, failed and ignored, damaged but kept by ExtractCorruptedFiles, or
+  // never reached because the run was aborted or cancelled.
+  std::int32_t IncompleteFileCount() const {
+    return processed_file_count_ - completed_file_count_;
+  }
+  // True only when every tagged item of the last run was written (or tested) in full. A
+  // caller that must not lose data (first-run unpacking) checks this after ExtractFiles.
+  bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
+  // The last run was cancelled from a progress event.
+  bool ProgressCancelled() const { return progress_cancel_; }
 
   // --- Properties
   const std::u16string& FileName() const { return file_name_; }
@@ -165,6 +229,65 @@ class BaseArchiver {
   // Sets the ZIP method for new items from CompressionMode; the base class knows none.
   virtual void UpdateCompressionMethod();
 
+  // --- Event dispatchers (archiver_events.cpp). Operations raise events only through these;
+  // each supplies the default or the built-in prompt (through CurrentPrompter()) when no
+  // handler is assigned. Volume numbers are internal here (from 0); handlers see them plus 1.
+  virtual void DoOverallProgress(double progress, ProcessOperation operation,
+                                 ProgressPhase phase, bool& cancel);
+  virtual void DoFileProgress(const std::u16string& file_name, double progress,
+                              ProcessOperation operation, ProgressPhase phase, bool& cancel);
+  virtual void DoCopyTempFileProgress(double progress, ProgressPhase phase, bool& cancel);
+  virtual void DoConfirmOverwrite(const std::u16string& source_file_name,
+                                  std::u16string& dest_file_name, bool& confirm);
+  virtual void DoConfirmProcessFile(const std::u16string& file_name, ProcessOperation operation,
+                                    bool& confirm);
+  virtual void DoPassword(const std::u16string& file_name, std::string& new_password,
+                          bool& skip_file);
+  virtual void DoProcessFileFailure(const std::u16string& file_name, ProcessOperation operation,
+                                    int native_error, int error_code,
+                                    const std::u16string& error_message, Action& action);
+  virtual void DoRequestBlankVolume(int volume_number, std::u16string& volume_file_name,
+                                    bool& cancel);
+  virtual void DoRequestFirstVolume(std::u16string& volume_file_name, bool& cancel);
+  virtual void DoRequestLastVolume(std::u16string& volume_file_name, bool& cancel);
+  virtual void DoRequestMiddleVolume(int volume_number, std::u16string& volume_file_name,
+                                     bool& cancel);
+  virtual void DoDiskFull(int volume_number, const std::u16string& volume_file_name,
+                          bool& cancel);
+  virtual void DoProcessVolumeFailure(ProcessOperation operation, int volume_number,
+                                      const std::u16string& volume_file_name, bool& cancel);
+  virtual void DoStoreFile(std::u16string& file_name, std::int32_t& file_attr,
+                           std::string& comment, const std::u16string& original_file_name);
+  virtual void DoExtractFile(std::u16string& file_name, std::uint32_t& file_attr,
+                             const std::string& comment);
+
+  // --- Item coding (item_coding.cpp)
+  // Decodes the item whose local header `archive` is positioned at into `out`. Count 0: the
+  // whole item, size and CRC checked. Count above 0: only enough to cover the window
+  // [start_position, start_position + count), unchecked, `out` positioned at the window's
+  // first byte. False for damaged data, an unknown method, a wrong size or CRC, a cancel, or
+  // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
+  bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
+                  std::int32_t count, const DirItem& item);
+  // Writes all of `data`; a refused write goes to DoDiskFull, which may let it try again.
+  // False when cancelled (progress_cancel_ set).
+  bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
+
+  // --- The processing loop and its steps (archiver_extract.cpp, archiver_test.cpp)
+  // Clears every Tagged mark, then tags what FindFirst / FindNext find.
+  void TagItems();
+  void TagItems(const std::u16string& file_mask, std::int32_t search_attr,
+                const std::u16string& exclusion_mask);
+  // Runs the step of `operation` on every tagged item (index -1) or on item `index`.
+  void ProcessTaggedItems(ProcessOperation operation, std::int32_t index);
+  void ExtractItemToFile(std::int32_t index, std::u16string name, const std::u16string& base_dir);
+  // True when the item was decoded and verified (or its window decoded); false when it was
+  // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. Native 8 otherwise.
+  bool ExtractItemToStream(std::int32_t index, platform::Stream& stream,
+                           std::int64_t start_position, std::int32_t count);
+  void TestItem(std::int32_t index, const std::u16string& name);
+  void DeleteItemAt(std::int32_t index);
+
   // Guard checks shared by the operations (ArchiveError with this component's name).
   void CheckOpen() const;                // native 13: no archive is open
   void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
@@ -232,6 +355,10 @@ class BaseArchiver {
   bool progress_enabled_ = false;
   bool skip_file_ = false;
   bool no_progress_ = false;
+  // Items of the running (or last) processing loop whose step finished in full; the step
+  // sets item_complete_ when it did.
+  std::int32_t completed_file_count_ = 0;
+  bool item_complete_ = false;
 };
 
 }  // namespace qm::archive

@@ -55,6 +55,31 @@ bool IsRemovableDrive(const std::u16string& file_name) {
   return Platform::Current().GetDriveType(drive) == platform::DriveType::kRemovable;
 }
 
+bool IsCompletePath(std::u16string_view name) {
+  if (name.empty()) return false;
+  if (name.front() == u'/' || name.front() == kPathSeparator) return true;
+  return HasDrives() && (name.find(u':') != std::u16string_view::npos ||
+                         name.starts_with(u"\\\\"));
+}
+
+bool LeadsOutside(std::u16string_view name) {
+  if (IsCompletePath(name)) return true;
+  int depth = 0;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = start;
+    while (end < name.size() && name[end] != u'/' && name[end] != kPathSeparator) ++end;
+    const std::u16string_view part = name.substr(start, end - start);
+    if (part == u"..") {
+      if (--depth < 0) return true;
+    } else if (!part.empty() && part != u".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 std::u16string ExcludeTrailingSeparator(std::u16string path) {
   if (!path.empty() && path.back() == kPathSeparator) path.pop_back();
   return path;

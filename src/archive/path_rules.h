@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qm::archive {
 
@@ -17,6 +18,13 @@ std::u16string ResolvePath(const std::u16string& base, const std::u16string& nam
 
 // "A:" or "B:" (where drives exist), or a drive the platform reports as removable.
 bool IsRemovableDrive(const std::u16string& file_name);
+
+// Whether an item name, joined to a destination folder, would lead outside it: an absolute
+// name, a drive or server name (where the platform has them), or ".." components that climb
+// above the folder. Both "/" and the platform separator count as separators.
+bool LeadsOutside(std::u16string_view name);
+// A name that is a complete path by itself: a drive or server name, or an absolute one.
+bool IsCompletePath(std::u16string_view name);
 
 // Drops one trailing separator.
 std::u16string ExcludeTrailingSeparator(std::u16string path);

@@ -29,7 +29,9 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"FileName = 'out.zip'. - Native error: 00036"},
       {34, {std::int64_t{10}, std::int64_t{-3}}, true, u"Z", 17,
        u"Z: Invalid compressed size, rfs.size = 10, count = -3 - Native error: 00034"},
-      {68, {}, false, u"", 0, u"Unknown error - Native error: 00068"},
+      {68, {u"../x.txt"}, true, u"A", 41,
+       u"A: Path \"../x.txt\" leads outside the destination folder - Native error: 00068"},
+      {69, {}, false, u"", 0, u"Unknown error - Native error: 00069"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -51,7 +53,8 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
                             30, 31, 6,  6,  32, 33, 27, 34, 34, 35, 36, 37, 38, 38, 39, 39, 40};
   for (int native = 0; native < 68; ++native) EXPECT_EQ(ErrorCodeOf(native), expected[native]);
   EXPECT_EQ(ErrorMessageOf(40), u"Invalid password. Cannot decompress encrypted file.");
-  EXPECT_EQ(ErrorMessageOf(41), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(68), 41);  // the engine's own: a path leading out of the destination
+  EXPECT_EQ(ErrorMessageOf(42), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {
