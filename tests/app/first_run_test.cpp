@@ -2,11 +2,17 @@
 
 #include <filesystem>
 
+#include <QLineEdit>
+
+#include "app/main_window.h"
 #include "app/name_changer.h"
+#include "app/startup.h"
 #include "archive/archive_error.h"
 #include "archive/prompter.h"
 #include "client_home.h"
 #include "platform/stream_errors.h"
+#include "platform/text.h"
+#include "qt_app.h"
 
 namespace qm::app {
 namespace {
@@ -34,12 +40,14 @@ class ScriptedPrompter : public archive::Prompter {
   archive::PromptButton answer_;
 };
 
-// A packed client, with a copy of its archive kept aside to compare against.
+// A packed client, with a copy of its archive kept aside to compare against. The full-size
+// client (hundreds of classes) is for the end-to-end run; the failure cases need only a few
+// packages, which keeps them quick.
 struct PackedClient {
   testing::ClientHome home;
   fs::path original;
-  explicit PackedClient(const std::string& name = "DrexoValmin") {
-    testing::BuildClientJar(home.client(), name);
+  explicit PackedClient(int packages = 1) {
+    testing::BuildClientJar(home.client(), "DrexoValmin", packages);
     original = home.bin().parent_path() / "original.jar";
     fs::copy_file(home.client(), original);
   }
@@ -65,17 +73,26 @@ void DamageEntry(const fs::path& archive, const std::string& entry) {
   fs::remove(archive.parent_path() / "damage.py");
 }
 
-TEST(FirstRun, UnpacksThePackedClientThenShowsAndSavesTheName) {
-  PackedClient client;
-  NameChanger changer;
-  EXPECT_EQ(changer.FormCreate(), u"DrexoValmin");
+// The whole start-up as a user meets it: the window's creation unpacks the client and shows
+// the name; closing the window writes the new one, which the game then reads.
+TEST(FirstRun, TheWindowUnpacksThePackedClientShowsAndSavesTheName) {
+  testing::QtApp();
+  PackedClient client(8);
+  MainWindow window;
+  std::vector<std::u16string> errors;
+  window.ShowError = [&](std::exception_ptr e) { errors.push_back(ExceptionDisplayText(e)); };
+  window.FormCreate();
+  ASSERT_TRUE(errors.empty()) << platform::Utf16ToUtf8(errors[0]);
+  EXPECT_EQ(window.Edit1()->text(), "DrexoValmin");
   EXPECT_TRUE(fs::is_directory(client.home.client()));
   EXPECT_FALSE(fs::exists(client.working()));
   std::string report;
   EXPECT_TRUE(testing::DirectoryMatchesArchive(client.original, client.home.client(), &report))
       << report;
 
-  changer.FormClose(u"Renamed");
+  window.Edit1()->setText("Renamed");
+  window.show();
+  EXPECT_TRUE(window.close());
   EXPECT_EQ(testing::RunApplet(client.home.client()), "Renamed");
   NameChanger next_start;
   EXPECT_EQ(next_start.FormCreate(), u"Renamed");
@@ -101,7 +118,7 @@ TEST(FirstRun, AJarThatIsNotAnArchiveStaysWhereItWas) {
 
 TEST(FirstRun, ADamagedEntryAnsweredWithIgnoreLeavesTheClientPacked) {
   PackedClient client;
-  DamageEntry(client.home.client(), "res/pack3/data.bin");
+  DamageEntry(client.home.client(), "res/pack0/data.bin");
   const std::string damaged = ReadFileBytes(client.home.client());
   ScriptedPrompter ignore(archive::PromptButton::kIgnore);
   NameChanger changer;
