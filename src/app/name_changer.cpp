@@ -5,8 +5,10 @@
 
 namespace qm::app {
 
+NameChanger::NameChanger() { ConfigureArchiver1(archiver1_); }
+
 std::u16string NameChanger::FormCreate() {
-  UnpackClientOnFirstRun();
+  UnpackClientOnFirstRun(archiver1_);
   return ReadPlayerName(ClientPaths::Locate().applet_class, record_);
 }
 

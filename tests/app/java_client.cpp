@@ -8,8 +8,10 @@ namespace qm::testing {
 
 namespace fs = std::filesystem;
 
-fs::path CompileAppletClass(const fs::path& classes_dir, const std::string& player_name) {
-  const fs::path source_dir = classes_dir.parent_path() / "java-src";
+namespace {
+
+// Writes the applet's source below `source_dir` and answers its path.
+fs::path WriteAppletSource(const fs::path& source_dir, const std::string& player_name) {
   const fs::path source = source_dir / "net/quillmark/client/QuillmarkApplet.java";
   WriteFileBytes(source,
                  "package net.quillmark.client;\n"
@@ -22,11 +24,23 @@ fs::path CompileAppletClass(const fs::path& classes_dir, const std::string& play
                  "    new java.io.PrintStream(System.out, true, \"UTF-8\").println(name);\n"
                  "  }\n"
                  "}\n");
+  return source;
+}
+
+// One javac run for all sources: the compiler's start-up is most of the time spent.
+void Compile(const fs::path& classes_dir, const std::string& quoted_sources) {
   std::string output;
-  if (RunCommand("javac -encoding UTF-8 -d '" + classes_dir.string() + "' '" + source.string() + "'",
+  if (RunCommand("javac -encoding UTF-8 -d '" + classes_dir.string() + "'" + quoted_sources,
                  &output) != 0) {
     throw std::runtime_error("javac failed: " + output);
   }
+}
+
+}  // namespace
+
+fs::path CompileAppletClass(const fs::path& classes_dir, const std::string& player_name) {
+  const fs::path source = WriteAppletSource(classes_dir.parent_path() / "java-src", player_name);
+  Compile(classes_dir, " '" + source.string() + "'");
   return classes_dir / "net/quillmark/client/QuillmarkApplet.class";
 }
 
@@ -39,13 +53,12 @@ std::string RunApplet(const fs::path& classes_dir) {
   return output;
 }
 
-void BuildClientJar(const fs::path& jar_path, const std::string& player_name) {
+void BuildClientJar(const fs::path& jar_path, const std::string& player_name, int packages) {
   const fs::path work = jar_path.parent_path() / (jar_path.filename().string() + ".build");
   const fs::path classes = work / "classes";
-  CompileAppletClass(classes, player_name);
+  std::string sources = " '" + WriteAppletSource(work / "java-src", player_name).string() + "'";
   // Bulk: packages of small classes, compiled in one javac run, and resources beside them.
-  std::string sources;
-  for (int package = 0; package < 8; ++package) {
+  for (int package = 0; package < packages; ++package) {
     const std::string name = "net.quillmark.client.part" + std::to_string(package);
     const fs::path dir = work / "java-bulk" / ("net/quillmark/client/part" + std::to_string(package));
     for (int k = 0; k < 40; ++k) {
@@ -63,10 +76,8 @@ void BuildClientJar(const fs::path& jar_path, const std::string& player_name) {
                    std::string(500, 'a' + package) + "\n");
   }
   WriteFileBytes(classes / "res/empty.txt", "");
+  Compile(classes, sources);
   std::string output;
-  if (RunCommand("javac -d '" + classes.string() + "'" + sources, &output) != 0) {
-    throw std::runtime_error("javac failed: " + output);
-  }
   if (RunCommand("cd '" + classes.string() + "' && jar cf '" + jar_path.string() + "' .", &output) != 0) {
     throw std::runtime_error("jar failed: " + output);
   }

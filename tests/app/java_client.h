@@ -16,9 +16,10 @@ std::filesystem::path CompileAppletClass(const std::filesystem::path& classes_di
 std::string RunApplet(const std::filesystem::path& classes_dir);
 
 // Builds the client as the game installs it: `jar_path`, a jar holding the applet class with
-// the player name, a few hundred other classes in several packages and resource files in
-// folders (text and binary). The sources stay in a folder beside the jar.
-void BuildClientJar(const std::filesystem::path& jar_path, const std::string& player_name);
+// the player name, `packages` packages of 40 other classes each and resource files in folders
+// (text and binary). The sources stay in a folder beside the jar.
+void BuildClientJar(const std::filesystem::path& jar_path, const std::string& player_name,
+                    int packages = 8);
 
 // True when `dir` holds every entry of the archive with exactly the bytes Python's zipfile
 // reads from it (folders as folders); `report` says what differs.
