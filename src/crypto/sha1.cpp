@@ -148,7 +148,7 @@ void Sha1Update(Sha1Context& ctx, const void* data, std::size_t length) {
     p += blocks * kSha1BlockSize;
     length -= blocks * kSha1BlockSize;
   }
-  std::memcpy(ctx.buffer, p, length);
+  if (length != 0) std::memcpy(ctx.buffer, p, length);  // p may be null for empty input
   ctx.buffered = static_cast<std::uint32_t>(length);
 }
 
