@@ -80,13 +80,13 @@ def zip_folder(source_dir, names, archive):
 def prepare(work, scale):
     corpora = {}
     large = int(256 * (1 << 20) * scale)
-    corpora = [
+    recipes = [
         ('tree', lambda d: make_tree(os.path.join(d, 'tree'), int(30000 * scale)), ['tree']),
         ('text', lambda d: make_text(os.path.join(d, 'text.log'), large), ['text.log']),
         ('noise', lambda d: make_noise(os.path.join(d, 'noise.bin'), large), ['noise.bin']),
         ('jar', lambda d: make_jar(os.path.join(d, 'jar'), 10000), ['jar']),
     ]
-    for name, make, members in corpora:
+    for name, make, members in recipes:
         archive = os.path.join(work, name + '.zip')
         if not os.path.exists(archive):
             src = os.path.join(work, 'src-' + name)
