@@ -11,26 +11,13 @@
 #include "archive/dir_manager.h"
 #include "platform/file_mode.h"
 #include "platform/text.h"
+#include "support/temp_dir.h"
 
 namespace qm::archive::testing {
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "qm";
-  for (char& c : name) {
-    if (c == '/') c = '_';
-  }
-  std::random_device random;
-  path_ = fs::temp_directory_path() / ("qm_archive_" + name + "_" + std::to_string(random()));
-  fs::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
+ScratchDir::ScratchDir() : path_(dir_.path()) {}
 
 std::u16string ScratchDir::U16(const std::string& name) const {
   return platform::Utf8ToUtf16((path_ / name).string());
@@ -55,15 +42,9 @@ void ScratchDir::MakeTree() const {
 }
 
 CommandResult RunShell(const std::string& command, const fs::path& dir) {
-  const std::string full = "cd '" + dir.string() + "' && ( " + command + " ) 2>&1";
   CommandResult result;
-  FILE* pipe = ::popen(full.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer{};
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exit_code =
+      qm::testing::RunCommand("cd '" + dir.string() + "' && ( " + command + " )", &result.output);
   return result;
 }
 

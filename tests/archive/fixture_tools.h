@@ -9,14 +9,14 @@
 
 #include "archive/dir_manager.h"
 #include "archive/zip_archiver.h"
+#include "support/temp_dir.h"
 
 namespace qm::archive::testing {
 
-// A fresh directory per test under the system's temporary directory, removed afterwards.
+// A fresh directory per test (a shared TempDir) with the archive tests' fixture writers.
 class ScratchDir {
  public:
   ScratchDir();
-  ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
 
@@ -29,6 +29,7 @@ class ScratchDir {
   void MakeTree() const;
 
  private:
+  qm::testing::TempDir dir_;
   std::filesystem::path path_;
 };
 
