@@ -10,13 +10,14 @@
 #include "archive/archive_item.h"
 #include "archive/archive_options.h"
 #include "archive/archive_types.h"
-#include "archive/dir_item.h"
+#include "archive/directory/dir_item.h"
 #include "archive/volume_number_info.h"
 #include "platform/stream.h"
 
 namespace qm::archive {
 
 class DirManager;
+struct DirSettings;
 
 // The archive component: holds the settings of one archive, opens and closes it (a file, a
 // memory buffer or a caller's stream), counts update transactions and offers the operations
@@ -25,14 +26,14 @@ class DirManager;
 //
 // Member definitions are spread over one source file per concern:
 //   base_archiver.cpp     construction, properties and guard checks
-//   archiver_open.cpp     opening and closing
-//   archiver_update.cpp   update transactions and the commit
-//   archiver_search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-//   archiver_events.cpp   the event dispatchers and the built-in prompts
-//   item_coding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
-//   archiver_extract.cpp  extraction to files and the per-item processing loop
-//   archiver_memory.cpp   extraction to streams, buffers and strings
-//   archiver_test.cpp     testing items, password and archive checks
+//   component/open.cpp     opening and closing
+//   component/update.cpp   update transactions and the commit
+//   component/search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
+//   component/events.cpp   the event dispatchers and the built-in prompts
+//   component/item_decoding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
+//   component/extract.cpp  extraction to files and the per-item processing loop
+//   component/memory.cpp   extraction to streams, buffers and strings
+//   component/verify.cpp     testing items, password and archive checks
 // Adding, maintenance and volumes join as archiver_<concern>.cpp.
 class BaseArchiver {
  public:
@@ -61,7 +62,7 @@ class BaseArchiver {
   void EndUpdate();
   void CancelUpdate();
 
-  // --- Search (archiver_search.cpp)
+  // --- Search (component/search.cpp)
   // With the component's FileMasks / ExclusionMasks and Options.SearchAttr.
   bool FindFirst(ArchiveItem& f);
   bool FindFirst(const std::u16string& file_mask, ArchiveItem& f, std::int32_t search_attr,
@@ -71,7 +72,7 @@ class BaseArchiver {
   // name finds as a mask; -1 in item_no when none.
   bool FindItemIndex(const std::u16string& file_name, std::int32_t& item_no);
 
-  // --- Extraction to files (archiver_extract.cpp)
+  // --- Extraction to files (component/extract.cpp)
   // Both forms make the open check (native 13) and the no-update check (26) first. Whatever
   // happens to single items (declined, kept, skipped at the password prompt, failed and
   // ignored, aborted, cancelled), they return normally; ask LastRunComplete() afterwards.
@@ -85,7 +86,7 @@ class BaseArchiver {
   void ExtractFiles(const std::u16string& file_mask, std::int32_t search_attr,
                     const std::u16string& exclusion_mask);
 
-  // --- Extraction to memory (archiver_memory.cpp). A name with wildcards selects the first
+  // --- Extraction to memory (component/memory.cpp). A name with wildcards selects the first
   // matching item. Native 15 when nothing matches, 8 when the item is damaged (unless
   // ExtractCorruptedFiles); no failure event: every exception reaches the caller.
   // Appends the whole item at the stream's current position, with progress events.
@@ -98,7 +99,7 @@ class BaseArchiver {
   // The whole item, verified, read as ANSI (Windows-1252) text.
   void ExtractToString(const std::u16string& file_name, std::u16string& text);
 
-  // --- Testing (archiver_test.cpp)
+  // --- Testing (component/verify.cpp)
   // Decodes the chosen items without keeping them, through the processing loop: damaged items
   // reach OnProcessFileFailure as during extraction.
   void TestFiles();
@@ -232,7 +233,7 @@ class BaseArchiver {
   // Sets the ZIP method for new items from CompressionMode; the base class knows none.
   virtual void UpdateCompressionMethod();
 
-  // --- Event dispatchers (archiver_events.cpp). Operations raise events only through these;
+  // --- Event dispatchers (component/events.cpp). Operations raise events only through these;
   // each supplies the default or the built-in prompt (through CurrentPrompter()) when no
   // handler is assigned. Volume numbers are internal here (from 0); handlers see them plus 1.
   virtual void DoOverallProgress(double progress, ProcessOperation operation,
@@ -264,7 +265,7 @@ class BaseArchiver {
   virtual void DoExtractFile(std::u16string& file_name, std::uint32_t& file_attr,
                              const std::string& comment);
 
-  // --- Item coding (item_coding.cpp)
+  // --- Item coding (component/item_decoding.cpp)
   // Decodes the item whose local header `archive` is positioned at into `out`. Count 0: the
   // whole item, size and CRC checked. Count above 0: only enough to cover the window
   // [start_position, start_position + count), unchecked, `out` positioned at the window's
@@ -276,7 +277,7 @@ class BaseArchiver {
   // False when cancelled (progress_cancel_ set).
   bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
 
-  // --- The processing loop and its steps (archiver_extract.cpp, archiver_test.cpp)
+  // --- The processing loop and its steps (component/extract.cpp, component/verify.cpp)
   // Clears every Tagged mark, then tags what FindFirst / FindNext find.
   void TagItems();
   void TagItems(const std::u16string& file_mask, std::int32_t search_attr,
@@ -296,10 +297,10 @@ class BaseArchiver {
   void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
   void CheckVolumeModification() const;  // native 52: a multi-volume archive outside an update
 
-  // Writes the in-memory directory back to the archive (archiver_update.cpp).
+  // Writes the in-memory directory back to the archive (component/update.cpp).
   // `recreate_end` rebuilds the end records from scratch.
   void WriteDirectory(bool recreate_end);
-  // Commits the pending transaction and resets the update count (archiver_update.cpp).
+  // Commits the pending transaction and resets the update count (component/update.cpp).
   void CommitUpdate();
 
   bool is_zip_format_ = false;
@@ -310,6 +311,8 @@ class BaseArchiver {
   void OpenFileArchive();
   void CreateNewArchive();
   void ReleaseArchive();
+  // What the directory manager is told of this component when an archive is opened.
+  DirSettings MakeDirSettings() const;
   // One search step from f.Handle.ItemNo.
   bool FindFrom(ArchiveItem& f);
 

@@ -1,6 +1,6 @@
 #include "archive/zip_archiver.h"
 
-#include "archive/records.h"
+#include "archive/format/records.h"
 
 namespace qm::archive {
 

@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "archive/item_encryptor.h"
-#include "archive/records.h"
+#include "archive/encryption/item_encryptor.h"
+#include "archive/format/records.h"
 
 namespace qm::archive::testing {
 

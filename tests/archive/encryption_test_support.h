@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "archive/archive_types.h"
-#include "archive/dir_item.h"
-#include "archive/encryption_random.h"
+#include "archive/directory/dir_item.h"
+#include "archive/encryption/encryption_random.h"
 
 namespace qm::archive::testing {
 

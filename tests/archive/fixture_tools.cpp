@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-#include "archive/dir_manager.h"
+#include "archive/directory/dir_manager.h"
 #include "platform/file_mode.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/dir_manager.h"
+#include "archive/directory/dir_manager.h"
 #include "archive/zip_archiver.h"
 #include "support/temp_dir.h"
 

@@ -7,7 +7,7 @@
 #include <exception>
 #include <vector>
 
-#include "archive/dir_manager.h"
+#include "archive/directory/dir_manager.h"
 #include "archive/zip_archiver.h"
 #include "platform/memory_stream.h"
 

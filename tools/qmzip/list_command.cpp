@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/dir_manager.h"
+#include "archive/directory/dir_manager.h"
 #include "archive/zip_archiver.h"
 #include "command_runner.h"
 #include "listing_format.h"

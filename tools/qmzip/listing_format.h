@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/dir_item.h"
+#include "archive/directory/dir_item.h"
 
 namespace qm::qmzip {
 

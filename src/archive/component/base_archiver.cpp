@@ -1,0 +1,103 @@
+#include "archive/base_archiver.h"
+
+#include <stdexcept>
+
+#include "archive/archive_error.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/names/file_masks.h"
+#include "platform/file_attributes.h"
+#include "platform/platform.h"
+
+namespace qm::archive {
+
+BaseArchiver::BaseArchiver(std::u16string name) : name_(std::move(name)) {
+  UpdateCompressionMethod();
+}
+
+BaseArchiver::~BaseArchiver() {
+  // Closing swallows its own failures; a destructor must not throw anyway.
+  try {
+    CloseArchive();
+  } catch (...) {
+  }
+}
+
+void BaseArchiver::SetPassword(std::string value) { password_ = std::move(value); }
+
+void BaseArchiver::UpdateCompressionMethod() { compression_method_ = 0xFFFF; }
+
+void BaseArchiver::SetCompressionLevel(archive::CompressionLevel value) {
+  compression_level_ = value;
+  switch (value) {
+    case CompressionLevel::clNone: compression_mode_ = 0; break;
+    case CompressionLevel::clFastest: compression_mode_ = 1; break;
+    case CompressionLevel::clNormal: compression_mode_ = 6; break;
+    case CompressionLevel::clMax: compression_mode_ = 9; break;
+  }
+  UpdateCompressionMethod();
+}
+
+void BaseArchiver::SetCompressionMode(std::uint8_t value) {
+  if (value > 9) throw ArchiveError(5, ComponentName());
+  compression_mode_ = value;
+  compression_level_ = value == 0   ? CompressionLevel::clNone
+                       : value <= 3 ? CompressionLevel::clFastest
+                       : value <= 6 ? CompressionLevel::clNormal
+                                    : CompressionLevel::clMax;
+  UpdateCompressionMethod();
+}
+
+void BaseArchiver::SetSpanningMode(archive::SpanningMode value) {
+  if (active_) throw std::runtime_error("Cannot set spanning mode on open archive");
+  spanning_mode_ = value;
+}
+
+std::u16string BaseArchiver::CurrentVersion() const { return u"5.05 "; }
+
+void BaseArchiver::SetActive(bool value) {
+  if (value == active_) return;
+  if (value) {
+    OpenArchive();
+  } else {
+    CloseArchive();
+  }
+}
+
+bool BaseArchiver::Exists() const {
+  if (file_name_.empty()) return false;
+  const auto attributes = platform::Platform::Current().GetAttributes(file_name_);
+  return attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) == 0;
+}
+
+std::int64_t BaseArchiver::Size() {
+  CheckOpen();
+  return compressed_stream_->Size();
+}
+
+std::string BaseArchiver::Comment() const {
+  return active_ && dm_handle_ ? dm_handle_->ArchiveComment() : std::string();
+}
+
+void BaseArchiver::SetComment(std::string value) {
+  CheckOpen();
+  CheckVolumeModification();
+  dm_handle_->SetArchiveComment(std::move(value));
+  if (!InUpdate() && spanning_mode_ == SpanningMode::smNone) WriteDirectory(false);
+}
+
+void BaseArchiver::CheckOpen() const {
+  if (!active_) throw ArchiveError(13, ComponentName());
+}
+
+void BaseArchiver::CheckNoUpdate() const {
+  if (InUpdate()) throw ArchiveError(26, ComponentName());
+}
+
+void BaseArchiver::CheckVolumeModification() const {
+  if (!InUpdate() && dm_handle_ && dm_handle_->CDir.Count() > 0 &&
+      spanning_mode_ != SpanningMode::smNone) {
+    throw ArchiveError(52, ComponentName());
+  }
+}
+
+}  // namespace qm::archive

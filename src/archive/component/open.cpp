@@ -1,0 +1,170 @@
+#include "archive/archive_error.h"
+#include "archive/base_archiver.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/names/path_rules.h"
+#include "platform/file_mode.h"
+#include "platform/file_stream.h"
+#include "platform/memory_stream.h"
+#include "platform/platform.h"
+#include "platform/stream_errors.h"
+
+namespace qm::archive {
+namespace {
+
+namespace fm = platform::file_mode;
+
+constexpr std::uint16_t kReadWriteDenyWrite = fm::kReadWrite | fm::kShareDenyWrite;  // 0x0022
+constexpr std::uint16_t kReadShareAll = fm::kRead | fm::kShareDenyNone;              // 0x0040
+
+bool NamePartEmpty(const std::u16string& file_name) {
+  const auto slash = file_name.find_last_of(platform::kPathSeparator);
+  return slash == std::u16string::npos ? file_name.empty() : slash + 1 == file_name.size();
+}
+
+}  // namespace
+
+std::uint16_t BaseArchiver::ChooseOpenMode() const {
+  if (in_memory_ || !Exists()) return fm::kCreate;
+  try {
+    platform::FileStream probe(file_name_, kReadWriteDenyWrite);
+    return kReadWriteDenyWrite;
+  } catch (const platform::FileStreamError&) {
+    return kReadShareAll;  // someone else writes it, or we may not
+  }
+}
+
+void BaseArchiver::OpenArchive() {
+  updated_ = false;
+  if (!in_memory_ && NamePartEmpty(file_name_)) throw ArchiveError(9, ComponentName());
+  OpenArchive(ChooseOpenMode());
+}
+
+void BaseArchiver::OpenArchive(std::uint16_t mode) {
+  updated_ = false;
+  if (!in_memory_ && NamePartEmpty(file_name_)) throw ArchiveError(10, ComponentName());
+  if (mode != fm::kCreate && !Exists() && spanning_mode_ != SpanningMode::smSpanning &&
+      !IsRemovableDrive(file_name_)) {
+    throw ArchiveError(12, {file_name_}, ComponentName());
+  }
+  if (mode != fm::kCreate && in_memory_) throw ArchiveError(28, ComponentName());
+  CloseArchive();
+  is_custom_stream_ = false;
+  file_open_mode_ = mode;
+  // A failed open releases the stream and the directory at once, so that no handle on the file
+  // outlives the failure.
+  try {
+    if (mode == fm::kCreate || in_memory_) {
+      CreateNewArchive();
+    } else {
+      OpenFileArchive();
+    }
+  } catch (...) {
+    ReleaseArchive();
+    throw;
+  }
+  active_ = true;
+  if (AfterOpen) AfterOpen(*this);
+}
+
+DirSettings BaseArchiver::MakeDirSettings() const {
+  return DirSettings{.zip_format = is_zip_format_,
+                     .open_corrupted_archives = open_corrupted_archives_,
+                     .spanning_mode = spanning_mode_,
+                     .oem_file_names = options_.OEMFileNames,
+                     .custom_stream = is_custom_stream_,
+                     .component_name = name_};
+}
+
+void BaseArchiver::CreateNewArchive() {
+  if (in_memory_) {
+    owned_stream_ = std::make_unique<platform::MemoryStream>();
+  } else {
+    // The first volume of a new multi-volume set is created here too, once volumes exist.
+    owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);
+  }
+  compressed_stream_ = owned_stream_.get();
+  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, true, MakeDirSettings());
+}
+
+void BaseArchiver::OpenFileArchive() {
+  spanning_mode_ = SpanningMode::smNone;
+  volume_number_info_.Init();
+  volume_file_name_ = file_name_;
+  // Self-extracting and split archives (".exe") and spanned sets are opened by the volume
+  // logic; a single file, with or without a stub in front, is opened here.
+  owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);
+  compressed_stream_ = owned_stream_.get();
+  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, false, MakeDirSettings());
+  if (!dm_handle_->HasCentralDirEnd()) throw ArchiveError(48, ComponentName());
+  dm_handle_->LoadDir();
+}
+
+void BaseArchiver::OpenArchive(platform::Stream& stream, bool create) {
+  if (spanning_mode_ != SpanningMode::smNone) throw ArchiveError(51, ComponentName());
+  CloseArchive();
+  is_custom_stream_ = true;
+  if (create) stream.SetSize(0);
+  compressed_stream_ = &stream;
+  dm_handle_ = std::make_unique<DirManager>(stream, create, MakeDirSettings());
+  try {
+    if (create) {
+      WriteDirectory(true);
+    } else {
+      dm_handle_->LoadDir();
+    }
+  } catch (...) {
+    ReleaseArchive();
+    throw;
+  }
+  active_ = true;
+  if (AfterOpen) AfterOpen(*this);
+}
+
+void BaseArchiver::CloseArchive() {
+  if (active_) {
+    // Closing never fails because of the commit or the final directory write.
+    try {
+      if (update_count_ > 0) CommitUpdate();
+      if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);
+    } catch (...) {
+    }
+    active_ = false;
+  }
+  update_count_ = 0;
+  ReleaseArchive();
+}
+
+void BaseArchiver::ReleaseArchive() {
+  dm_handle_.reset();
+  compressed_stream_ = nullptr;
+  owned_stream_.reset();
+}
+
+void BaseArchiver::SetInMemory(bool value) {
+  if (value == in_memory_) return;
+  if (!active_) {
+    in_memory_ = value;
+    return;
+  }
+  if (in_memory_) {
+    if (file_name_.empty()) throw ArchiveError(29, ComponentName());
+    // A new memory archive holds no bytes until its directory is written; the file must get
+    // at least the empty directory, or it could not be opened again.
+    if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);
+    {
+      platform::FileStream file(file_name_, fm::kCreate);
+      compressed_stream_->SetPosition(0);
+      file.CopyFrom(*compressed_stream_, compressed_stream_->Size());
+    }
+    CloseArchive();
+    in_memory_ = false;  // reopened from the file, not as a new memory archive
+    OpenArchive();
+  } else {
+    CloseArchive();
+    in_memory_ = true;
+    OpenArchive();
+  }
+  in_memory_ = value;
+}
+
+}  // namespace qm::archive

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "archive/archive_types.h"
+#include "archive/directory/dir_array.h"
+#include "archive/format/records.h"
+#include "platform/stream.h"
+
+namespace qm::archive {
+
+class SignatureScanner;
+
+// What the directory manager needs to know of the component that owns it, taken once when the
+// archive is opened.
+struct DirSettings {
+  // The standard signatures, or the engine's alternate set.
+  bool zip_format = true;
+  // Damage is repaired by rebuilding from local headers instead of refused.
+  bool open_corrupted_archives = false;
+  SpanningMode spanning_mode = SpanningMode::smNone;
+  // Names without the UTF-8 flag are OEM (code page 437) rather than ANSI.
+  bool oem_file_names = true;
+  // The stream was handed in by a caller: volumes are never switched on it.
+  bool custom_stream = false;
+  // Named in the errors the manager raises.
+  std::u16string component_name;
+};
+
+// The directory manager of one open archive: the live directory (CDir), the rollback copy an
+// update takes (RBCDir), the end records and the archive comment. It turns the bytes of the
+// archive stream into the directory:
+//   dir_manager.cpp   construction, the end-record search and the detection questions
+//   loading.cpp       LoadDir: end records, Zip64, the entries and their extra blocks
+//   stub.cpp          the stub in front of the archive and the offset correction
+//   rebuild.cpp       a directory rebuilt from local headers, for damaged archives
+// Writing the directory back (SaveDir) and merging come with the writing side.
+class DirManager {
+ public:
+  // The end-record search reads at most this much from the end: the record and the largest
+  // comment, with room to spare.
+  static constexpr std::int64_t kEndSearchLength = 65600;
+  static constexpr std::size_t kRebuildWindow = 65535;
+  static constexpr std::size_t kStubWindow = 10000;
+  static constexpr std::uint16_t kMaxRebuildExtraLength = 260;
+
+  DirManager(platform::Stream& stream, bool create, DirSettings settings);
+  DirManager(const DirManager&) = delete;
+  DirManager& operator=(const DirManager&) = delete;
+
+  // Fills CDir, the end records, the comment, StubSize and CentralDirOffset from the stream.
+  void LoadDir();
+  // Runs the end-record search (filling CentralDirEnd and the comment); true also when none
+  // is found while the component opens corrupted archives.
+  bool HasCentralDirEnd();
+  // The directory has an item and item 0's local header is not at offset 0.
+  bool IsSFXArchive() const;
+  // Bit 0 of item 0's flags; only the first item is consulted.
+  bool IsEncrypted() const;
+  // Moves every file entry's local-header offset by StubSize; folder entries keep theirs.
+  void ApplyStubOffset();
+
+  DirArray CDir;
+  DirArray RBCDir;
+
+  platform::Stream& CompressedStream() { return *compressed_stream_; }
+  bool IsCreate() const { return create_; }
+  bool IsCustomStream() const { return settings_.custom_stream; }
+  const DirSettings& Settings() const { return settings_; }
+  const std::string& ArchiveComment() const { return archive_comment_; }
+  void SetArchiveComment(std::string value) { archive_comment_ = std::move(value); }
+  const ZipCentralDirEnd& CentralDirEnd() const { return central_dir_end_; }
+  const Zip64CentralDirEnd& Zip64CentralDirEndRecord() const { return zip64_central_dir_end_; }
+  const Zip64CentralDirEndLocator& Zip64Locator() const { return zip64_locator_; }
+  // Bytes in front of the archive data (a self-extractor or other stub); 0 when none.
+  std::int64_t StubSize() const { return stub_size_; }
+  void SetStubSize(std::int64_t value) { stub_size_ = value; }
+  bool Zip64() const { return zip64_; }
+  // Where the central directory begins; after a rebuild, the stream size. Item data must not
+  // run into it.
+  std::int64_t CentralDirOffset() const { return central_dir_offset_; }
+  bool Aborted() const { return aborted_; }
+  void SetAborted(bool value) { aborted_ = value; }
+
+ private:
+  // The end record nearest the end of the stream whose comment reaches exactly to the end;
+  // its offset, or -1.
+  std::int64_t FindCentralDirEnd(std::uint32_t signature);
+  void ResetCentralDirEnd();
+  void ReadEntries(std::int64_t position, std::int64_t count);
+  // Reads an entry's extra field into `item` and applies the blocks the engine knows;
+  // `stored_name` is the name bytes as stored, for the Info-ZIP Unicode Path check.
+  void ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> field,
+                       std::string_view stored_name, std::u16string& name);
+  std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only) const;
+  void DetectStub(std::int64_t end_offset);
+  bool OffsetsAreAbsolute() const;
+  void RebuildFromLocalHeaders();
+  std::int32_t AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
+                              std::int64_t stream_size, SignatureScanner& descriptors);
+
+  platform::Stream* compressed_stream_;
+  bool create_;
+  DirSettings settings_;
+  std::string archive_comment_;
+  Zip64CentralDirEndLocator zip64_locator_;
+  Zip64CentralDirEnd zip64_central_dir_end_;
+  ZipCentralDirEnd central_dir_end_;
+  std::int64_t stub_size_ = 0;
+  bool zip64_ = false;
+  bool aborted_ = false;
+  std::int64_t central_dir_offset_ = 0;
+};
+
+}  // namespace qm::archive

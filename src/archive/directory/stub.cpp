@@ -1,0 +1,79 @@
+#include <array>
+
+#include "archive/directory/dir_manager.h"
+#include "archive/format/stream_reader.h"
+
+namespace qm::archive {
+
+// An archive put behind a stub (a self-extractor, or any data) is found by the first local
+// header that matches entry 0 of the directory. Its offsets either count from the archive's
+// own start (then every file entry moves by the stub's length) or already count the stub.
+void DirManager::DetectStub(std::int64_t end_offset) {
+  if (central_dir_end_.entriesCentralDir == 0) {
+    stub_size_ = end_offset;  // everything before the end record is stub
+    return;
+  }
+  if (CDir.Count() == 0) return;
+  platform::Stream& stream = *compressed_stream_;
+  const std::int64_t size = stream.Size();
+  const ZipCentralDir& first = CDir.GetItem(0).CentralDir;
+  const std::uint32_t local_signature = settings_.zip_format ? sig::kLocalHeader
+                                                           : sig::kAltLocalHeader;
+  SignatureScanner scanner(stream, local_signature, kStubWindow);
+  std::int64_t from = static_cast<std::int64_t>(CDir.GetItem(0).LocalHeaderOffset());
+  while (from < size) {
+    const std::int64_t at = scanner.Find(from);
+    if (at < 0) break;
+    std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> fixed{};
+    ZipLocalHeader header;
+    bool plausible = ReadAt(stream, at, fixed.data(), fixed.size());
+    if (plausible) {
+      ByteReader in(fixed.data(), fixed.size());
+      header.DecodeFrom(in);
+      plausible = size - at - static_cast<std::int64_t>(fixed.size()) >= header.nameLength &&
+                  (header.signature == sig::kLocalHeader ||
+                   header.signature == sig::kAltLocalHeader);
+    }
+    if (plausible &&
+        (at == 0 ||
+         (header.crc32 == first.crc32 && header.extractVersion == first.extractVersion &&
+          header.compMethod == first.compMethod && header.lastModTime == first.lastModTime &&
+          header.lastModDate == first.lastModDate && header.compSize == first.compSize &&
+          header.unCompSize == first.unCompSize))) {
+      stub_size_ = at;
+      break;
+    }
+    from = at + 1;
+  }
+  if (!OffsetsAreAbsolute()) ApplyStubOffset();
+}
+
+bool DirManager::OffsetsAreAbsolute() const {
+  const auto stub = static_cast<std::uint32_t>(stub_size_);
+  for (std::int32_t i = 0; i < CDir.Count(); ++i) {
+    const ZipCentralDir& cd = CDir.GetItem(i).CentralDir;
+    if (cd.compSize != 0) return cd.relOffsetLH >= stub;
+  }
+  return true;
+}
+
+void DirManager::ApplyStubOffset() {
+  if (stub_size_ == 0) return;
+  const auto stub = static_cast<std::uint64_t>(stub_size_);
+  for (std::int32_t i = 0; i < CDir.Count(); ++i) {
+    DirItem& item = *CDir.ItemPtr(i);
+    if (item.CentralDir.externalAttr & 0x10) continue;  // folder entries keep their offsets
+    // The 64-bit value is moved where the field holds the escape, and an offset that no longer
+    // fits 32 bits moves into the Zip64 value, so no offset wraps around.
+    const std::uint64_t moved = item.LocalHeaderOffset() + stub;
+    if (item.CentralDir.relOffsetLH == kEscape32 || moved >= kEscape32) {
+      item.CentralDir.relOffsetLH = kEscape32;
+      item.Zip64ExtInfo.relOffsetLH = moved;
+      item.bHugeFile = true;
+    } else {
+      item.CentralDir.relOffsetLH = static_cast<std::uint32_t>(moved);
+    }
+  }
+}
+
+}  // namespace qm::archive
