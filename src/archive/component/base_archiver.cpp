@@ -22,23 +22,35 @@ BaseArchiver::~BaseArchiver() {
   }
 }
 
-void BaseArchiver::SetPassword(std::string value) { password_ = std::move(value); }
+void BaseArchiver::SetPassword(std::string value) {
+  password_ = std::move(value);
+}
 
-void BaseArchiver::UpdateCompressionMethod() { compression_method_ = 0xFFFF; }
+void BaseArchiver::UpdateCompressionMethod() {
+  compression_method_ = 0xFFFF;
+}
 
 void BaseArchiver::SetCompressionLevel(archive::CompressionLevel value) {
   compression_level_ = value;
   switch (value) {
-    case CompressionLevel::clNone: compression_mode_ = 0; break;
-    case CompressionLevel::clFastest: compression_mode_ = 1; break;
-    case CompressionLevel::clNormal: compression_mode_ = 6; break;
-    case CompressionLevel::clMax: compression_mode_ = 9; break;
+    case CompressionLevel::clNone:
+      compression_mode_ = 0;
+      break;
+    case CompressionLevel::clFastest:
+      compression_mode_ = 1;
+      break;
+    case CompressionLevel::clNormal:
+      compression_mode_ = 6;
+      break;
+    case CompressionLevel::clMax:
+      compression_mode_ = 9;
+      break;
   }
   UpdateCompressionMethod();
 }
 
 void BaseArchiver::SetCompressionMode(std::uint8_t value) {
-  if (value > 9) throw ArchiveError(5, ComponentName());
+  if (value > 9) throw ArchiveError(ErrorSite::kCompressionLevel, ComponentName());
   compression_mode_ = value;
   compression_level_ = value == 0   ? CompressionLevel::clNone
                        : value <= 3 ? CompressionLevel::clFastest
@@ -52,7 +64,9 @@ void BaseArchiver::SetSpanningMode(archive::SpanningMode value) {
   spanning_mode_ = value;
 }
 
-std::u16string BaseArchiver::CurrentVersion() const { return u"5.05 "; }
+std::u16string BaseArchiver::CurrentVersion() const {
+  return u"5.05 ";
+}
 
 void BaseArchiver::SetActive(bool value) {
   if (value == active_) return;
@@ -86,17 +100,17 @@ void BaseArchiver::SetComment(std::string value) {
 }
 
 void BaseArchiver::CheckOpen() const {
-  if (!active_) throw ArchiveError(13, ComponentName());
+  if (!active_) throw ArchiveError(ErrorSite::kArchiveNotOpen, ComponentName());
 }
 
 void BaseArchiver::CheckNoUpdate() const {
-  if (InUpdate()) throw ArchiveError(26, ComponentName());
+  if (InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotEnded, ComponentName());
 }
 
 void BaseArchiver::CheckVolumeModification() const {
   if (!InUpdate() && dm_handle_ && dm_handle_->CDir.Count() > 0 &&
       spanning_mode_ != SpanningMode::smNone) {
-    throw ArchiveError(52, ComponentName());
+    throw ArchiveError(ErrorSite::kSpannedModification, ComponentName());
   }
 }
 

@@ -5,13 +5,13 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/directory/dir_manager.h"
 #include "archive/format_text.h"
 #include "archive/prompt_texts.h"
 #include "archive/prompter.h"
-#include "platform/platform.h"
 #include "platform/file_attributes.h"
+#include "platform/platform.h"
 #include "platform/text.h"
-#include "archive/directory/dir_manager.h"
 
 namespace qm::archive {
 namespace {
@@ -64,8 +64,7 @@ void BaseArchiver::DoConfirmOverwrite(const std::u16string& source_file_name,
   }
   const std::u16string text =
       FormatText(PromptTextOf(PromptText::kOverwriteFile), {dest_file_name, source_file_name});
-  const PromptButton answer =
-      CurrentPrompter().Confirm(text, PromptButtons::kYesNoNoToAllYesToAll);
+  const PromptButton answer = CurrentPrompter().Confirm(text, PromptButtons::kYesNoNoToAllYesToAll);
   confirm = false;
   switch (answer) {
     case PromptButton::kYes:
@@ -84,8 +83,8 @@ void BaseArchiver::DoConfirmOverwrite(const std::u16string& source_file_name,
   }
 }
 
-void BaseArchiver::DoConfirmProcessFile(const std::u16string& file_name,
-                                        ProcessOperation operation, bool& confirm) {
+void BaseArchiver::DoConfirmProcessFile(const std::u16string& file_name, ProcessOperation operation,
+                                        bool& confirm) {
   confirm = true;
   if (OnConfirmProcessFile) OnConfirmProcessFile(*this, file_name, operation, confirm);
 }
@@ -109,10 +108,9 @@ void BaseArchiver::DoPassword(const std::u16string& file_name, std::string& new_
   }
 }
 
-void BaseArchiver::DoProcessFileFailure(const std::u16string& file_name,
-                                        ProcessOperation operation, int native_error,
-                                        int error_code, const std::u16string& error_message,
-                                        Action& action) {
+void BaseArchiver::DoProcessFileFailure(const std::u16string& file_name, ProcessOperation operation,
+                                        int native_error, int error_code,
+                                        const std::u16string& error_message, Action& action) {
   action = Action::fxaIgnore;
   if (OnProcessFileFailure) {
     OnProcessFileFailure(*this, file_name, operation, native_error, error_code, error_message,
@@ -120,12 +118,12 @@ void BaseArchiver::DoProcessFileFailure(const std::u16string& file_name,
     return;
   }
   PromptButton answer = PromptButton::kAbort;
-  if (native_error == 45) {
+  if (native_error == static_cast<int>(ErrorSite::kVolumeOpenAborted)) {
     // A volume request the user already cancelled: asking again helps nobody.
     action = Action::fxaAbort;
     return;
   }
-  if (native_error == 61) {
+  if (native_error == static_cast<int>(ErrorSite::kNameTooLong)) {
     answer = CurrentPrompter().Confirm(error_message, PromptButtons::kAbortIgnore);
   } else {
     answer = CurrentPrompter().Confirm(
@@ -156,8 +154,8 @@ void BaseArchiver::DoRequestBlankVolume(int volume_number, std::u16string& volum
     return;
   }
   if (spanning_mode_ != SpanningMode::smSpanning) return;
-  const auto text = FormatText(PromptTextOf(PromptText::kInsertBlankDisk),
-                               {std::int64_t{volume_number} + 1});
+  const auto text =
+      FormatText(PromptTextOf(PromptText::kInsertBlankDisk), {std::int64_t{volume_number} + 1});
   cancel = CurrentPrompter().Confirm(text, PromptButtons::kOkCancel) != PromptButton::kOk;
 }
 
@@ -222,7 +220,8 @@ void BaseArchiver::DoDiskFull(int volume_number, const std::u16string& volume_fi
     return;
   }
   cancel = false;
-  if (spanning_mode_ != SpanningMode::smSpanning) throw ArchiveError(65, ComponentName());
+  if (spanning_mode_ != SpanningMode::smSpanning)
+    throw ArchiveError(ErrorSite::kDiskFull, ComponentName());
   const std::int64_t required = spanning_options_.GetVolumeSize(volume_number_info_);
   const auto free = platform::Platform::Current().FreeSpace(volume_file_name);
   const auto text = FormatText(PromptTextOf(PromptText::kDiskFull),

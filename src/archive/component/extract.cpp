@@ -106,8 +106,8 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   } else {
     processed_file_count_ = 1;
   }
-  const bool reports = operation == ProcessOperation::poExtract ||
-                       operation == ProcessOperation::poTest;
+  const bool reports =
+      operation == ProcessOperation::poExtract || operation == ProcessOperation::poTest;
   if (reports) DoOverallProgress(0, operation, ProgressPhase::ppStart, progress_cancel_);
 
   bool aborted = false;
@@ -184,8 +184,8 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   Platform& os = Platform::Current();
   skip_file_ = false;
   const DirItem& item = dm_handle_->CDir.GetItem(index);
-  const bool is_folder = (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0 ||
-                         item.Name.ends_with(u'/');
+  const bool is_folder =
+      (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0 || item.Name.ends_with(u'/');
   std::uint32_t attr = item.CentralDir.externalAttr;
   DoExtractFile(name, attr, item.Comment);
 
@@ -195,7 +195,7 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   }
   // Nothing lands outside the destination folder unless the caller asked for complete paths.
   if (!options_.AllowPathsOutsideBaseDir && LeadsOutside(name)) {
-    throw ArchiveError(68, {name}, ComponentName());
+    throw ArchiveError(ErrorSite::kPathOutsideBase, {name}, ComponentName());
   }
   const std::u16string root =
       options_.AllowPathsOutsideBaseDir && IsCompletePath(name) ? std::u16string() : base_dir;
@@ -206,7 +206,8 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
     const std::u16string folder = os.ExpandPath(
         root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
     if (!folder.empty() && folder != last_made_dir_) {
-      if (os.CreateDirectories(folder)) throw ArchiveError(20, {folder}, ComponentName());
+      if (os.CreateDirectories(folder))
+        throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       last_made_dir_ = folder;
     }
   }
@@ -253,7 +254,7 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   try {
     file = std::make_unique<platform::FileStream>(dest, platform::file_mode::kCreate);
   } catch (const platform::FileStreamError&) {
-    throw ArchiveError(19, {dest}, ComponentName());
+    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
   }
   const std::uint32_t dos_time = static_cast<std::uint32_t>(DosDateTimeOf(item));
   // The drive is asked about once per folder, not once per file.
@@ -300,22 +301,24 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
 bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& stream,
                                        std::int64_t start_position, std::int32_t count) {
   DirArray& dir = dm_handle_->CDir;
-  if (index < 0 || index >= dir.Count()) throw ArchiveError(16, ComponentName());
+  if (index < 0 || index >= dir.Count())
+    throw ArchiveError(ErrorSite::kExtractIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);
   // Single-file archives only; a multi-volume set switches to the item's volume here.
   platform::Stream& archive = *compressed_stream_;
   archive.SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
   const bool decoded = DecodeItem(archive, stream, start_position, count, item);
   if (!decoded && !progress_cancel_ && !extract_corrupted_files_ && !skip_file_) {
-    throw ArchiveError(8, ComponentName());
+    throw ArchiveError(ErrorSite::kItemDataDamaged, ComponentName());
   }
   return decoded;
 }
 
 void BaseArchiver::DeleteItemAt(std::int32_t index) {
   DirArray& dir = dm_handle_->CDir;
-  if (index < 0 || index >= dir.Count()) throw ArchiveError(21, ComponentName());
-  if (!InUpdate()) throw ArchiveError(22, ComponentName());
+  if (index < 0 || index >= dir.Count())
+    throw ArchiveError(ErrorSite::kUpdateIndex, ComponentName());
+  if (!InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotStartedOnItem, ComponentName());
   dir.DeleteItem(index);
 }
 

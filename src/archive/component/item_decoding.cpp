@@ -44,8 +44,7 @@ class Inflater {
 bool ReadItemChunk(platform::Stream& archive, std::uint8_t* buffer, std::int64_t count) {
   std::int64_t got = 0;
   while (got < count) {
-    const std::size_t n =
-        archive.Read(buffer + got, static_cast<std::size_t>(count - got));
+    const std::size_t n = archive.Read(buffer + got, static_cast<std::size_t>(count - got));
     if (n == 0) return false;
     got += static_cast<std::int64_t>(n);
   }
@@ -95,10 +94,10 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   archive.Seek(std::int64_t{local.nameLength} + local.extraLength,
                platform::Stream::Origin::kCurrent);
 
-  std::int64_t compressed = static_cast<std::int64_t>(
-      std::min<std::uint64_t>(item.CompressedSize(), INT64_MAX / 2));
-  const std::int64_t expected = static_cast<std::int64_t>(
-      std::min<std::uint64_t>(item.UncompressedSize(), INT64_MAX / 2));
+  std::int64_t compressed =
+      static_cast<std::int64_t>(std::min<std::uint64_t>(item.CompressedSize(), INT64_MAX / 2));
+  const std::int64_t expected =
+      static_cast<std::int64_t>(std::min<std::uint64_t>(item.UncompressedSize(), INT64_MAX / 2));
   // Item data never runs into the central directory; a damaged size is cut there.
   const std::int64_t data_start = archive.Position();
   if (spanning_mode_ == SpanningMode::smNone && dm_handle_ &&
@@ -111,7 +110,7 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   skip_file_ = false;
 
   const std::uint16_t method = item.CompressionMethod;
-  if (method == method::kDeflate64) throw ArchiveError(55, ComponentName());
+  if (method == method::kDeflate64) throw ArchiveError(ErrorSite::kDeflate64, ComponentName());
   if (method != method::kStored && method != method::kDeflated) return false;
 
   // Encryption hook 1: the header in front of the data and the password loop.

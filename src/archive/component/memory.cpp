@@ -1,8 +1,8 @@
 // Extraction of one item into a caller's stream, a buffer or a string.
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
-#include "archive/directory/dir_manager.h"
 #include "archive/component/scoped_value.h"
+#include "archive/directory/dir_manager.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 #include "platform/text.h"
@@ -18,7 +18,8 @@ void BaseArchiver::ExtractToStream(const std::u16string& file_name, platform::St
   processed_file_no_ = 0;
   DoOverallProgress(0, ProcessOperation::poExtract, ProgressPhase::ppStart, progress_cancel_);
   std::int32_t index = -1;
-  if (!FindItemIndex(file_name, index)) throw ArchiveError(15, {file_name}, ComponentName());
+  if (!FindItemIndex(file_name, index))
+    throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
   processed_file_count_ = 1;
   DirItem* item = dm_handle_->CDir.ItemPtr(index);
   item->Operation = ProcessOperation::poExtract;
@@ -36,7 +37,8 @@ void BaseArchiver::ExtractToBuffer(const std::u16string& file_name, void* buffer
   progress_enabled_ = false;
   ScopedValue<bool> no_recurse(options_.Recurse, false);
   std::int32_t index = -1;
-  if (!FindItemIndex(file_name, index)) throw ArchiveError(15, {file_name}, ComponentName());
+  if (!FindItemIndex(file_name, index))
+    throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
   // No window lies before the item's start or has a negative length.
   if (count < 0 || start_position < 0) throw platform::ReadError();
   dm_handle_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
@@ -52,7 +54,8 @@ void BaseArchiver::ExtractToString(const std::u16string& file_name, std::u16stri
   progress_enabled_ = false;
   ScopedValue<bool> no_recurse(options_.Recurse, false);
   std::int32_t index = -1;
-  if (!FindItemIndex(file_name, index)) throw ArchiveError(15, {file_name}, ComponentName());
+  if (!FindItemIndex(file_name, index))
+    throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
   dm_handle_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
   platform::MemoryStream bytes;
   ExtractItemToStream(index, bytes, 0, 0);

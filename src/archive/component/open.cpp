@@ -35,18 +35,21 @@ std::uint16_t BaseArchiver::ChooseOpenMode() const {
 
 void BaseArchiver::OpenArchive() {
   updated_ = false;
-  if (!in_memory_ && NamePartEmpty(file_name_)) throw ArchiveError(9, ComponentName());
+  if (!in_memory_ && NamePartEmpty(file_name_))
+    throw ArchiveError(ErrorSite::kBlankFileNameOnOpen, ComponentName());
   OpenArchive(ChooseOpenMode());
 }
 
 void BaseArchiver::OpenArchive(std::uint16_t mode) {
   updated_ = false;
-  if (!in_memory_ && NamePartEmpty(file_name_)) throw ArchiveError(10, ComponentName());
+  if (!in_memory_ && NamePartEmpty(file_name_))
+    throw ArchiveError(ErrorSite::kBlankFileNameOnCreate, ComponentName());
   if (mode != fm::kCreate && !Exists() && spanning_mode_ != SpanningMode::smSpanning &&
       !IsRemovableDrive(file_name_)) {
-    throw ArchiveError(12, {file_name_}, ComponentName());
+    throw ArchiveError(ErrorSite::kArchiveNotFound, {file_name_}, ComponentName());
   }
-  if (mode != fm::kCreate && in_memory_) throw ArchiveError(28, ComponentName());
+  if (mode != fm::kCreate && in_memory_)
+    throw ArchiveError(ErrorSite::kInMemoryCreateOnly, ComponentName());
   CloseArchive();
   is_custom_stream_ = false;
   file_open_mode_ = mode;
@@ -95,12 +98,14 @@ void BaseArchiver::OpenFileArchive() {
   owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);
   compressed_stream_ = owned_stream_.get();
   dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, false, MakeDirSettings());
-  if (!dm_handle_->HasCentralDirEnd()) throw ArchiveError(48, ComponentName());
+  if (!dm_handle_->HasCentralDirEnd())
+    throw ArchiveError(ErrorSite::kArchiveDamaged, ComponentName());
   dm_handle_->LoadDir();
 }
 
 void BaseArchiver::OpenArchive(platform::Stream& stream, bool create) {
-  if (spanning_mode_ != SpanningMode::smNone) throw ArchiveError(51, ComponentName());
+  if (spanning_mode_ != SpanningMode::smNone)
+    throw ArchiveError(ErrorSite::kVolumesOnCustomStream, ComponentName());
   CloseArchive();
   is_custom_stream_ = true;
   if (create) stream.SetSize(0);
@@ -147,7 +152,7 @@ void BaseArchiver::SetInMemory(bool value) {
     return;
   }
   if (in_memory_) {
-    if (file_name_.empty()) throw ArchiveError(29, ComponentName());
+    if (file_name_.empty()) throw ArchiveError(ErrorSite::kBlankFileNameOnReopen, ComponentName());
     // A new memory archive holds no bytes until its directory is written; the file must get
     // at least the empty directory, or it could not be opened again.
     if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);

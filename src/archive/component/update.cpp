@@ -9,12 +9,14 @@
 namespace qm::archive {
 
 void BaseArchiver::BeginUpdate() {
-  if (spanning_mode_ != SpanningMode::smNone && updated_) throw ArchiveError(62);
+  if (spanning_mode_ != SpanningMode::smNone && updated_)
+    throw ArchiveError(ErrorSite::kSeveralVolumeTransactions);
   if (update_count_ == 0) {
     SetActive(true);
     const bool read_only = !platform::file_mode::IsCreate(file_open_mode_) &&
                            (file_open_mode_ & platform::file_mode::kAccessMask) == 0;
-    if (read_only && !is_custom_stream_) throw ArchiveError(32, ComponentName());
+    if (read_only && !is_custom_stream_)
+      throw ArchiveError(ErrorSite::kArchiveReadOnly, ComponentName());
     DirArray& dir = dm_handle_->CDir;
     for (std::int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i)->Modified = false;
     dm_handle_->RBCDir.Assign(dir);

@@ -4,9 +4,9 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/encryption/item_decipher.h"
-#include "archive/component/scoped_value.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
@@ -44,7 +44,7 @@ bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
   CheckOpen();
   ArchiveItem f;
   if (!FindFirst(file_name, f, ArchiveOptions::kDefaultSearchAttr, u"")) {
-    throw ArchiveError(42, {file_name}, ComponentName());
+    throw ArchiveError(ErrorSite::kTestItemNotFound, {file_name}, ComponentName());
   }
   if (!f.Encrypted) return true;
   const std::int32_t index = f.Handle.ItemNo;

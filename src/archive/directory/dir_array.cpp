@@ -11,7 +11,9 @@ namespace {
 constexpr std::uint32_t kMinBuckets = 1000;
 constexpr std::size_t kMaxNamesPerBucket = 5;
 
-char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+char16_t AsciiLower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
 
 // `name` folded equals `key` (already folded).
 bool FoldedEquals(std::u16string_view name, std::u16string_view key) {
@@ -34,8 +36,8 @@ auto WithKey(std::u16string_view name, F&& f) {
 
 }  // namespace
 
-void DirArray::CheckIndex(std::int32_t index, int native_error) const {
-  if (index < 0 || index >= item_count_) throw ArchiveError(native_error);
+void DirArray::CheckIndex(std::int32_t index, ErrorSite site) const {
+  if (index < 0 || index >= item_count_) throw ArchiveError(site);
 }
 
 void DirArray::SetCount(std::int32_t value) {
@@ -70,8 +72,8 @@ std::int32_t DirArray::IndexOf(std::u16string_view name) {
   if (!name_hash_) {
     const auto buckets =
         std::max<std::uint32_t>(static_cast<std::uint32_t>(named_count_), kMinBuckets);
-    name_hash_ = std::make_unique<StringHash>(
-        buckets, [this](std::int32_t value, std::u16string_view key) {
+    name_hash_ =
+        std::make_unique<StringHash>(buckets, [this](std::int32_t value, std::u16string_view key) {
           return FoldedEquals(items_[static_cast<std::size_t>(value)].Name, key);
         });
     hash_valid_ = false;
@@ -104,18 +106,18 @@ void DirArray::HashRemove(std::int32_t index) {
 }
 
 const DirItem& DirArray::GetItem(std::int32_t index) const {
-  CheckIndex(index, 2);
+  CheckIndex(index, ErrorSite::kGetItemIndex);
   return items_[static_cast<std::size_t>(index)];
 }
 
 DirItem* DirArray::ItemPtr(std::int32_t index) {
-  CheckIndex(index, 3);
+  CheckIndex(index, ErrorSite::kItemPointerIndex);
   return &items_[static_cast<std::size_t>(index)];
 }
 
 void DirArray::SetItem(std::int32_t index, const DirItem& item) {
-  CheckIndex(index, 1);
-  if (index > named_count_) throw ArchiveError(58);
+  CheckIndex(index, ErrorSite::kSetItemIndex);
+  if (index > named_count_) throw ArchiveError(ErrorSite::kNameIndexPosition);
   if (index < named_count_) {
     HashRemove(index);
     items_[static_cast<std::size_t>(index)] = item;
@@ -127,7 +129,7 @@ void DirArray::SetItem(std::int32_t index, const DirItem& item) {
 }
 
 void DirArray::SetItemName(std::int32_t index, std::u16string name) {
-  CheckIndex(index, 3);
+  CheckIndex(index, ErrorSite::kItemPointerIndex);
   DirItem& item = items_[static_cast<std::size_t>(index)];
   if (index < named_count_) {
     HashRemove(index);
@@ -136,7 +138,8 @@ void DirArray::SetItemName(std::int32_t index, std::u16string name) {
     return;
   }
   // The next unnamed item: its current name must not be taken by an earlier one.
-  if (index != named_count_ || IndexOf(item.Name) >= 0) throw ArchiveError(59);
+  if (index != named_count_ || IndexOf(item.Name) >= 0)
+    throw ArchiveError(ErrorSite::kNameIndexAppend);
   item.Name = std::move(name);
   ++named_count_;
   HashAdd(index);
@@ -148,7 +151,7 @@ bool DirArray::FileExists(std::u16string_view file_name, std::int32_t& item_no) 
 }
 
 void DirArray::DeleteItem(std::int32_t index) {
-  CheckIndex(index, 4);
+  CheckIndex(index, ErrorSite::kDeleteItemIndex);
   if (index < named_count_) --named_count_;
   InvalidateHash();
   std::move(items_.begin() + index + 1, items_.begin() + item_count_, items_.begin() + index);

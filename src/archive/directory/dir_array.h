@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_error.h"
 #include "archive/directory/dir_item.h"
 #include "archive/directory/string_hash.h"
 
@@ -65,7 +66,7 @@ class DirArray {
   void Append(const DirArray& da);
 
  private:
-  void CheckIndex(std::int32_t index, int native_error) const;
+  void CheckIndex(std::int32_t index, ErrorSite site) const;
   std::int32_t IndexOf(std::u16string_view name);
   void HashAdd(std::int32_t index);
   void HashRemove(std::int32_t index);

@@ -3,8 +3,8 @@
 
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/names/stored_names.h"
 #include "archive/format/stream_reader.h"
+#include "archive/names/stored_names.h"
 #include "platform/stream_errors.h"
 #include "platform/text.h"
 
@@ -53,13 +53,13 @@ void DirManager::LoadDir() {
       zip64_central_dir_end_ = record;
       return true;
     };
-    if (end <= kLength) throw ArchiveError(40);
-    const auto stored = static_cast<std::int64_t>(
-        std::min<std::uint64_t>(zip64_locator_.offsetStartDirEnd,
-                                std::numeric_limits<std::int64_t>::max()));
+    if (end <= kLength) throw ArchiveError(ErrorSite::kNoZip64DirEnd);
+    const auto stored = static_cast<std::int64_t>(std::min<std::uint64_t>(
+        zip64_locator_.offsetStartDirEnd, std::numeric_limits<std::int64_t>::max()));
     // The stored offset is wrong by the stub's length when an archive was put behind a stub
     // unadjusted; the record directly before the locator is where writers put it.
-    if (!read_record(stored) && !read_record(end - kLength)) throw ArchiveError(40);
+    if (!read_record(stored) && !read_record(end - kLength))
+      throw ArchiveError(ErrorSite::kNoZip64DirEnd);
     end -= kLength;
   }
   if (!zip64_ && central_dir_end_.entriesCentralDir == kEscape16) {
@@ -105,7 +105,7 @@ void DirManager::LoadDir() {
     std::uint64_t total = 0;
     for (std::int32_t i = 0; i < CDir.Count(); ++i) {
       total += CDir.GetItem(i).CompressedSize();
-      if (total > stream_size) throw ArchiveError(57);
+      if (total > stream_size) throw ArchiveError(ErrorSite::kDirectoryBeyondFile);
     }
   }
 
@@ -140,7 +140,7 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
     // An entry without its signature means the walk is off the directory: what follows would
     // be garbage presented as items.
     if (cd.signature != sig::kCentralDir && cd.signature != sig::kAltCentralDir) {
-      throw ArchiveError(48, std::u16string_view(settings_.component_name));
+      throw ArchiveError(ErrorSite::kArchiveDamaged, std::u16string_view(settings_.component_name));
     }
     if ((cd.genPurposeFlag & gpf::kEncrypted) && cd.extractVersion < kAltVersionThreshold) {
       item.EncryptionAlgorithm = CryptoAlgorithm::caPkzipClassic;
@@ -148,8 +148,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
     item.CompressionMethod = cd.compMethod;
 
     reader.ReadInto(name_bytes, cd.nameLength);
-    std::u16string name = cd.nameLength == 0 ? std::u16string()
-                                             : DecodeName(name_bytes, cd.genPurposeFlag, false);
+    std::u16string name =
+        cd.nameLength == 0 ? std::u16string() : DecodeName(name_bytes, cd.genPurposeFlag, false);
     if (cd.extraLength > 0) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
@@ -165,8 +165,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
 
 std::u16string DirManager::DecodeName(const std::string& stored, std::uint16_t flags,
                                       bool ansi_only) const {
-  const bool oem = central_dir_end_.signature == sig::kCentralDirEnd &&
-                   settings_.oem_file_names && (flags & gpf::kUtf8) == 0;
+  const bool oem = central_dir_end_.signature == sig::kCentralDirEnd && settings_.oem_file_names &&
+                   (flags & gpf::kUtf8) == 0;
   const std::string bytes = oem ? OemNameToAnsi(stored) : stored;
   if (!ansi_only) return DecodeStoredName(bytes);
   return platform::AnsiToUtf16(std::string_view(bytes).substr(0, bytes.find('\0')));

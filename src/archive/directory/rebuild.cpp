@@ -12,17 +12,17 @@ namespace qm::archive {
 // from their data descriptors.
 void DirManager::RebuildFromLocalHeaders() {
   CDir.Clear();
-  if (settings_.spanning_mode != SpanningMode::smNone) throw ArchiveError(44);
+  if (settings_.spanning_mode != SpanningMode::smNone) throw ArchiveError(ErrorSite::kOpenAborted);
   platform::Stream& stream = *compressed_stream_;
   const std::int64_t size = stream.Size();
-  const std::uint32_t local_signature = settings_.zip_format ? sig::kLocalHeader
-                                                           : sig::kAltLocalHeader;
+  const std::uint32_t local_signature =
+      settings_.zip_format ? sig::kLocalHeader : sig::kAltLocalHeader;
   constexpr auto kHeaderLength = static_cast<std::int64_t>(ZipLocalHeader::kEncodedLength);
   SignatureScanner headers(stream, local_signature, kRebuildWindow, kHeaderLength);
   SignatureScanner descriptors(stream, sig::kDataDescriptor, kRebuildWindow,
                                static_cast<std::int64_t>(ZipDataDescriptor::kEncodedLength));
   std::int64_t at = headers.Find(0);
-  if (at < 0) throw ArchiveError(35);
+  if (at < 0) throw ArchiveError(ErrorSite::kInvalidArchive);
   while (at >= 0) {
     std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> fixed{};
     if (ReadAt(stream, at, fixed.data(), fixed.size())) {
@@ -39,8 +39,7 @@ void DirManager::RebuildFromLocalHeaders() {
 }
 
 std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
-                                        std::int64_t stream_size,
-                                        SignatureScanner& descriptors) {
+                                        std::int64_t stream_size, SignatureScanner& descriptors) {
   platform::Stream& stream = *compressed_stream_;
   const std::int32_t index = CDir.Count();
   CDir.SetCount(index + 1);
