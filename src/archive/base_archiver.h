@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 #include "archive/directory/dir_item.h"
 #include "archive/volume_number_info.h"
 #include "platform/stream.h"
+
+namespace qm::platform {
+struct DirEntry;
+}
 
 namespace qm::archive {
 
@@ -35,6 +40,7 @@ struct DirSettings;
 //   component/memory.cpp   extraction to streams, buffers and strings
 //   component/verify.cpp     testing items, password and archive checks
 //   component/item_encoding.cpp  encoding one item's data (the writing stages of data/)
+//   component/add.cpp      adding files from disk and items from streams
 // Adding, maintenance and volumes join as archiver_<concern>.cpp.
 class BaseArchiver {
  public:
@@ -133,6 +139,36 @@ class BaseArchiver {
   bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
   // The last run was cancelled from a progress event.
   bool ProgressCancelled() const { return progress_cancel_; }
+
+  // --- Adding (component/add.cpp) -------------------------------------------------------
+  // Each opens an update transaction, makes or replaces entries (Modified, poAdd / poUpdate,
+  // poMove for MoveFiles) and ends it: the outermost EndUpdate commits, reading the sources
+  // only then. Open check (native 13) first; volume-modification check (52) for all but
+  // MoveFiles with arguments. An exception cancels the transaction and travels on.
+  // The forms without arguments walk every line of FileMasks with Options().SearchAttr and
+  // leave out ExclusionMasks. The archive file itself is never added. Options().Recurse walks
+  // subfolders; with the folder bit in the attribute filter, matching folders become entries
+  // and are walked. Symbolic links to folders are passed over (no loops); a link to a file
+  // stores the file it points to.
+  void AddFiles();
+  void AddFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                const std::u16string& exclusion_mask);
+  void MoveFiles();
+  void MoveFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                 const std::u16string& exclusion_mask);
+  // One item from a caller's stream, which must stay alive until the commit. With
+  // copy_to_buffer the item holds a copy of `count` bytes from `position` (count 0: the whole
+  // stream); without it the whole stream is stored. date_time 0 means now. An entry of the
+  // same name is replaced or kept by Options().OverwriteMode.
+  void AddFromStream(const std::u16string& file_name, platform::Stream& stream,
+                     bool copy_to_buffer, std::int64_t position, std::int64_t count,
+                     std::int32_t attributes, std::time_t date_time);
+  void AddFromBuffer(const std::u16string& file_name, const void* buffer, std::int32_t count,
+                     std::int32_t attributes, std::time_t date_time);
+  // The text is stored in the ANSI code page (Windows-1252), without a byte-order mark.
+  void AddFromString(const std::u16string& file_name, const std::u16string& text,
+                     std::int32_t attributes, std::time_t date_time);
+  // --- End of adding --------------------------------------------------------------------
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
   // Appends the stored form of all of `source` (read from position 0) at `destination`'s
@@ -290,6 +326,24 @@ class BaseArchiver {
   // False when cancelled (progress_cancel_ set).
   bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
 
+  // --- Adding's steps (component/add.cpp)
+  // Walks the masks from the resolved BaseDir under the archive lock.
+  void AddFilesFromMasks(const std::vector<std::u16string>& masks, std::uint32_t search_attr,
+                         std::vector<std::u16string> exclusions, bool is_move, bool recurse);
+  // One file or folder the walk found: confirmation, entry, no-compression masks, size.
+  void AddDiskFile(const std::u16string& full_path, const std::u16string& root,
+                   const platform::DirEntry& entry, bool is_move);
+  // The entry for a source: a new one at the end, or the existing one of that name when the
+  // overwrite mode lets it be replaced; -1 when the existing one is kept (or no name is left).
+  std::int32_t AddItemEntry(const std::u16string& source_name, const std::u16string& root,
+                            std::time_t date_time, std::int32_t attributes, bool from_disk);
+  // Fills entry `index` from its source: name, times, attributes, method, password, flags.
+  void InitItemEntry(std::int32_t index, const std::u16string& source_name,
+                     std::time_t date_time, std::int32_t attributes, bool from_disk);
+  void AddStreamItem(const std::u16string& file_name, std::shared_ptr<platform::Stream> stream,
+                     std::time_t date_time, std::int32_t attributes, std::int64_t count,
+                     std::int64_t position, bool owns_stream, bool copy_to_buffer);
+
   // --- The processing loop and its steps (component/extract.cpp, component/verify.cpp)
   // Clears every Tagged mark, then tags what FindFirst / FindNext find.
   void TagItems();
@@ -331,6 +385,13 @@ class BaseArchiver {
 
   // The component as the events of the writing stages (component/item_encoding.cpp).
   class EncodingEvents;
+  // The component as the target of the disk walk (component/add.cpp).
+  class AddingTarget;
+  void AddOrMoveFiles(const std::vector<std::u16string>& masks, std::int32_t search_attr,
+                      const std::u16string& exclusion_mask, bool is_move, bool from_properties);
+  static std::shared_ptr<platform::Stream> CopyOfStream(platform::Stream& source,
+                                                        std::int64_t position,
+                                                        std::int64_t count);
 
   std::u16string name_;
   bool active_ = false;

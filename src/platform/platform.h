@@ -40,6 +40,8 @@ struct DirEntry {
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
   std::uint32_t dos_time = 0;  // last write, local MS-DOS date (high word) and time (low word)
+  // The entry is a symbolic link; the other fields describe what it points to.
+  bool symbolic_link = false;
 };
 
 // The kinds a drive can be of, in the numbering Windows gives them.

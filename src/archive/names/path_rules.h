@@ -8,6 +8,10 @@ namespace qm::archive {
 // Path rules shared by extraction and adding. Paths use the platform separator. Drive letters
 // and "\\server" names are honoured only on a platform whose separator is "\".
 
+// Whether disk paths of this platform have drive letters and "\\server" names (and a path
+// beginning with one separator is relative to the current drive, not absolute).
+bool PlatformHasDrives();
+
 // `base` when it is not empty, else `cur_dir`, ending in a separator.
 std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_dir);
 

@@ -295,6 +295,9 @@ class PosixPlatform final : public Platform {
       if (::stat((native + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
       DirEntry entry;
       entry.name = Utf8ToUtf16(name);
+      struct stat link {};
+      entry.symbolic_link =
+          ::lstat((native + "/" + name).c_str(), &link) == 0 && S_ISLNK(link.st_mode);
       entry.attributes = AttributesOf(st, entry.name);
       if (!PassesFilter(entry.attributes, attribute_filter)) continue;
       entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
