@@ -34,6 +34,7 @@ struct DirSettings;
 //   component/extract.cpp  extraction to files and the per-item processing loop
 //   component/memory.cpp   extraction to streams, buffers and strings
 //   component/verify.cpp     testing items, password and archive checks
+//   component/item_encoding.cpp  encoding one item's data (the writing stages of data/)
 // Adding, maintenance and volumes join as archiver_<concern>.cpp.
 class BaseArchiver {
  public:
@@ -132,6 +133,18 @@ class BaseArchiver {
   bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
   // The last run was cancelled from a progress event.
   bool ProgressCancelled() const { return progress_cancel_; }
+
+  // --- Encoding (component/item_encoding.cpp) ------------------------------------------
+  // Appends the stored form of all of `source` (read from position 0) at `destination`'s
+  // position: stored or deflated by item.CompressionMode, encrypted when item.Password is set
+  // (EncryptionMethod picks the cipher). Fills item's crc32, sizes (0xFFFFFFFF with the value
+  // in Zip64ExtInfo and bHugeFile where Zip64 is needed or zmAlways), compMethod (99 for AES),
+  // CompressionMethod (0 for an empty source) and EncryptionAlgorithm. False when the user
+  // cancelled (progress or a refused write). Native 34 when the source gave fewer bytes than
+  // its size (or an encrypted source changed between its two reads), 41 when the item needs
+  // Zip64 under zmDisabled, CompressionError when zlib fails.
+  bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item);
+  // --- End of encoding ------------------------------------------------------------------
 
   // --- Properties
   const std::u16string& FileName() const { return file_name_; }
@@ -315,6 +328,9 @@ class BaseArchiver {
   DirSettings MakeDirSettings() const;
   // One search step from f.Handle.ItemNo.
   bool FindFrom(ArchiveItem& f);
+
+  // The component as the events of the writing stages (component/item_encoding.cpp).
+  class EncodingEvents;
 
   std::u16string name_;
   bool active_ = false;
