@@ -9,11 +9,12 @@
 
 namespace qm::archive::testing {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 std::uint32_t Crc32(std::span<const std::uint8_t> data) {
-  return static_cast<std::uint32_t>(
-      ::crc32(0L, data.data(), static_cast<uInt>(data.size())));
+  return static_cast<std::uint32_t>(::crc32(0L, data.data(), static_cast<uInt>(data.size())));
 }
 
 std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data) {
@@ -98,18 +99,7 @@ std::vector<std::uint8_t> BuildEncryptedArchive(const std::vector<PlainEntry>& e
     local.nameLength = static_cast<std::uint16_t>(entry.name.size());
     local.extraLength = static_cast<std::uint16_t>(extra.size());
 
-    ZipCentralDir cd;
-    cd.versionMadeBy = kVersionOem;
-    cd.extractVersion = local.extractVersion;
-    cd.genPurposeFlag = local.genPurposeFlag;
-    cd.compMethod = local.compMethod;
-    cd.lastModTime = local.lastModTime;
-    cd.lastModDate = local.lastModDate;
-    cd.crc32 = local.crc32;
-    cd.compSize = local.compSize;
-    cd.unCompSize = local.unCompSize;
-    cd.nameLength = local.nameLength;
-    cd.extraLength = local.extraLength;
+    ZipCentralDir cd = CentralDirFromLocal(local);
     cd.externalAttr = 0x20;
     cd.relOffsetLH = static_cast<std::uint32_t>(archive.size());
 

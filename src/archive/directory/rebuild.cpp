@@ -45,21 +45,8 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   CDir.SetCount(index + 1);
   DirItem& item = *CDir.ItemPtr(index);
   ZipCentralDir& cd = item.CentralDir;
+  cd = CentralDirFromLocal(header);
   cd.signature = settings_.zip_format ? sig::kCentralDir : sig::kAltCentralDir;
-  cd.versionMadeBy = header.extractVersion;
-  cd.extractVersion = header.extractVersion;
-  cd.genPurposeFlag = header.genPurposeFlag;
-  cd.compMethod = header.compMethod;
-  cd.lastModTime = header.lastModTime;
-  cd.lastModDate = header.lastModDate;
-  cd.crc32 = header.crc32;
-  cd.compSize = header.compSize;
-  cd.unCompSize = header.unCompSize;
-  cd.nameLength = header.nameLength;
-  cd.extraLength = header.extraLength;
-  cd.commentLength = 0;
-  cd.diskNumberStart = 0;
-  cd.internalAttr = 0;
   // An empty entry without a data descriptor is taken for a folder.
   cd.externalAttr =
       (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor)) ? 0x20 : 0x10;
