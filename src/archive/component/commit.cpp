@@ -120,7 +120,8 @@ void BaseArchiver::CommitUpdate() {
 
   // A tail that an earlier failed rollback could not play back is the only copy of old
   // records: nothing may run over it.
-  if (tail_file_) throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
+  if (tail_file_)
+    throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
   const std::int32_t first = FindFirstChangedItem();
   commit_cut_ = CommitCut(first);
   // A failure here leaves the archive untouched (and no tail file).

@@ -106,8 +106,7 @@ void FlushToMedium(platform::Stream& stream) {
   if (auto* file = dynamic_cast<platform::FileStream*>(&stream)) file->Flush();
 }
 
-TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t cut,
-                   bool durable)
+TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t cut, bool durable)
     : path_(std::move(path)), cut_(cut), durable_(durable) {
   stream_ = std::make_unique<platform::FileStream>(path_, fm::kCreate);
   try {
@@ -158,7 +157,9 @@ TailRecovery RecoverArchive(const std::u16string& archive_path,
   const std::u16string tail_path = TailFile::NameFor(archive_path);
   platform::Platform& os = platform::Platform::Current();
   if (os.GetAttributes(tail_path) == platform::attr::kInvalid) return TailRecovery::kNone;
-  auto blocked = [&] { return ArchiveError(ErrorSite::kTailFileBlocked, {tail_path}, component_name); };
+  auto blocked = [&] {
+    return ArchiveError(ErrorSite::kTailFileBlocked, {tail_path}, component_name);
+  };
   TailRecovery outcome = TailRecovery::kStaleTailDeleted;
   try {
     // Exclusive: a commit still running in another process holds the archive and fails this.

@@ -68,8 +68,7 @@ enum class TailRecovery { kNone, kStaleTailDeleted, kArchiveRestored };
 // deleted. An incomplete one is left over from a commit that stopped before touching the
 // archive: it is deleted. Throws ArchiveError (native 69, naming the tail file) when the
 // archive or the file may not be written.
-TailRecovery RecoverArchive(const std::u16string& archive_path,
-                            std::u16string_view component_name);
+TailRecovery RecoverArchive(const std::u16string& archive_path, std::u16string_view component_name);
 
 // Copies `count` bytes from `from`'s position to `to`'s; nothing when `count` is 0.
 void CopyExactly(platform::Stream& from, platform::Stream& to, std::int64_t count);
