@@ -123,9 +123,15 @@ void BaseArchiver::CommitUpdate() {
   if (tail_file_)
     throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
   const std::int32_t first = FindFirstChangedItem();
-  commit_cut_ = CommitCut(first);
-  // A failure here leaves the archive untouched (and no tail file).
-  if (archive.Size() > commit_cut_) SaveTail(commit_cut_);
+  // A failure here leaves the archive untouched and no tail file; the directory goes back too,
+  // so that a failed commit always leaves memory as BeginUpdate found it.
+  try {
+    commit_cut_ = CommitCut(first);
+    if (archive.Size() > commit_cut_) SaveTail(commit_cut_);
+  } catch (...) {
+    dm.RestoreRollbackCopy();
+    throw;
+  }
 
   bool stopped = false;
   try {
