@@ -83,6 +83,7 @@ enum class ErrorSite : int {
   kDiskFullUnused = 66,
   kInvalidPassword = 67,
   kPathOutsideBase = 68,
+  kTailFileBlocked = 69,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

@@ -23,6 +23,8 @@ namespace qm::archive {
 
 class DirManager;
 struct DirSettings;
+struct RecordSettings;
+class TailFile;
 
 // The archive component: holds the settings of one archive, opens and closes it (a file, a
 // memory buffer or a caller's stream), counts update transactions and offers the operations
@@ -32,7 +34,9 @@ struct DirSettings;
 // Member definitions are spread over one source file per concern:
 //   base_archiver.cpp     construction, properties and guard checks
 //   component/open.cpp     opening and closing
-//   component/update.cpp   update transactions and the commit
+//   component/update.cpp   update transactions
+//   component/commit.cpp   the commit, its tail file and rollback
+//   component/record_writing.cpp   one new item record
 //   component/search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
 //   component/events.cpp   the event dispatchers and the built-in prompts
 //   component/item_decoding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
@@ -364,16 +368,45 @@ class BaseArchiver {
   void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
   void CheckVolumeModification() const;  // native 52: a multi-volume archive outside an update
 
-  // Writes the in-memory directory back to the archive (component/update.cpp).
-  // `recreate_end` rebuilds the end records from scratch.
+  // --- The commit and its transaction machinery (component/commit.cpp,
+  // component/record_writing.cpp) -------------------------------------------------------
+  // Writes the in-memory directory back to the archive; `recreate_end` writes it at the end
+  // of the stream, else over the directory that stands there.
   void WriteDirectory(bool recreate_end);
-  // Commits the pending transaction and resets the update count (component/update.cpp).
+  // Commits the pending transaction and resets the update count. The archive is rewritten in
+  // place from the first changed entry: what follows the cut is kept in a tail file (beside an
+  // archive file, flushed before the cut, deleted once the new directory is on the medium),
+  // new records are written and old ones copied back, then the directory. Any failure puts
+  // the archive back byte for byte and the directory in memory as BeginUpdate found it.
   void CommitUpdate();
+  // The first entry whose name differs from the rollback copy's or that is Modified; the
+  // smaller count when none.
+  std::int32_t FindFirstChangedItem() const;
+  // Undoes an unfinished commit: the directory from the rollback copy, the archive from the
+  // tail file (or cut back where no tail was needed).
+  void RollBackUpdate();
+  // Writes entry `index`'s new record (header, name, blocks, encoded data) at the archive's
+  // position. False when the entry's failure was ignored, aborted (commit_action_) or the user
+  // cancelled (progress_cancel_).
+  bool WriteItemRecord(std::int32_t index);
+  // A new empty file for temporary data: "FC..." in TempDir, else the system's folder.
+  std::u16string MakeTempFileName() const;
+  RecordSettings MakeRecordSettings() const;
+  // --- End of the commit section ---------------------------------------------------------
 
   bool is_zip_format_ = false;
   std::uint16_t compression_method_ = 0xFFFF;
 
  private:
+  // Commit state (component/commit.cpp).
+  std::unique_ptr<TailFile> tail_file_;
+  std::int64_t commit_cut_ = 0;
+  Action commit_action_ = Action::fxaIgnore;
+  std::int64_t CommitCut(std::int32_t first);
+  void SaveTail(std::int64_t cut);
+  bool RunEntryLoop(std::int32_t first);
+  void DeleteMovedSources();
+
   std::uint16_t ChooseOpenMode() const;
   void OpenFileArchive();
   void CreateNewArchive();

@@ -101,6 +101,13 @@ class Platform {
   // Renames over an existing file in one step (the commit of a rewritten file).
   virtual std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) = 0;
   virtual std::error_code DeleteFile(const std::u16string& path) = 0;
+  // Makes the creations, deletions and renames of entries of the folder `path` durable on the
+  // medium (POSIX needs an fsync of the folder; where the file system journals them, nothing
+  // is left to do, which is the default).
+  virtual std::error_code FlushDirectory(const std::u16string& path) {
+    static_cast<void>(path);
+    return {};
+  }
   virtual std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
                                    bool fail_if_exists) = 0;
   // Creates an empty, new file named prefix + unique characters in `directory` and answers its

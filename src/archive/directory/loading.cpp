@@ -155,6 +155,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
     }
+    item.StoredNameBytes = name_bytes;
+    item.StoredNameFor = name;
     CDir.SetItemName(i, std::move(name));
     if (cd.commentLength > 0) {
       reader.ReadInto(item.Comment, cd.commentLength);

@@ -74,6 +74,8 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
       if (extra_length > 0 && ReadAt(stream, extra_at, extra.data(), extra.size())) {
         ReadExtraBlocks(item, extra, stored, name);
       }
+      item.StoredNameBytes = stored;
+      item.StoredNameFor = name;
     }
   }
   CDir.SetItemName(index, std::move(name));

@@ -12,6 +12,16 @@ StoredName EncodeStoredName(std::u16string_view name) {
   return {platform::Utf16ToUtf8(name), true};
 }
 
+RecordName EncodeRecordName(std::u16string_view name, bool oem_file_names) {
+  StoredName stored = EncodeStoredName(name);
+  RecordName out{std::move(stored.bytes), stored.utf8, true};
+  if (oem_file_names && !out.utf8) {
+    out.bytes = platform::AnsiToOem(out.bytes);
+    out.exact = DecodeStoredName(OemNameToAnsi(out.bytes)) == name;
+  }
+  return out;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();

@@ -23,6 +23,17 @@ struct StoredName {
 // cut, whatever their length.
 StoredName EncodeStoredName(std::u16string_view name);
 
+// A name as a record stores it: the bytes after the OEM step, whether they are UTF-8 (flag bit
+// 11), and whether they read back as the name. They do not when the OEM page lacks a letter the
+// ANSI page has (the euro sign under 437, for one); Info-ZIP's Unicode Path block then carries
+// the name for other tools.
+struct RecordName {
+  std::string bytes;
+  bool utf8 = false;
+  bool exact = true;
+};
+RecordName EncodeRecordName(std::u16string_view name, bool oem_file_names);
+
 // UTF-8 when the bytes are valid UTF-8 holding a non-ASCII character, else the ANSI page. The
 // decision is taken from the bytes alone.
 std::u16string DecodeStoredName(std::string_view bytes, bool* as_utf8 = nullptr);

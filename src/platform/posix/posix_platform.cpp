@@ -205,6 +205,15 @@ class PosixPlatform final : public Platform {
     return {};
   }
 
+  std::error_code FlushDirectory(const std::u16string& path) override {
+    const int fd = ::open(SystemPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    const int result = ::fsync(fd);
+    const std::error_code error = result != 0 ? LastError() : std::error_code();
+    ::close(fd);
+    return error;
+  }
+
   std::error_code DeleteFile(const std::u16string& path) override {
     const std::string native = SystemPath(path);
     struct stat st {};
