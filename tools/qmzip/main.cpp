@@ -2,6 +2,7 @@
 // subcommand from its own source file.
 #include <CLI/CLI.hpp>
 
+#include "add_command.h"
 #include "command_runner.h"
 #include "extract_command.h"
 #include "list_command.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
+  qm::qmzip::AddAddCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }
