@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "extract_helpers.h"
+#include "java_client.h"
 
 namespace qm::archive::testing {
 namespace {
@@ -109,6 +110,20 @@ TEST(QmzipAdd, AnArchiveThatIsNoZipIsLeftAlone) {
   const CommandResult r = Qmzip(dir, "add not.zip a.txt");
   EXPECT_EQ(r.exit_code, 2) << r.output;
   EXPECT_EQ(ReadFile(dir / "not.zip"), "this is no archive");
+}
+
+// The client's class files, unpacked from the jar the game installs, packed again by qmzip:
+// java runs the result.
+TEST(QmzipAdd, AJarOfTheClientsClassFilesRuns) {
+  ScratchDir dir;
+  qm::testing::BuildClientJar(dir / "client.jar", "Packed Again", 1);
+  MustRun("mkdir classes && cd classes && unzip -q ../client.jar", dir.path());
+  const CommandResult r = Qmzip(dir, "add ours.jar -r --base-dir classes '*.*'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const CommandResult run =
+      RunShell("java -cp ours.jar net.quillmark.client.QuillmarkApplet", dir.path());
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "Packed Again\n");
 }
 
 }  // namespace
