@@ -25,16 +25,16 @@ struct DirSettings;
 // at a time.
 //
 // Member definitions are spread over one source file per concern:
-//   base_archiver.cpp     construction, properties and guard checks
-//   component/open.cpp     opening and closing
-//   component/update.cpp   update transactions and the commit
-//   component/search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-//   component/events.cpp   the event dispatchers and the built-in prompts
-//   component/item_decoding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
-//   component/extract.cpp  extraction to files and the per-item processing loop
-//   component/memory.cpp   extraction to streams, buffers and strings
-//   component/verify.cpp     testing items, password and archive checks
-// Adding, maintenance and volumes join as archiver_<concern>.cpp.
+//   component/base_archiver.cpp  construction, properties and guard checks
+//   component/open.cpp           opening and closing
+//   component/update.cpp         update transactions and the commit
+//   component/search.cpp         FindFirst / FindNext / FindItemIndex / FileCount
+//   component/events.cpp         the event dispatchers and the built-in prompts
+//   component/item_decoding.cpp  one item's reading path, assembled from the stages in data/
+//   component/extract.cpp        extraction to files and the per-item processing loop
+//   component/memory.cpp         extraction to streams, buffers and strings
+//   component/verify.cpp         testing items, password and archive checks
+// Adding, maintenance and volumes join as component/<concern>.cpp.
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -273,9 +273,6 @@ class BaseArchiver {
   // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
   bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
                   std::int32_t count, const DirItem& item);
-  // Writes all of `data`; a refused write goes to DoDiskFull, which may let it try again.
-  // False when cancelled (progress_cancel_ set).
-  bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
 
   // --- The processing loop and its steps (component/extract.cpp, component/verify.cpp)
   // Clears every Tagged mark, then tags what FindFirst / FindNext find.
@@ -307,6 +304,9 @@ class BaseArchiver {
   std::uint16_t compression_method_ = 0xFFFF;
 
  private:
+  // What the stages of an item's data path tell the component (component/item_decoding.cpp).
+  class DataEvents;
+
   std::uint16_t ChooseOpenMode() const;
   void OpenFileArchive();
   void CreateNewArchive();
@@ -355,8 +355,6 @@ class BaseArchiver {
   std::int32_t processed_file_count_ = 0;
   std::int64_t processed_files_total_size_ = 0;
   std::int64_t processed_files_size_ = 0;
-  std::int64_t progress_ = 0;
-  std::int64_t progress_max_ = 0;
   bool progress_cancel_ = false;
   bool progress_enabled_ = false;
   bool skip_file_ = false;

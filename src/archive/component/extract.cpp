@@ -21,11 +21,6 @@ namespace {
 using platform::kPathSeparator;
 using platform::Platform;
 
-std::u16string ForCallers(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'/', kPathSeparator);
-  return name;
-}
-
 bool HasWildcards(const std::u16string& mask) {
   return mask.find_first_of(u"*?") != std::u16string::npos;
 }
