@@ -29,14 +29,14 @@ void BaseArchiver::TestFiles(const std::u16string& file_mask, std::int32_t searc
   ProcessTaggedItems(ProcessOperation::poTest, -1);
 }
 
-void BaseArchiver::TestItem(std::int32_t index, const std::u16string&) {
+BaseArchiver::ItemOutcome BaseArchiver::TestItem(std::int32_t index, const std::u16string&) {
   // Only the attribute marks a folder here; a folder has no data to test.
   if (dm_handle_->CDir.GetItem(index).CentralDir.externalAttr & platform::attr::kDirectory) {
-    item_complete_ = true;
-    return;
+    return ItemOutcome::kCompleted;
   }
   platform::NullStream sink;
-  item_complete_ = ExtractItemToStream(index, sink, 0, 0) && !skip_file_;
+  return ExtractItemToStream(index, sink, 0, 0) && !skip_file_ ? ItemOutcome::kCompleted
+                                                               : ItemOutcome::kSkipped;
 }
 
 bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
@@ -78,8 +78,7 @@ bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
   bool decoded = false;
   try {
     SetPassword(password);
-    TestItem(index, item.Name);
-    decoded = item_complete_;
+    decoded = TestItem(index, item.Name) == ItemOutcome::kCompleted;
   } catch (...) {
     decoded = false;
   }
