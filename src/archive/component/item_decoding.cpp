@@ -17,7 +17,7 @@
 #include "archive/data/partial_window.h"
 #include "archive/data/stored_stage.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/encryption/item_decipher.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/names/path_rules.h"
 
 namespace qm::archive {

@@ -17,7 +17,7 @@ class DecipherStage final : public ItemSink {
   DecipherStage(ItemSink& next, ItemDecipher& decipher) : next_(next), decipher_(decipher) {}
 
   bool Write(std::span<std::uint8_t> data) override {
-    decipher_.Decrypt(data.data(), data.size());
+    decipher_.Decrypt(data);
     return next_.Write(data);
   }
   std::int64_t Room() const override { return next_.Room(); }

@@ -285,8 +285,8 @@ class PlusOneDecipher final : public ItemDecipher {
     ++checks;
     return password == "right";
   }
-  void Decrypt(std::uint8_t* data, std::size_t count) override {
-    for (std::size_t i = 0; i < count; ++i) ++data[i];
+  void Decrypt(std::span<std::uint8_t> chunk) override {
+    for (std::uint8_t& b : chunk) ++b;
   }
   bool Verify(platform::Stream&, const DirItem&, std::uint32_t) override { return true; }
   int checks = 0;
