@@ -6,21 +6,13 @@
 
 #include "archive/archive_error.h"
 #include "fixture_tools.h"
+#include "native_error.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
 namespace qm::archive::testing {
 namespace {
-
-int NativeErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ArchiveError& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 TEST(ComponentSettings, CompressionLevelAndModeFollowEachOther) {
   ZipArchiver z;
