@@ -178,6 +178,27 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
 }
 
+// The directory of an archive with items cannot be written yet: a new comment is refused before
+// the comment in memory or the file changes, in a transaction or outside one.
+TEST(ComponentLifecycle, CommentOfAnArchiveWithItemsIsRefusedUntouched) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q -r out.zip a.txt && echo kept | zip -q -z out.zip", dir.path());
+  const std::string before = ReadFile(dir / "out.zip");
+  ZipArchiver z;
+  z.SetFileName(dir.U16("out.zip"));
+  z.OpenArchive();
+  ASSERT_EQ(z.Comment(), "kept");
+  EXPECT_EQ(NativeErrorOf([&] { z.SetComment("changed"); }), 0);
+  EXPECT_EQ(z.Comment(), "kept");
+  z.BeginUpdate();
+  EXPECT_EQ(NativeErrorOf([&] { z.SetComment("changed"); }), 0);
+  EXPECT_EQ(z.Comment(), "kept");
+  z.EndUpdate();
+  z.CloseArchive();
+  EXPECT_EQ(ReadFile(dir / "out.zip"), before);
+}
+
 TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
   ScratchDir dir;
   ZipArchiver z;
