@@ -201,21 +201,22 @@ class FailingStream final : public platform::MemoryStream {
 };
 
 TEST(OutputWriter, RetriesFromTheSamePositionWhileTheEventsSaySo) {
-  Bytes data = Pattern(1000);
-  FailingStream out(2);
-  RecordingEvents events;
-  events.disk_full_retries = 2;
-  OutputWriter writer(out, events);
-  EXPECT_TRUE(writer.Write(data));
-  EXPECT_EQ(events.disk_full_calls, 2);
-  EXPECT_EQ(out.Data(), data);
-
-  FailingStream full(5);
-  RecordingEvents giving_up;
-  giving_up.disk_full_retries = 1;
-  OutputWriter refused(full, giving_up);
-  EXPECT_FALSE(refused.Write(data));
-  EXPECT_EQ(giving_up.disk_full_calls, 2);
+  struct Case {
+    int failures, retries_allowed;
+    bool written;
+    int disk_full_calls;
+  };
+  for (const Case& c : {Case{0, 0, true, 0}, Case{2, 2, true, 2}, Case{5, 1, false, 2}}) {
+    SCOPED_TRACE(c.failures);
+    Bytes data = Pattern(1000);
+    FailingStream out(c.failures);
+    RecordingEvents events;
+    events.disk_full_retries = c.retries_allowed;
+    OutputWriter writer(out, events);
+    EXPECT_EQ(writer.Write(data), c.written);
+    EXPECT_EQ(events.disk_full_calls, c.disk_full_calls);
+    if (c.written) EXPECT_EQ(out.Data(), data);
+  }
 }
 
 TEST(ArchiveSource, ShortArchiveFailsAndEndedStageStopsReading) {
