@@ -173,7 +173,11 @@ bool MatchesDiskMask(const std::u16string& path_in, const std::u16string& mask_i
     const bool mask_has_folders = mask.find(u'/') != std::u16string::npos ||
                                   mask.find(kPathSeparator) != std::u16string::npos;
     if (!mask_has_folders) name = NamePart(name);
-    if (name.empty()) name = NamePart(ExcludeTrailingSeparator(path));
+    if (name.empty()) {
+      std::u16string trimmed = path;
+      if (!trimmed.empty() && trimmed.back() == kPathSeparator) trimmed.pop_back();
+      name = NamePart(trimmed);
+    }
     if (MatchName(name, NamePart(full))) return true;
     const std::u16string base = WithSeparator(base_dir.empty() ? cur_dir : base_dir);
     return MatchName(name, RelativePath(base, full));

@@ -6,21 +6,13 @@
 
 #include "archive/archive_error.h"
 #include "fixture_tools.h"
+#include "native_error.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
 namespace qm::archive::testing {
 namespace {
-
-int NativeErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ArchiveError& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 TEST(ComponentSettings, CompressionLevelAndModeFollowEachOther) {
   ZipArchiver z;
@@ -186,6 +178,8 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
 }
 
+// The directory of an archive with items cannot be written yet: a new comment is refused before
+// the comment in memory or the file changes, in a transaction or outside one.
 TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
   ScratchDir dir;
   ZipArchiver z;
