@@ -64,12 +64,8 @@ constexpr const char* kAddHelp =
     "when every item was added, 1 when an item failed, 2 when the archive cannot be used.";
 
 int RunAdd(const AddOptions& options) {
-  ProgressBar bar(platform::IsTerminal(platform::StdStream::kErr));
-  std::unique_ptr<TerminalPrompter> terminal;
-  if (platform::IsTerminal(platform::StdStream::kIn)) {
-    terminal = std::make_unique<TerminalPrompter>([&bar] { bar.Clear(); });
-  }
-  ScopedPrompter installed(terminal.get());
+  TerminalSession session;
+  ProgressBar& bar = session.Bar();
 
   CliArchiver archiver(bar);
   archiver.SetFileName(FromUtf8(options.archive));

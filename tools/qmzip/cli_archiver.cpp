@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "command_runner.h"
+#include "platform/terminal.h"
 
 namespace qm::qmzip {
 
@@ -16,6 +17,20 @@ void CliArchiver::DoProcessFileFailure(const std::u16string& file_name,
   archive::ZipArchiver::DoProcessFileFailure(file_name, operation, native_error, error_code,
                                              error_message, action);
 }
+
+namespace {
+
+std::unique_ptr<TerminalPrompter> PrompterFor(ProgressBar& bar) {
+  if (!platform::IsTerminal(platform::StdStream::kIn)) return nullptr;
+  return std::make_unique<TerminalPrompter>([&bar] { bar.Clear(); });
+}
+
+}  // namespace
+
+TerminalSession::TerminalSession()
+    : bar_(platform::IsTerminal(platform::StdStream::kErr)),
+      prompter_(PrompterFor(bar_)),
+      installed_(prompter_.get()) {}
 
 void ShowProgress(archive::BaseArchiver& archiver, ProgressBar& bar) {
   archiver.OnOverallProgress = [&bar](archive::BaseArchiver&, double progress,

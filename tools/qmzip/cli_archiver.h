@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "archive/prompter.h"
 #include "archive/zip_archiver.h"
 #include "progress_bar.h"
+#include "terminal_prompter.h"
 
 namespace qm::qmzip {
 
@@ -33,6 +35,19 @@ class ScopedPrompter {
   ~ScopedPrompter() { archive::InstallPrompter(nullptr); }
   ScopedPrompter(const ScopedPrompter&) = delete;
   ScopedPrompter& operator=(const ScopedPrompter&) = delete;
+};
+
+// The terminal side of a run: the progress bar (drawn when standard error is a terminal) and,
+// when standard input is one, the prompter that asks there, installed for the run's length.
+class TerminalSession {
+ public:
+  TerminalSession();
+  ProgressBar& Bar() { return bar_; }
+
+ private:
+  ProgressBar bar_;
+  std::unique_ptr<TerminalPrompter> prompter_;
+  ScopedPrompter installed_;
 };
 
 // Shows the archiver's progress on the bar: the overall percentage and each file as it starts.

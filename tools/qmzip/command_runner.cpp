@@ -9,8 +9,12 @@
 
 namespace qm::qmzip {
 
-std::string ToUtf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
-std::u16string FromUtf8(const std::string& text) { return platform::Utf8ToUtf16(text); }
+std::string ToUtf8(const std::u16string& text) {
+  return platform::Utf16ToUtf8(text);
+}
+std::u16string FromUtf8(const std::string& text) {
+  return platform::Utf8ToUtf16(text);
+}
 
 int RunCommand(const std::function<int()>& body) {
   try {

@@ -17,12 +17,8 @@ namespace qm::qmzip {
 int RunItems(const ItemRunOptions& options, const std::string& verb,
              const std::function<void(archive::ZipArchiver&)>& configure,
              const std::function<void(archive::ZipArchiver&)>& operation) {
-  ProgressBar bar(platform::IsTerminal(platform::StdStream::kErr));
-  std::unique_ptr<TerminalPrompter> terminal;
-  if (platform::IsTerminal(platform::StdStream::kIn)) {
-    terminal = std::make_unique<TerminalPrompter>([&bar] { bar.Clear(); });
-  }
-  ScopedPrompter installed(terminal.get());
+  TerminalSession session;
+  ProgressBar& bar = session.Bar();
 
   CliArchiver archiver(bar);
   archiver.SetFileName(FromUtf8(options.archive));

@@ -68,14 +68,12 @@ void AddListCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ListOptions>();
   CLI::App* list = app.add_subcommand("list", "List the entries of an archive");
   list->add_option("archive", options->archive, "The archive file")->required();
-  list->add_option("masks", options->masks,
-                   "Masks of the entries to list (* and ?; default: all)");
+  list->add_option("masks", options->masks, "Masks of the entries to list (* and ?; default: all)");
   list->add_option("-x,--exclude", options->exclude, "Masks of entries to leave out");
   list->add_flag("--recover", options->recover,
                  "Rebuild the directory from the local headers when the archive is damaged");
-  list->callback([options, &exit_code] {
-    exit_code = RunCommand([&] { return RunList(*options); });
-  });
+  list->callback(
+      [options, &exit_code] { exit_code = RunCommand([&] { return RunList(*options); }); });
 }
 
 }  // namespace qm::qmzip

@@ -47,14 +47,18 @@ void AppendRatio(std::string& out, std::uint64_t length, std::uint64_t size) {
 
 std::string MethodName(const archive::ArchiveItem& item) {
   switch (item.CompressionMethod) {
-    case archive::method::kStored: return "Stored";
+    case archive::method::kStored:
+      return "Stored";
     case archive::method::kDeflated: {
       static constexpr char kOption[] = {'N', 'X', 'F', 'S'};
       return std::string("Defl:") + kOption[(item.GenPurposeFlag >> 1) & 3];
     }
-    case archive::method::kDeflate64: return "Def64";
-    case archive::method::kAes: return "AES";
-    default: return "Unk:" + std::to_string(item.CompressionMethod);
+    case archive::method::kDeflate64:
+      return "Def64";
+    case archive::method::kAes:
+      return "AES";
+    default:
+      return "Unk:" + std::to_string(item.CompressionMethod);
   }
 }
 

@@ -40,8 +40,8 @@ void ProgressBar::Draw(bool force) {
   char pct[16];
   std::snprintf(pct, sizeof pct, "%3d%%", static_cast<int>(percent_));
   std::cerr << "\r\x1b[K[" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << pct
-            << ' ' << name << std::flush;
+            << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << pct << ' '
+            << name << std::flush;
   drawn_ = true;
 }
 

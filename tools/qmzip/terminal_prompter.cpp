@@ -56,15 +56,24 @@ std::string Trim(std::string_view s) {
 PromptButton ParseAnswer(std::string_view line, PromptButtons buttons) {
   const std::string s = Trim(line);
   PromptButton b = PromptButton::kNone;
-  if (s == "y" || s == "Y" || s == "yes") b = PromptButton::kYes;
-  else if (s == "n" || s == "no") b = PromptButton::kNo;
-  else if (s == "A" || s == "all") b = PromptButton::kYesToAll;
-  else if (s == "N" || s == "none") b = PromptButton::kNoToAll;
-  else if (s == "a" || s == "abort") b = PromptButton::kAbort;
-  else if (s == "r" || s == "retry") b = PromptButton::kRetry;
-  else if (s == "i" || s == "ignore") b = PromptButton::kIgnore;
-  else if (s == "o" || s == "ok") b = PromptButton::kOk;
-  else if (s == "c" || s == "cancel") b = PromptButton::kCancel;
+  if (s == "y" || s == "Y" || s == "yes")
+    b = PromptButton::kYes;
+  else if (s == "n" || s == "no")
+    b = PromptButton::kNo;
+  else if (s == "A" || s == "all")
+    b = PromptButton::kYesToAll;
+  else if (s == "N" || s == "none")
+    b = PromptButton::kNoToAll;
+  else if (s == "a" || s == "abort")
+    b = PromptButton::kAbort;
+  else if (s == "r" || s == "retry")
+    b = PromptButton::kRetry;
+  else if (s == "i" || s == "ignore")
+    b = PromptButton::kIgnore;
+  else if (s == "o" || s == "ok")
+    b = PromptButton::kOk;
+  else if (s == "c" || s == "cancel")
+    b = PromptButton::kCancel;
   return Offers(buttons, b) ? b : PromptButton::kNone;
 }
 
