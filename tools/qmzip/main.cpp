@@ -4,6 +4,7 @@
 
 #include "add_command.h"
 #include "command_runner.h"
+#include "comment_command.h"
 #include "extract_command.h"
 #include "list_command.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
   qm::qmzip::AddAddCommand(app, exit_code);
+  qm::qmzip::AddCommentCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

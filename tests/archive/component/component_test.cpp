@@ -180,6 +180,30 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
 
 // The directory of an archive with items cannot be written yet: a new comment is refused before
 // the comment in memory or the file changes, in a transaction or outside one.
+TEST(ComponentLifecycle, CommentIsWrittenAtOnceOutsideATransactionAndAtTheCommitInside) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q -r out.zip a.txt && echo kept | zip -q -z out.zip", dir.path());
+  ZipArchiver z;
+  z.SetFileName(dir.U16("out.zip"));
+  z.OpenArchive();
+  ASSERT_EQ(z.Comment(), "kept");
+  z.SetComment("changed");
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "changed");
+  z.BeginUpdate();
+  z.SetComment("in a transaction");
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "changed");
+  z.EndUpdate();
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "in a transaction");
+  // Cancelled: the comment in memory goes back with the directory.
+  z.BeginUpdate();
+  z.SetComment("dropped");
+  z.CancelUpdate();
+  EXPECT_EQ(z.Comment(), "in a transaction");
+  z.CloseArchive();
+  MustRun("unzip -tq out.zip", dir.path());
+}
+
 TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
   ScratchDir dir;
   ZipArchiver z;
