@@ -1,6 +1,7 @@
 #include "item_run.h"
 
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "archive/prompter.h"
@@ -22,8 +23,7 @@ class CliArchiver final : public archive::ZipArchiver {
 
  protected:
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
-                            int native_error, int error_code,
-                            const std::u16string& error_message,
+                            int native_error, int error_code, const std::u16string& error_message,
                             archive::Action& action) override {
     bar_.Clear();
     std::cerr << "qmzip: " << ToUtf8(file_name) << ": " << ToUtf8(error_message) << '\n';
@@ -45,6 +45,16 @@ class ScopedPrompter {
 };
 
 }  // namespace
+
+archive::OverwriteMode OverwriteModeOf(const std::string& name) {
+  using archive::OverwriteMode;
+  static const std::map<std::string, OverwriteMode> kModes = {{"always", OverwriteMode::omAlways},
+                                                              {"never", OverwriteMode::omNever},
+                                                              {"prompt", OverwriteMode::omPrompt},
+                                                              {"newer", OverwriteMode::omIfNewer},
+                                                              {"older", OverwriteMode::omIfOlder}};
+  return kModes.at(name);
+}
 
 int RunItems(const ItemRunOptions& options, const std::string& verb,
              const std::function<void(archive::ZipArchiver&)>& configure,
@@ -70,13 +80,14 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
                                       archive::ProcessOperation, archive::ProgressPhase,
                                       bool&) { bar.SetOverall(progress); };
   archiver.OnFileProgress = [&bar](archive::BaseArchiver&, const std::u16string& name, double,
-                                   archive::ProcessOperation, archive::ProgressPhase phase,
-                                   bool&) {
+                                   archive::ProcessOperation, archive::ProgressPhase phase, bool&) {
     if (phase == archive::ProgressPhase::ppStart) bar.SetFile(name);
   };
   ApplyPassword(archiver, options.password);
   configure(archiver);
-  archiver.OpenArchive(platform::file_mode::kRead | platform::file_mode::kShareDenyNone);
+  namespace fm = platform::file_mode;
+  archiver.OpenArchive(options.writable ? fm::kReadWrite | fm::kShareDenyWrite
+                                        : fm::kRead | fm::kShareDenyNone);
   operation(archiver);
   bar.Clear();
 

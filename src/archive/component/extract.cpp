@@ -1,5 +1,5 @@
-// Extraction to files and the per-item processing loop that extraction, testing and deletion
-// share.
+// Extraction to files and the per-item processing loop that extraction, testing, deletion and
+// updating share.
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -143,6 +143,9 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
               removed = dir.Count() < count_before;
               item_complete_ = true;
               break;
+            case ProcessOperation::poUpdate:
+              UpdateItemIfNeeded(i, name, base_dir);
+              break;
             case ProcessOperation::poExtract:
               ExtractItemToFile(i, name, base_dir);
               break;
@@ -176,6 +179,8 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
     bool ignored = false;
     DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
   }
+  loop_file_no_ = processed_file_no_;
+  loop_file_count_ = processed_file_count_;
   if (progress_cancel_ || aborted) CancelUpdate();
 }
 
