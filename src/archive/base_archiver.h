@@ -138,9 +138,7 @@ class BaseArchiver {
   // OnConfirmProcessFile, an existing file kept (overwrite mode, read-only file), skipped at
   // the password prompt, failed and ignored, damaged but kept by ExtractCorruptedFiles, or
   // never reached because the run was aborted or cancelled.
-  std::int32_t IncompleteFileCount() const {
-    return processed_file_count_ - completed_file_count_;
-  }
+  std::int32_t IncompleteFileCount() const { return processed_file_count_ - completed_file_count_; }
   // Of those, the items passed over by decision rather than by failure: declined by
   // OnConfirmProcessFile, or an existing file kept (overwrite mode or answer, read-only file).
   std::int32_t KeptFileCount() const { return kept_file_count_; }
@@ -170,9 +168,9 @@ class BaseArchiver {
   // copy_to_buffer the item holds a copy of `count` bytes from `position` (count 0: the whole
   // stream); without it the whole stream is stored. date_time 0 means now. An entry of the
   // same name is replaced or kept by Options().OverwriteMode.
-  void AddFromStream(const std::u16string& file_name, platform::Stream& stream,
-                     bool copy_to_buffer, std::int64_t position, std::int64_t count,
-                     std::int32_t attributes, std::time_t date_time);
+  void AddFromStream(const std::u16string& file_name, platform::Stream& stream, bool copy_to_buffer,
+                     std::int64_t position, std::int64_t count, std::int32_t attributes,
+                     std::time_t date_time);
   void AddFromBuffer(const std::u16string& file_name, const void* buffer, std::int32_t count,
                      std::int32_t attributes, std::time_t date_time);
   // The text is stored in the ANSI code page (Windows-1252), without a byte-order mark.
@@ -277,9 +275,7 @@ class BaseArchiver {
   const std::vector<std::u16string>& FileMasks() const { return file_masks_; }
   void SetFileMasks(std::vector<std::u16string> value) { file_masks_ = std::move(value); }
   const std::vector<std::u16string>& ExclusionMasks() const { return exclusion_masks_; }
-  void SetExclusionMasks(std::vector<std::u16string> value) {
-    exclusion_masks_ = std::move(value);
-  }
+  void SetExclusionMasks(std::vector<std::u16string> value) { exclusion_masks_ = std::move(value); }
   const std::vector<std::u16string>& NoCompressionMasks() const { return no_compression_masks_; }
   void SetNoCompressionMasks(std::vector<std::u16string> value) {
     no_compression_masks_ = std::move(value);
@@ -344,8 +340,8 @@ class BaseArchiver {
   // --- Event dispatchers (component/events.cpp). Operations raise events only through these;
   // each supplies the default or the built-in prompt (through CurrentPrompter()) when no
   // handler is assigned. Volume numbers are internal here (from 0); handlers see them plus 1.
-  virtual void DoOverallProgress(double progress, ProcessOperation operation,
-                                 ProgressPhase phase, bool& cancel);
+  virtual void DoOverallProgress(double progress, ProcessOperation operation, ProgressPhase phase,
+                                 bool& cancel);
   virtual void DoFileProgress(const std::u16string& file_name, double progress,
                               ProcessOperation operation, ProgressPhase phase, bool& cancel);
   virtual void DoCopyTempFileProgress(double progress, ProgressPhase phase, bool& cancel);
@@ -364,12 +360,11 @@ class BaseArchiver {
   virtual void DoRequestLastVolume(std::u16string& volume_file_name, bool& cancel);
   virtual void DoRequestMiddleVolume(int volume_number, std::u16string& volume_file_name,
                                      bool& cancel);
-  virtual void DoDiskFull(int volume_number, const std::u16string& volume_file_name,
-                          bool& cancel);
+  virtual void DoDiskFull(int volume_number, const std::u16string& volume_file_name, bool& cancel);
   virtual void DoProcessVolumeFailure(ProcessOperation operation, int volume_number,
                                       const std::u16string& volume_file_name, bool& cancel);
-  virtual void DoStoreFile(std::u16string& file_name, std::int32_t& file_attr,
-                           std::string& comment, const std::u16string& original_file_name);
+  virtual void DoStoreFile(std::u16string& file_name, std::int32_t& file_attr, std::string& comment,
+                           const std::u16string& original_file_name);
   virtual void DoExtractFile(std::u16string& file_name, std::uint32_t& file_attr,
                              const std::string& comment);
 
@@ -397,8 +392,8 @@ class BaseArchiver {
   std::int32_t AddItemEntry(const std::u16string& source_name, const std::u16string& root,
                             std::time_t date_time, std::int32_t attributes, bool from_disk);
   // Fills entry `index` from its source: name, times, attributes, method, password, flags.
-  void InitItemEntry(std::int32_t index, const std::u16string& source_name,
-                     std::time_t date_time, std::int32_t attributes, bool from_disk);
+  void InitItemEntry(std::int32_t index, const std::u16string& source_name, std::time_t date_time,
+                     std::int32_t attributes, bool from_disk);
   void AddStreamItem(const std::u16string& file_name, std::shared_ptr<platform::Stream> stream,
                      std::time_t date_time, std::int32_t attributes, std::int64_t count,
                      std::int64_t position, bool owns_stream, bool copy_to_buffer);
@@ -472,7 +467,15 @@ class BaseArchiver {
   Action commit_action_ = Action::fxaIgnore;
   std::int64_t CommitCut(std::int32_t first);
   void SaveTail(std::int64_t cut);
-  bool RunEntryLoop(std::int32_t first);
+  // Writes the entries from `first` on at the archive stream's position; old records are read
+  // from `old_records`, whose byte 0 is the old archive's byte `old_base`. False when aborted or
+  // cancelled.
+  bool RunEntryLoop(std::int32_t first, platform::Stream* old_records, std::int64_t old_base);
+  // The commit without a tail file: the new archive written to a file beside the old one and
+  // renamed over it. False when aborted or cancelled (nothing changed then).
+  bool CommitBeside(std::int32_t first);
+  // After the new archive is whole: marks cleared, moved sources deleted, the end event.
+  void FinishCommit(ProcessOperation op);
   void DeleteMovedSources();
 
   std::uint16_t ChooseOpenMode() const;
@@ -517,8 +520,7 @@ class BaseArchiver {
   void AddOrMoveFiles(const std::vector<std::u16string>& masks, std::int32_t search_attr,
                       const std::u16string& exclusion_mask, bool is_move, bool from_properties);
   static std::shared_ptr<platform::Stream> CopyOfStream(platform::Stream& source,
-                                                        std::int64_t position,
-                                                        std::int64_t count);
+                                                        std::int64_t position, std::int64_t count);
 
   std::u16string name_;
   bool active_ = false;

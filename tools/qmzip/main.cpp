@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command_runner.h"
+#include "comment_command.h"
 #include "extract_command.h"
 #include "list_command.h"
 #include "maintenance_command.h"

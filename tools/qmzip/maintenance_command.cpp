@@ -12,7 +12,6 @@
 #include "item_run.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
-#include "platform/text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -96,36 +95,6 @@ int RunAttrib(const std::string& path, const std::string& mask,
   for (const auto& [name, value] : changes) archiver.ChangeFilesAttr(name, value);
   archiver.EndUpdate();
   PrintSummary("Changed", changes.size(), entries.size());
-  return kExitOk;
-}
-
-int RunComment(const std::string& path, const std::string& entry_mask,
-               const std::vector<std::string>& text, bool has_entry) {
-  archive::ZipArchiver archiver;
-  OpenForWriting(archiver, path);
-  std::string joined;
-  for (const std::string& word : text) joined += (joined.empty() ? "" : " ") + word;
-  const std::string ansi = platform::Utf16ToAnsi(FromUtf8(joined));
-  if (!has_entry) {
-    if (text.empty()) {
-      std::cout << ToUtf8(platform::AnsiToUtf16(archiver.Comment())) << '\n';
-      return kExitOk;
-    }
-    archiver.SetComment(ansi);
-    std::cout << "Archive comment set\n";
-    return kExitOk;
-  }
-  const std::vector<std::int32_t> entries = EntriesMatching(archiver, entry_mask);
-  const archive::DirArray& dir = archiver.DMHandle()->CDir;
-  if (text.empty()) {
-    for (const std::int32_t i : entries) {
-      const archive::DirItem& item = dir.GetItem(i);
-      std::cout << ToUtf8(item.Name) << ": " << ToUtf8(platform::AnsiToUtf16(item.Comment)) << '\n';
-    }
-    return kExitOk;
-  }
-  if (!entries.empty()) archiver.ChangeFilesComment(FromUtf8(entry_mask), ansi);
-  PrintSummary("Commented", entries.size(), entries.size());
   return kExitOk;
 }
 
@@ -241,25 +210,6 @@ void AddAttribCommand(CLI::App& app, int& exit_code) {
     std::vector<std::string> changes = options->changes;
     for (const std::string& extra : command->remaining()) changes.push_back(extra);
     exit_code = RunCommand([&] { return RunAttrib(options->archive, options->mask, changes); });
-  });
-}
-
-void AddCommentCommand(CLI::App& app, int& exit_code) {
-  struct Options {
-    std::string archive, entry;
-    std::vector<std::string> text;
-  };
-  auto options = std::make_shared<Options>();
-  CLI::App* command = app.add_subcommand(
-      "comment", "Show or set the archive's comment, or with --entry the comments of entries");
-  command->add_option("archive", options->archive, "The archive file")->required();
-  CLI::Option* entry =
-      command->add_option("--entry", options->entry, "Mask of the entries (* and ?)");
-  command->add_option("text", options->text, "The new comment (none: show the comment)");
-  command->callback([options, entry, &exit_code] {
-    exit_code = RunCommand([&] {
-      return RunComment(options->archive, options->entry, options->text, entry->count() > 0);
-    });
   });
 }
 

@@ -6,12 +6,11 @@ class App;
 
 namespace qm::qmzip {
 
-// Commands that change the entries of an archive: delete, rename, attrib, comment; and those
+// Commands that change the entries of an archive: delete, rename, attrib; and those
 // that make or grow archives from others: repair, merge.
 void AddDeleteCommand(CLI::App& app, int& exit_code);
 void AddRenameCommand(CLI::App& app, int& exit_code);
 void AddAttribCommand(CLI::App& app, int& exit_code);
-void AddCommentCommand(CLI::App& app, int& exit_code);
 void AddRepairCommand(CLI::App& app, int& exit_code);
 void AddMergeCommand(CLI::App& app, int& exit_code);
 

@@ -20,6 +20,7 @@
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
+#include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
 #include "platform/stream_errors.h"
@@ -120,18 +121,40 @@ void BaseArchiver::CommitUpdate() {
 
   // A tail that an earlier failed rollback could not play back is the only copy of old
   // records: nothing may run over it.
-  if (tail_file_) throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
+  if (tail_file_)
+    throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
   const std::int32_t first = FindFirstChangedItem();
-  commit_cut_ = CommitCut(first);
-  // A failure here leaves the archive untouched (and no tail file).
-  if (archive.Size() > commit_cut_) SaveTail(commit_cut_);
+  // A failure here leaves the archive untouched and no tail file; the directory goes back too,
+  // so that a failed commit always leaves memory as BeginUpdate found it.
+  bool beside = false;
+  try {
+    commit_cut_ = CommitCut(first);
+    if (archive.Size() > commit_cut_) {
+      try {
+        SaveTail(commit_cut_);
+      } catch (const platform::FileCreateError&) {
+        // The folder cannot hold the tail file: the new archive is written beside the old one
+        // instead and renamed over it.
+        if (in_memory_ || is_custom_stream_) throw;
+        beside = true;
+      }
+    }
+  } catch (...) {
+    dm.RestoreRollbackCopy();
+    throw;
+  }
+  if (beside) {
+    if (!CommitBeside(first)) return;
+    FinishCommit(op);
+    return;
+  }
 
   bool stopped = false;
   try {
     if (tail_file_) tail_file_->MarkArchiveCut();
     archive.SetSize(commit_cut_);
     archive.SetPosition(commit_cut_);
-    stopped = !RunEntryLoop(first);
+    stopped = !RunEntryLoop(first, tail_file_ ? &tail_file_->Data() : nullptr, commit_cut_);
     if (!stopped) {
       dm.SaveDir(true, &archive);
       // The new directory must be on the medium before the tail file, the only other copy of
@@ -151,7 +174,11 @@ void BaseArchiver::CommitUpdate() {
     RollBackUpdate();
     return;
   }
+  FinishCommit(op);
+}
 
+void BaseArchiver::FinishCommit(ProcessOperation op) {
+  DirManager& dm = *dm_handle_;
   for (std::int32_t i = 0; i < dm.CDir.Count(); ++i) {
     DirItem& item = *dm.CDir.ItemPtr(i);
     item.Modified = false;
@@ -164,7 +191,62 @@ void BaseArchiver::CommitUpdate() {
   DoOverallProgress(100, op, ProgressPhase::ppEnd, late_cancel);
 }
 
-bool BaseArchiver::RunEntryLoop(std::int32_t first) {
+bool BaseArchiver::CommitBeside(std::int32_t first) {
+  DirManager& dm = *dm_handle_;
+  platform::Platform& os = platform::Platform::Current();
+  platform::Stream& old_archive = *compressed_stream_;
+  const std::u16string folder = FolderOf(file_name_);
+  std::error_code error;
+  const std::u16string path = os.CreateTempFile(folder, u"FC", error);
+  if (path.empty()) {
+    dm.RestoreRollbackCopy();
+    throw platform::FileCreateError(platform::Utf16ToUtf8(folder), error.message());
+  }
+  std::unique_ptr<platform::FileStream> fresh;
+  auto give_up = [&] {
+    compressed_stream_ = &old_archive;
+    dm.SetCompressedStream(old_archive);
+    fresh.reset();
+    os.DeleteFile(path);
+    dm.RestoreRollbackCopy();
+  };
+  try {
+    fresh = std::make_unique<platform::FileStream>(path, platform::file_mode::kCreate);
+    old_archive.SetPosition(0);
+    CopyExactly(old_archive, *fresh, commit_cut_);
+    compressed_stream_ = fresh.get();
+    if (!RunEntryLoop(first, &old_archive, 0)) {
+      give_up();
+      return false;
+    }
+    dm.SaveDir(true, fresh.get());
+    fresh->Flush();
+    fresh.reset();
+    // Opened under its temporary name with the archive's mode before the rename, so that once
+    // renamed nothing is left that could fail: the handle follows the file.
+    const std::uint16_t mode =
+        platform::file_mode::IsCreate(file_open_mode_)
+            ? platform::file_mode::kReadWrite | platform::file_mode::kShareDenyWrite
+            : file_open_mode_;
+    fresh = std::make_unique<platform::FileStream>(path, mode);
+    if (const auto replace_error = os.ReplaceFile(path, file_name_)) {
+      throw platform::WriteError("Stream write error: " + replace_error.message());
+    }
+  } catch (...) {
+    give_up();
+    throw;
+  }
+  // The new archive is in place. Should the rename not reach the medium, the old one is what
+  // a crash leaves: whole too.
+  os.FlushDirectory(folder);
+  owned_stream_ = std::move(fresh);
+  compressed_stream_ = owned_stream_.get();
+  dm.SetCompressedStream(*compressed_stream_);
+  return true;
+}
+
+bool BaseArchiver::RunEntryLoop(std::int32_t first, platform::Stream* old_records,
+                                std::int64_t old_base) {
   DirManager& dm = *dm_handle_;
   platform::Stream& archive = *compressed_stream_;
   const RecordSettings settings = MakeRecordSettings();
@@ -173,16 +255,16 @@ bool BaseArchiver::RunEntryLoop(std::int32_t first) {
     DirItem& item = *dm.CDir.ItemPtr(i);
     const bool renamed = item.Modified && item.Operation == ProcessOperation::poRename;
     const auto found = old_index.find(renamed ? item.OldName : item.Name);
-    if (found == old_index.end() || !tail_file_) throw ArchiveError(ErrorSite::kRollbackIndex);
+    if (found == old_index.end() || old_records == nullptr)
+      throw ArchiveError(ErrorSite::kRollbackIndex);
     const DirItem& old = dm.RBCDir.GetItem(found->second);
     if (item.Modified && item.Operation == ProcessOperation::poUpdate) {
       // A replacement that was not written falls back to the old entry.
       dm.CDir.SetItem(i, old);
-      CopyItemRecord(*dm.CDir.ItemPtr(i), old, false, tail_file_->Data(), commit_cut_, archive,
-                     settings);
+      CopyItemRecord(*dm.CDir.ItemPtr(i), old, false, *old_records, old_base, archive, settings);
       return;
     }
-    CopyItemRecord(item, old, renamed, tail_file_->Data(), commit_cut_, archive, settings);
+    CopyItemRecord(item, old, renamed, *old_records, old_base, archive, settings);
   };
 
   commit_action_ = Action::fxaIgnore;

@@ -74,8 +74,8 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   DirManager& dm = *dm_handle_;
   platform::Stream& archive = *compressed_stream_;
   DirItem& item = *dm.CDir.ItemPtr(index);
-  const bool from_disk = item.Operation == ProcessOperation::poAdd ||
-                         item.Operation == ProcessOperation::poMove;
+  const bool from_disk =
+      item.Operation == ProcessOperation::poAdd || item.Operation == ProcessOperation::poMove;
   const std::u16string progress_name =
       from_disk && !item.SrcFileName.empty() ? item.SrcFileName : item.Name;
   DoFileProgress(progress_name, 0, item.Operation, ProgressPhase::ppStart, progress_cancel_);
@@ -125,8 +125,8 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
         throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
       }
       try {
-        opened = std::make_unique<platform::FileStream>(
-            item.SrcFileName, fm::kRead | ShareBits(options_.ShareMode));
+        opened = std::make_unique<platform::FileStream>(item.SrcFileName,
+                                                        fm::kRead | ShareBits(options_.ShareMode));
       } catch (const platform::FileStreamError&) {
         throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
       }

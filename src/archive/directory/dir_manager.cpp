@@ -64,8 +64,8 @@ bool DirManager::HasCentralDirEnd() {
 
 void DirManager::TakeRollbackCopy() {
   RBCDir.Assign(CDir);
-  rollback_end_ = EndRecords{archive_comment_,     zip64_locator_, zip64_central_dir_end_,
-                             central_dir_end_,     zip64_,         central_dir_offset_};
+  rollback_end_ = EndRecords{archive_comment_, zip64_locator_, zip64_central_dir_end_,
+                             central_dir_end_, zip64_,         central_dir_offset_};
 }
 
 void DirManager::RestoreRollbackCopy() {

@@ -41,8 +41,8 @@ void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out) {
   const std::size_t zip64_length =
       zip64.Any() ? ExtraFieldDataBlock::kHeaderLength + zip64.DataSize() : 0;
   cd.nameLength = static_cast<std::uint16_t>(name_bytes.size());
-  cd.extraLength =
-      static_cast<std::uint16_t>(zip64_length + ExtraFieldLength(item.ExtraFields, extra_id::kZip64));
+  cd.extraLength = static_cast<std::uint16_t>(zip64_length +
+                                              ExtraFieldLength(item.ExtraFields, extra_id::kZip64));
   cd.commentLength = static_cast<std::uint16_t>(std::min<std::size_t>(item.Comment.size(), 0xFFFF));
   cd.EncodeTo(out);
   out.Bytes(name_bytes);

@@ -24,9 +24,8 @@ void ReadFully(platform::Stream& stream, std::int64_t at, void* buffer, std::siz
 std::int64_t DataDescriptorLength(platform::Stream& tail, std::int64_t at, bool zip64) {
   std::array<std::uint8_t, 4> probe{};
   tail.SetPosition(at);
-  const bool signed_form =
-      tail.Read(probe.data(), probe.size()) == probe.size() &&
-      ByteReader(probe.data(), probe.size()).U32() == sig::kDataDescriptor;
+  const bool signed_form = tail.Read(probe.data(), probe.size()) == probe.size() &&
+                           ByteReader(probe.data(), probe.size()).U32() == sig::kDataDescriptor;
   return (signed_form ? 4 : 0) + 4 + (zip64 ? 16 : 8);
 }
 
@@ -105,9 +104,8 @@ void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::S
   if (data_at + csize > tail_size) throw ArchiveError(ErrorSite::kRollbackIndex);
   if (!old_extra.empty()) ReadFully(tail, extra_at, old_extra.data(), old_extra.size());
   std::vector<ExtraFieldDataBlock> local_blocks = SplitExtraField(old_extra);
-  const bool local_zip64 = std::any_of(local_blocks.begin(), local_blocks.end(), [](auto& b) {
-    return b.headerID == extra_id::kZip64;
-  });
+  const bool local_zip64 = std::any_of(local_blocks.begin(), local_blocks.end(),
+                                       [](auto& b) { return b.headerID == extra_id::kZip64; });
   std::int64_t descriptor = 0;
   if (header.genPurposeFlag & gpf::kDataDescriptor) {
     descriptor = std::min(DataDescriptorLength(tail, data_at + csize, local_zip64),
@@ -129,8 +127,8 @@ void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::S
   for (const auto& block : item.ExtraFields) {
     if (IsNameBlock(block.headerID)) local_blocks.push_back(block);
   }
-  header.genPurposeFlag = static_cast<std::uint16_t>(
-      (header.genPurposeFlag & ~gpf::kUtf8) | (item.CentralDir.genPurposeFlag & gpf::kUtf8));
+  header.genPurposeFlag = static_cast<std::uint16_t>((header.genPurposeFlag & ~gpf::kUtf8) |
+                                                     (item.CentralDir.genPurposeFlag & gpf::kUtf8));
   item.StoredNameBytes = name.bytes;
   item.StoredNameFor = item.Name;
   header.nameLength = static_cast<std::uint16_t>(name.bytes.size());

@@ -106,8 +106,7 @@ void FlushToMedium(platform::Stream& stream) {
   if (auto* file = dynamic_cast<platform::FileStream*>(&stream)) file->Flush();
 }
 
-TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t cut,
-                   bool durable)
+TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t cut, bool durable)
     : path_(std::move(path)), cut_(cut), durable_(durable) {
   stream_ = std::make_unique<platform::FileStream>(path_, fm::kCreate);
   try {
@@ -127,12 +126,15 @@ TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t 
 }
 
 TailFile::~TailFile() {
-  if (!stream_ || archive_cut_) return;
+  if (dropped_ || archive_cut_) return;
   stream_.reset();
   platform::Platform::Current().DeleteFile(path_);
 }
 
 void TailFile::RestoreInto(platform::Stream& archive) {
+  if (dropped_) throw platform::ReadError("Tail file already deleted");
+  if (!stream_)
+    stream_ = std::make_unique<platform::FileStream>(path_, fm::kRead | fm::kShareExclusive);
   archive.SetSize(cut_);
   archive.SetPosition(cut_);
   stream_->SetPosition(0);
@@ -142,15 +144,17 @@ void TailFile::RestoreInto(platform::Stream& archive) {
 }
 
 void TailFile::Drop() {
-  if (!stream_) return;
+  if (dropped_) return;
   stream_.reset();
   platform::Platform& os = platform::Platform::Current();
   if (const auto error = os.DeleteFile(path_)) {
-    // Still there: reopen it, so that a rollback can play it back and the destructor retries.
-    stream_ = std::make_unique<platform::FileStream>(path_, fm::kReadWrite | fm::kShareExclusive);
+    // Still there: a rollback can play it back (RestoreInto reopens it).
     ThrowIfFailed(error);
   }
-  if (durable_) ThrowIfFailed(os.FlushDirectory(FolderOf(path_)));
+  // Best effort: should the deletion not reach the medium, the next open plays the tail back
+  // and finds the archive as it was before this commit, which is whole too.
+  if (durable_) os.FlushDirectory(FolderOf(path_));
+  dropped_ = true;
 }
 
 TailRecovery RecoverArchive(const std::u16string& archive_path,
@@ -158,7 +162,9 @@ TailRecovery RecoverArchive(const std::u16string& archive_path,
   const std::u16string tail_path = TailFile::NameFor(archive_path);
   platform::Platform& os = platform::Platform::Current();
   if (os.GetAttributes(tail_path) == platform::attr::kInvalid) return TailRecovery::kNone;
-  auto blocked = [&] { return ArchiveError(ErrorSite::kTailFileBlocked, {tail_path}, component_name); };
+  auto blocked = [&] {
+    return ArchiveError(ErrorSite::kTailFileBlocked, {tail_path}, component_name);
+  };
   TailRecovery outcome = TailRecovery::kStaleTailDeleted;
   try {
     // Exclusive: a commit still running in another process holds the archive and fails this.

@@ -48,7 +48,8 @@ class TailFile {
   bool ArchiveCut() const { return archive_cut_; }
   // Puts the archive back as it was: cut at Cut(), the tail appended, flushed. The file stays.
   void RestoreInto(platform::Stream& archive);
-  // Deletes the file (and makes the deletion durable). Throws when it cannot be deleted.
+  // Deletes the file (and asks for the deletion to be made durable). Throws when it cannot be
+  // deleted; the file can still be played back then.
   void Drop();
 
  private:
@@ -57,6 +58,7 @@ class TailFile {
   std::int64_t length_ = 0;
   bool durable_;
   bool archive_cut_ = false;
+  bool dropped_ = false;
   std::unique_ptr<platform::FileStream> stream_;
 };
 
@@ -68,8 +70,7 @@ enum class TailRecovery { kNone, kStaleTailDeleted, kArchiveRestored };
 // deleted. An incomplete one is left over from a commit that stopped before touching the
 // archive: it is deleted. Throws ArchiveError (native 69, naming the tail file) when the
 // archive or the file may not be written.
-TailRecovery RecoverArchive(const std::u16string& archive_path,
-                            std::u16string_view component_name);
+TailRecovery RecoverArchive(const std::u16string& archive_path, std::u16string_view component_name);
 
 // Copies `count` bytes from `from`'s position to `to`'s; nothing when `count` is 0.
 void CopyExactly(platform::Stream& from, platform::Stream& to, std::int64_t count);
