@@ -84,6 +84,12 @@ class Platform {
   virtual std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) = 0;
   virtual std::error_code SetLastWriteDosTime(const std::u16string& path,
                                               std::uint32_t dos_time) = 0;
+  // Sets the last-write time to a moment in Unix seconds (UTC), as exactly as the file system
+  // keeps it. This default goes through the MS-DOS form (local time, two seconds).
+  virtual std::error_code SetLastWriteUnixTime(const std::u16string& path, std::int64_t time);
+  // Applies Unix permission bits (rwx for owner, group and others; never set-id or sticky).
+  // Platforms without them ignore the call, which is this default.
+  virtual std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode);
 
   // --- Files
   // Opens with the file mode word of file_mode.h. Sharing is honoured between openers inside

@@ -30,6 +30,12 @@ class PlatformWrapper : public Platform {
                                       std::uint32_t dos_time) override {
     return target_.SetLastWriteDosTime(path, dos_time);
   }
+  std::error_code SetLastWriteUnixTime(const std::u16string& path, std::int64_t time) override {
+    return target_.SetLastWriteUnixTime(path, time);
+  }
+  std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
+    return target_.SetUnixPermissions(path, mode);
+  }
   std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                  std::error_code& error) override {
     return target_.OpenFile(path, mode, error);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "archive/prompter.h"
+#include "cli_archiver.h"
 #include "command_runner.h"
 #include "password_option.h"
 #include "platform/file_mode.h"
@@ -13,38 +14,6 @@
 #include "terminal_prompter.h"
 
 namespace qm::qmzip {
-namespace {
-
-// The component with its failure question reported on the terminal first: whatever the
-// answer, the user (or the log of a script) sees which item failed and why.
-class CliArchiver final : public archive::ZipArchiver {
- public:
-  explicit CliArchiver(ProgressBar& bar) : bar_(bar) {}
-
- protected:
-  void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
-                            int native_error, int error_code, const std::u16string& error_message,
-                            archive::Action& action) override {
-    bar_.Clear();
-    std::cerr << "qmzip: " << ToUtf8(file_name) << ": " << ToUtf8(error_message) << '\n';
-    archive::ZipArchiver::DoProcessFileFailure(file_name, operation, native_error, error_code,
-                                               error_message, action);
-  }
-
- private:
-  ProgressBar& bar_;
-};
-
-// Installs a prompter for the length of a run.
-class ScopedPrompter {
- public:
-  explicit ScopedPrompter(archive::Prompter* prompter) { archive::InstallPrompter(prompter); }
-  ~ScopedPrompter() { archive::InstallPrompter(nullptr); }
-  ScopedPrompter(const ScopedPrompter&) = delete;
-  ScopedPrompter& operator=(const ScopedPrompter&) = delete;
-};
-
-}  // namespace
 
 archive::OverwriteMode OverwriteModeOf(const std::string& name) {
   using archive::OverwriteMode;
@@ -76,13 +45,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   std::vector<std::u16string> exclusions;
   for (const auto& m : options.exclude) exclusions.push_back(FromUtf8(m));
   archiver.SetExclusionMasks(std::move(exclusions));
-  archiver.OnOverallProgress = [&bar](archive::BaseArchiver&, double progress,
-                                      archive::ProcessOperation, archive::ProgressPhase,
-                                      bool&) { bar.SetOverall(progress); };
-  archiver.OnFileProgress = [&bar](archive::BaseArchiver&, const std::u16string& name, double,
-                                   archive::ProcessOperation, archive::ProgressPhase phase, bool&) {
-    if (phase == archive::ProgressPhase::ppStart) bar.SetFile(name);
-  };
+  ShowProgress(archiver, bar);
   ApplyPassword(archiver, options.password);
   configure(archiver);
   namespace fm = platform::file_mode;

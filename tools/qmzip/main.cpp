@@ -2,6 +2,7 @@
 // subcommand from its own source file.
 #include <CLI/CLI.hpp>
 
+#include "add_command.h"
 #include "command_runner.h"
 #include "comment_command.h"
 #include "extract_command.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddCommentCommand(app, exit_code);
   qm::qmzip::AddRepairCommand(app, exit_code);
   qm::qmzip::AddMergeCommand(app, exit_code);
+  qm::qmzip::AddAddCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

@@ -187,6 +187,11 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
     attr_value = DiskAttributes(source_name);
   } else {
     name = StreamItemName(source_name);
+    // A folder entry's name ends with "/" (that is how other tools know it), whatever the
+    // caller gave.
+    if ((static_cast<std::uint32_t>(attributes) & attr::kDirectory) != 0 && !name.empty()) {
+      name += u'/';
+    }
   }
   std::string comment;
   DoStoreFile(name, attr_value, comment, source_name);
@@ -263,6 +268,7 @@ void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& sourc
   } else {
     name = StreamItemName(source_name);
     is_folder = (attr_value & attr::kDirectory) != 0;
+    if (is_folder && !name.empty()) name += u'/';
     dos_time = DosTimeOf(date_time);
   }
   if (name.empty()) return;

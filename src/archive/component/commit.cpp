@@ -325,7 +325,10 @@ void BaseArchiver::DeleteMovedSources() {
   platform::Platform& os = platform::Platform::Current();
   DirManager& dm = *dm_handle_;
   for (const bool folders : {false, true}) {
-    for (std::int32_t i = 0; i < dm.CDir.Count(); ++i) {
+    const std::int32_t count = dm.CDir.Count();
+    for (std::int32_t k = 0; k < count; ++k) {
+      // Folders go deepest first: adding makes a folder's entry before the entries inside it.
+      const std::int32_t i = folders ? count - 1 - k : k;
       const DirItem& item = dm.CDir.GetItem(i);
       if (item.Operation != ProcessOperation::poMove || item.SrcFileName.empty()) continue;
       const bool is_folder = (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;

@@ -7,6 +7,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
+#include "archive/directory/host_metadata.h"
 #include "archive/names/path_rules.h"
 #include "platform/archive_lock.h"
 #include "platform/file_attributes.h"
@@ -285,11 +286,17 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
       }
     }
     file.reset();
-    os.SetLastWriteDosTime(dest, dos_time);
+    // Unix tools' entries: the exact time of their timestamp block, their permission bits.
+    if (const auto exact = ExtendedModificationTime(item)) {
+      os.SetLastWriteUnixTime(dest, *exact);
+    } else {
+      os.SetLastWriteDosTime(dest, dos_time);
+    }
     if (skip_file_ || progress_cancel_ || failed) {
       os.DeleteFile(dest);
     } else if (options_.SetAttributes) {
       os.SetAttributes(dest, attr);
+      if (const auto mode = UnixPermissions(item)) os.SetUnixPermissions(dest, *mode);
     }
   };
   try {

@@ -168,6 +168,24 @@ class PosixPlatform final : public Platform {
     return {};
   }
 
+  std::error_code SetLastWriteUnixTime(const std::u16string& path, std::int64_t time) override {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // access time stays
+    times[1].tv_sec = static_cast<time_t>(time);
+    times[1].tv_nsec = 0;
+    if (::utimensat(AT_FDCWD, SystemPath(path).c_str(), times, 0) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
+    // Only the nine permission bits: an archive never makes a set-id or sticky file.
+    if (::chmod(SystemPath(path).c_str(), static_cast<mode_t>(mode & 0777)) != 0) {
+      return LastError();
+    }
+    return {};
+  }
+
   std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                  std::error_code& error) override {
     return posix::OpenPosixFile(SystemPath(path), mode, error);

@@ -352,7 +352,7 @@ TEST(AddFromStream, KeptEntriesAndFolderItems) {
   EXPECT_EQ(a.Item("a.txt").CentralDir.unCompSize, 5u);
 
   a.archiver.AddFromString(u"folder\\", u"", 0x10, 0);
-  const DirItem& folder = a.Item("folder");
+  const DirItem& folder = a.Item("folder/");  // a folder's name ends with "/"
   EXPECT_EQ(folder.CentralDir.genPurposeFlag, gpf::kDirectoryEntry);
   EXPECT_EQ(folder.CompressionMode, 0);
 }

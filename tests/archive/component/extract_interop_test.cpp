@@ -7,7 +7,9 @@
 #include <random>
 
 #include "archive/archive_error.h"
+#include "archive/directory/host_metadata.h"
 #include "extract_helpers.h"
+#include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/memory_stream.h"
 #include "platform/platform.h"
@@ -23,15 +25,17 @@ struct ToolCase {
   const char* name;
   const char* command;  // run in a folder holding the usual tree; writes out.zip
 };
-void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 // The usual tree plus a read-only file and a file of several decoder chunks, half
 // compressible, half noise.
 void MakeInteropTree(const ScratchDir& dir) {
   dir.MakeTree();
   dir.Write("docs/readonly.txt", "do not touch\n");
-  fs::permissions(dir / "docs/readonly.txt", fs::perms::owner_write | fs::perms::group_write |
-                                                 fs::perms::others_write,
+  fs::permissions(dir / "docs/readonly.txt",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   std::string big;
   big.reserve(2600000);
@@ -55,12 +59,18 @@ void ExpectTimesAndAttributes(ZipArchiver& archiver, const fs::path& out) {
       EXPECT_TRUE(attributes & platform::attr::kDirectory) << Utf8(item.Name);
       continue;
     }
-    const std::uint32_t dos = (std::uint32_t{item.CentralDir.lastModDate} << 16) |
-                              item.CentralDir.lastModTime;
+    // An extended timestamp block gives the exact time (zip writes one), else the DOS time.
+    const auto exact = ExtendedModificationTime(item);
+    const std::uint32_t dos =
+        exact ? platform::UnixTimeToDosDateTime(static_cast<std::time_t>(*exact))
+              : (std::uint32_t{item.CentralDir.lastModDate} << 16) | item.CentralDir.lastModTime;
     EXPECT_EQ(os.GetLastWriteDosTime(path).value_or(0), dos) << Utf8(item.Name);
-    EXPECT_EQ(attributes & platform::attr::kReadOnly,
-              item.CentralDir.externalAttr & platform::attr::kReadOnly)
-        << Utf8(item.Name);
+    // Read-only by the DOS bit, or by Unix permission bits without the owner's write (bsdtar
+    // sets only those).
+    const auto mode = UnixPermissions(item);
+    const bool read_only = (item.CentralDir.externalAttr & platform::attr::kReadOnly) != 0 ||
+                           (mode && (*mode & 0200) == 0);
+    EXPECT_EQ((attributes & platform::attr::kReadOnly) != 0, read_only) << Utf8(item.Name);
   }
 }
 
@@ -76,9 +86,8 @@ TEST_P(ToolArchiveExtraction, ExtractsWhatZipfileReads) {
   OpenForReading(archiver, archive);
   archiver.SetBaseDir(dir.U16("out"));
   bool failed = false;
-  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string& name,
-                                      ProcessOperation, int native, int, const std::u16string&,
-                                      Action& action) {
+  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string& name, ProcessOperation,
+                                      int native, int, const std::u16string&, Action& action) {
     ADD_FAILURE() << Utf8(name) << " failed with native error " << native;
     failed = true;
     action = Action::fxaAbort;
@@ -105,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
         ToolCase{"zip_stored", "zip -q -r -0 out.zip a.txt empty.txt docs big.bin emptydir"},
         ToolCase{"zip_max", "zip -q -r -9 out.zip a.txt empty.txt docs big.bin emptydir"},
         ToolCase{"zip_streamed", "zip -q -r - a.txt docs big.bin > out.zip"},
-        ToolCase{"sevenzip", "7zz a -tzip out.zip a.txt empty.txt docs big.bin emptydir > /dev/null"},
+        ToolCase{"sevenzip",
+                 "7zz a -tzip out.zip a.txt empty.txt docs big.bin emptydir > /dev/null"},
         ToolCase{"sevenzip_stored",
                  "7zz a -tzip -mx0 out.zip a.txt empty.txt docs big.bin > /dev/null"},
         ToolCase{"bsdtar", "bsdtar --format zip -cf out.zip a.txt empty.txt docs big.bin emptydir"},
@@ -132,8 +142,8 @@ struct FailureLog {
   Action answer = Action::fxaIgnore;
   void Attach(ZipArchiver& archiver) {
     archiver.OnProcessFileFailure = [this](BaseArchiver&, const std::u16string& name,
-                                           ProcessOperation, int native, int,
-                                           const std::u16string&, Action& action) {
+                                           ProcessOperation, int native, int, const std::u16string&,
+                                           Action& action) {
       failures.emplace_back(Utf8(name), native);
       action = answer;
     };
@@ -153,7 +163,7 @@ TEST(DamagedItems, FailWithNativeError8AndLeaveNoFile) {
   log.Attach(archiver);
   archiver.ExtractFiles(u"*.*", ArchiveOptions::kDefaultSearchAttr, u"");
   const std::vector<std::pair<std::string, int>> expected = {{"docs/b.txt", 8},
-                                                              {"docs/sub/c.bin", 8}};
+                                                             {"docs/sub/c.bin", 8}};
   EXPECT_EQ(log.failures, expected);
   EXPECT_EQ(TreeOf(dir / "out"), (std::set<std::string>{"a.txt", "docs/", "docs/sub/"}));
   EXPECT_FALSE(archiver.LastRunComplete());
@@ -254,7 +264,7 @@ TEST(HostileNames, NothingIsWrittenOutsideTheBaseDirectory) {
     refused.push_back(name);
   }
   EXPECT_EQ(refused, (std::vector<std::string>{"../evil.txt", "/abs/x.txt", "a/../../x.txt",
-                                                "a/b/../../../../y.txt", "../"}));
+                                               "a/b/../../../../y.txt", "../"}));
   std::set<std::string> tree = TreeOf(dir.path());
   tree.erase("fixture.py");
   EXPECT_EQ(tree, (std::set<std::string>{"evil.zip", "deep/", "deep/target/",

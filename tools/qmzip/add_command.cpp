@@ -1,0 +1,148 @@
+#include "add_command.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "archive/archive_options.h"
+#include "archive/archive_types.h"
+#include "cli_archiver.h"
+#include "command_runner.h"
+#include "item_run.h"
+#include "password_option.h"
+#include "platform/terminal.h"
+#include "progress_bar.h"
+#include "terminal_prompter.h"
+
+namespace qm::qmzip {
+namespace {
+
+using archive::CryptoAlgorithm;
+using archive::StorePathMode;
+
+struct AddOptions {
+  std::string archive;
+  std::vector<std::string> paths;
+  std::vector<std::string> exclude;
+  bool recurse = false;
+  int level = 6;
+  std::string password;
+  int aes_bits = 0;
+  bool move = false;
+  std::string base_dir;
+  std::string store_path = "relative";
+};
+
+StorePathMode StorePathOf(const std::string& name) {
+  static const std::map<std::string, StorePathMode> kModes = {
+      {"none", StorePathMode::spNoPath},
+      {"relative", StorePathMode::spRelativePath},
+      {"full", StorePathMode::spFullPath},
+      {"drive", StorePathMode::spFullPathWithDrive}};
+  return kModes.at(name);
+}
+
+CryptoAlgorithm CipherOf(int aes_bits) {
+  switch (aes_bits) {
+    case 128:
+      return CryptoAlgorithm::caAES_128;
+    case 192:
+      return CryptoAlgorithm::caAES_192;
+    case 256:
+      return CryptoAlgorithm::caAES_256;
+    default:
+      return CryptoAlgorithm::caPkzipClassic;
+  }
+}
+
+constexpr const char* kAddHelp =
+    "PATH is a file, a folder or a mask (* and ?), relative to the base folder (default: the "
+    "current one). Without -r only files are taken; with -r folders are taken whole and masks "
+    "also find files in subfolders. An item of the same name is replaced. Symbolic links to "
+    "folders are passed over; a link to a file stores the file it points to. Exit status: 0 "
+    "when every item was added, 1 when an item failed, 2 when the archive cannot be used.";
+
+int RunAdd(const AddOptions& options) {
+  ProgressBar bar(platform::IsTerminal(platform::StdStream::kErr));
+  std::unique_ptr<TerminalPrompter> terminal;
+  if (platform::IsTerminal(platform::StdStream::kIn)) {
+    terminal = std::make_unique<TerminalPrompter>([&bar] { bar.Clear(); });
+  }
+  ScopedPrompter installed(terminal.get());
+
+  CliArchiver archiver(bar);
+  archiver.SetFileName(FromUtf8(options.archive));
+  archiver.SetOpenCorruptedArchives(false);
+  archiver.SetZip64Mode(archive::Zip64Mode::zmAuto);
+  archiver.SetCompressionMode(static_cast<std::uint8_t>(options.level));
+  archiver.SetEncryptionMethod(CipherOf(options.aes_bits));
+  ApplyPassword(archiver, options.password);
+  if (!options.base_dir.empty()) archiver.SetBaseDir(FromUtf8(options.base_dir));
+  archive::ArchiveOptions& settings = archiver.Options();
+  settings.StorePath = StorePathOf(options.store_path);
+  settings.Recurse = options.recurse;
+  settings.OverwriteMode = archive::OverwriteMode::omAlways;
+  // Without -r a named folder is not taken (nor anything in it).
+  settings.SearchAttr = options.recurse ? archive::ArchiveOptions::kDefaultSearchAttr
+                                        : archive::ArchiveOptions::kDefaultSearchAttr & ~0x10;
+  std::vector<std::u16string> masks;
+  for (const auto& path : options.paths) masks.push_back(FromUtf8(path));
+  archiver.SetFileMasks(std::move(masks));
+  std::vector<std::u16string> exclusions;
+  for (const auto& m : options.exclude) exclusions.push_back(FromUtf8(m));
+  archiver.SetExclusionMasks(std::move(exclusions));
+  ShowProgress(archiver, bar);
+
+  archiver.OpenArchive();
+  if (options.move) {
+    archiver.MoveFiles();
+  } else {
+    archiver.AddFiles();
+  }
+  archiver.CloseArchive();
+  bar.Clear();
+
+  const int total = archiver.ProcessedFileCount();
+  const int failed = std::min(archiver.FailureCount(), total);
+  std::cout << (options.move ? "Moved " : "Added ") << total - failed << " of " << total
+            << " items";
+  if (failed > 0) std::cout << "; " << failed << " failed";
+  if (archiver.ProgressCancelled()) std::cout << " (cancelled)";
+  std::cout << '\n' << std::flush;
+  return failed == 0 && !archiver.ProgressCancelled() ? kExitOk : kExitItemsIncomplete;
+}
+
+}  // namespace
+
+void AddAddCommand(CLI::App& app, int& exit_code) {
+  auto options = std::make_shared<AddOptions>();
+  CLI::App* add = app.add_subcommand("add", "Add files and folders (makes the archive)");
+  add->footer(kAddHelp);
+  add->add_option("archive", options->archive, "The archive file")->required();
+  add->add_option("paths", options->paths, "Files, folders or masks to add")->required();
+  add->add_flag("-r,--recurse", options->recurse, "Take folders whole, search masks below");
+  add->add_option("-x,--exclude", options->exclude, "Masks of files to leave out");
+  for (int level = 0; level <= 9; ++level) {
+    add->add_flag_callback(
+        "-" + std::to_string(level), [options, level] { options->level = level; },
+        level == 0   ? "Store without compression"
+        : level == 6 ? "Compression level (default 6)"
+                     : "");
+  }
+  AddPasswordOption(*add, options->password);
+  add->add_option("--aes", options->aes_bits,
+                  "Encrypt with AES (key bits) instead of the "
+                  "classic cipher; needs a password")
+      ->check(CLI::IsMember({128, 192, 256}));
+  add->add_flag("--move", options->move, "Delete the files once they are in the archive");
+  add->add_option("--base-dir", options->base_dir,
+                  "Folder that paths and stored names are relative to");
+  add->add_option("--store-path", options->store_path,
+                  "Which part of a path is stored: relative (default), none, full, drive")
+      ->check(CLI::IsMember({"none", "relative", "full", "drive"}));
+  add->callback(
+      [options, &exit_code] { exit_code = RunCommand([&] { return RunAdd(*options); }); });
+}
+
+}  // namespace qm::qmzip

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "archive/prompter.h"
+#include "archive/zip_archiver.h"
+#include "progress_bar.h"
+
+namespace qm::qmzip {
+
+// The component with its failure question reported on the terminal first: whatever the
+// answer, the user (or the log of a script) sees which item failed and why.
+class CliArchiver final : public archive::ZipArchiver {
+ public:
+  explicit CliArchiver(ProgressBar& bar) : bar_(bar) {}
+  // Items that reached the failure event.
+  int FailureCount() const { return failures_; }
+
+ protected:
+  void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
+                            int native_error, int error_code, const std::u16string& error_message,
+                            archive::Action& action) override;
+
+ private:
+  ProgressBar& bar_;
+  int failures_ = 0;
+};
+
+// Installs a prompter for the length of a run.
+class ScopedPrompter {
+ public:
+  explicit ScopedPrompter(archive::Prompter* prompter) { archive::InstallPrompter(prompter); }
+  ~ScopedPrompter() { archive::InstallPrompter(nullptr); }
+  ScopedPrompter(const ScopedPrompter&) = delete;
+  ScopedPrompter& operator=(const ScopedPrompter&) = delete;
+};
+
+// Shows the archiver's progress on the bar: the overall percentage and each file as it starts.
+void ShowProgress(archive::BaseArchiver& archiver, ProgressBar& bar);
+
+}  // namespace qm::qmzip
