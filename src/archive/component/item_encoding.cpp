@@ -7,7 +7,7 @@
 #include "archive/base_archiver.h"
 #include "archive/data/item_data_events.h"
 #include "archive/data/item_encoder.h"
-#include "archive/encryption/item_decryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 
 namespace qm::archive {
@@ -21,8 +21,6 @@ class BaseArchiver::EncodingEvents final : public ItemDataEvents {
 
   bool Progress(std::int64_t done, std::int64_t total) override {
     BaseArchiver& a = owner_;
-    a.progress_ = done;
-    a.progress_max_ = total;
     if (!a.progress_enabled_) return true;
     const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
     a.DoFileProgress(item_.SrcFileName, part * 100.0, item_.Operation, ProgressPhase::ppProcess,

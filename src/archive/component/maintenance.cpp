@@ -151,20 +151,24 @@ void BaseArchiver::UpdateFiles(const std::u16string& file_mask, std::int32_t sea
   ProcessInTransaction(ProcessOperation::poUpdate);
 }
 
-void BaseArchiver::UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
-                                      const std::u16string& base) {
+BaseArchiver::ItemOutcome BaseArchiver::UpdateItemIfNeeded(std::int32_t index,
+                                                           const std::u16string& name,
+                                                           const std::u16string& base) {
   DirArray& dir = dm_handle_->CDir;
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kProcessIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);
-  item_kept_ = true;
-  if (IsFolder(item)) return;
+  if (IsFolder(item)) return ItemOutcome::kKept;
   platform::Platform& os = platform::Platform::Current();
   const std::u16string path = ResolvePath(base, name, current_dir_);
   const std::uint32_t disk_attr = os.GetAttributes(path);
-  if (disk_attr == attr::kInvalid || (disk_attr & attr::kDirectory) != 0) return;
+  if (disk_attr == attr::kInvalid || (disk_attr & attr::kDirectory) != 0) {
+    return ItemOutcome::kKept;
+  }
   // The entry's stored bit decides, not the disk file's.
-  if (!options_.ReplaceReadOnly && (item.CentralDir.externalAttr & attr::kReadOnly) != 0) return;
+  if (!options_.ReplaceReadOnly && (item.CentralDir.externalAttr & attr::kReadOnly) != 0) {
+    return ItemOutcome::kKept;
+  }
 
   bool update = false;
   const auto disk_time = static_cast<std::int32_t>(os.GetLastWriteDosTime(path).value_or(0));
@@ -186,7 +190,7 @@ void BaseArchiver::UpdateItemIfNeeded(std::int32_t index, const std::u16string& 
       update = disk_time < item.DosDateTime();
       break;
   }
-  if (!update) return;
+  if (!update) return ItemOutcome::kKept;
 
   // Stored names are built relative to the base folder the caller set.
   ScopedValue<std::u16string> current(current_dir_, ResolvePath(base_dir_, u"", current_dir_));
@@ -198,8 +202,7 @@ void BaseArchiver::UpdateItemIfNeeded(std::int32_t index, const std::u16string& 
   // cipher's) would contradict it. Name blocks are rebuilt by the record writer.
   std::erase_if(updated.ExtraFields,
                 [](const ExtraFieldDataBlock& b) { return b.headerID != extra_id::kUnicodeName; });
-  item_kept_ = false;
-  item_complete_ = true;
+  return ItemOutcome::kCompleted;
 }
 
 void BaseArchiver::RenameFile(const std::u16string& old_name, const std::u16string& new_name) {

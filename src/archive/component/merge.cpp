@@ -28,10 +28,8 @@ bool BaseArchiver::CopyBlocks(platform::Stream& out, platform::Stream& in, std::
                               const std::u16string& file_name, ProcessOperation operation) {
   std::vector<unsigned char> buffer(
       static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, kCopyBlock)));
-  progress_max_ = count;
   std::int64_t copied = 0;
   while (copied < count) {
-    progress_ = copied;
     if (progress_enabled_) {
       const double percent = static_cast<double>(copied) * 100.0 / static_cast<double>(count);
       DoFileProgress(file_name, percent, operation, ProgressPhase::ppProcess, progress_cancel_);
@@ -46,7 +44,6 @@ bool BaseArchiver::CopyBlocks(platform::Stream& out, platform::Stream& in, std::
     if (out.Write(buffer.data(), got) != got) return false;
     copied += static_cast<std::int64_t>(got);
   }
-  progress_ = copied;
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/encryption/item_decryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/writing/guarded_source.h"
 #include "archive/writing/record_writer.h"
 #include "platform/file_attributes.h"

@@ -8,7 +8,7 @@
 #include "archive/data/deflate_stage.h"
 #include "archive/data/encoder_chunking.h"
 #include "archive/data/source_reader.h"
-#include "archive/encryption/item_encryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 
 namespace qm::archive {
@@ -27,14 +27,14 @@ std::uint32_t SourceCrc(SourceReader& reader) {
 // Writes what goes in front of an encrypted item's data: the classic 12-byte header (with the
 // CRC of the pre-pass) or the AES salt and password verifier. Only the classic cipher needs
 // the pre-pass; AES items get their CRC in the data pass, and their source is read once.
-std::unique_ptr<ItemEncryptor> WriteEncryptionHeader(const EncodeSettings& settings,
-                                                     const DirItem& item, SourceReader& reader,
-                                                     ArchiveSink& sink,
-                                                     std::optional<std::uint32_t>& header_crc) {
+std::unique_ptr<ItemEncipher> WriteEncryptionHeader(const EncodeSettings& settings,
+                                                    const DirItem& item, SourceReader& reader,
+                                                    ArchiveSink& sink,
+                                                    std::optional<std::uint32_t>& header_crc) {
   const bool aes = settings.algorithm != CryptoAlgorithm::caPkzipClassic;
   if (!aes) header_crc = SourceCrc(reader);
-  auto encryptor = std::make_unique<ItemEncryptor>(item, settings.algorithm, settings.password,
-                                                   header_crc.value_or(0));
+  auto encryptor =
+      MakeItemEncipher(item, settings.algorithm, settings.password, header_crc.value_or(0));
   if (!sink.Write(encryptor->Header())) return nullptr;
   return encryptor;
 }
@@ -51,7 +51,7 @@ EncodeOutcome ItemEncoder::Encode(platform::Stream& destination, platform::Strea
   outcome.method = mode == 0 || reader.Size() == 0 ? method::kStored : method::kDeflated;
 
   std::optional<std::uint32_t> header_crc;
-  std::unique_ptr<ItemEncryptor> encryptor;
+  std::unique_ptr<ItemEncipher> encryptor;
   if (!settings_.password.empty()) {
     DirItem described = item;
     described.CompressionMethod = outcome.method;

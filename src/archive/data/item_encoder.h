@@ -41,7 +41,7 @@ struct EncodeOutcome {
 
 // One item's bytes on their way into an archive: source -> CRC -> deflate -> encipher ->
 // archive, each stage a class of this folder (the cipher is the encryption layer's
-// ItemEncryptor). Writes at the destination's position; reads the source from its start.
+// ItemEncipher). Writes at the destination's position; reads the source from its start.
 // Events report progress and full disks. Stream failures and CompressionError pass through.
 class ItemEncoder {
  public:

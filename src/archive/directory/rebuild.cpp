@@ -3,6 +3,7 @@
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/format/stream_reader.h"
+#include "platform/file_attributes.h"
 
 namespace qm::archive {
 
@@ -48,8 +49,9 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   cd = CentralDirFromLocal(header);
   cd.signature = settings_.zip_format ? sig::kCentralDir : sig::kAltCentralDir;
   // An empty entry without a data descriptor is taken for a folder.
-  cd.externalAttr =
-      (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor)) ? 0x20 : 0x10;
+  cd.externalAttr = (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor))
+                        ? platform::attr::kArchive
+                        : platform::attr::kDirectory;
   cd.relOffsetLH = static_cast<std::uint32_t>(offset);
   if (offset >= static_cast<std::int64_t>(kEscape32)) {
     cd.relOffsetLH = kEscape32;

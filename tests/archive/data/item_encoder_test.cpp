@@ -10,7 +10,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/data/encoder_chunking.h"
-#include "archive/encryption/item_decipher.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 #include "archive/zip_archiver.h"
 #include "encryption_test_support.h"
@@ -261,7 +261,7 @@ TEST(ItemEncoder, EncryptedItemsDecryptWithTheirPassword) {
       ASSERT_TRUE(decipher->CheckPassword(out, "pw"));
       std::vector<std::uint8_t> body(out.Data().begin() + decipher->HeaderSize(),
                                      out.Data().end() - decipher->TrailerSize());
-      decipher->Decrypt(body.data(), body.size());
+      decipher->Decrypt(body);
       EXPECT_EQ(body, BytesOf(plain));
       out.SetPosition(static_cast<std::int64_t>(out.Data().size()) - decipher->TrailerSize());
       EXPECT_TRUE(decipher->Verify(out, item, outcome.crc32));
