@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 70> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 71> kNativeToCode = {{
     {0, 0},   {1, 1},   {2, 1},   {3, 1},   {4, 1},   {5, 2},   {6, 3},   {7, 1},   {8, 4},
     {9, 5},   {10, 5},  {11, 6},  {12, 6},  {13, 7},  {14, 7},  {15, 6},  {16, 1},  {17, 8},
     {18, 6},  {19, 9},  {20, 10}, {21, 1},  {22, 11}, {23, 9},  {24, 1},  {25, 11}, {26, 13},
@@ -22,9 +22,11 @@ constexpr std::array<std::pair<int, int>, 70> kNativeToCode = {{
     {68, 41},
     // Added by this engine: an interrupted commit's tail file cannot be played back.
     {69, 42},
+    // Added by this engine: an archive cannot take its own records.
+    {70, 43},
 }};
 
-constexpr std::array<std::u16string_view, 43> kMessages = {
+constexpr std::array<std::u16string_view, 44> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -71,6 +73,7 @@ constexpr std::array<std::u16string_view, 43> kMessages = {
     u"Path \"%s\" leads outside the destination folder",
     u"An interrupted update left \"%s\" holding part of the archive; the archive cannot be "
     u"opened until it is put back, which needs write access to it and to that file",
+    u"Cannot merge archive \"%s\" into itself",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

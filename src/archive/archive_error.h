@@ -84,6 +84,7 @@ enum class ErrorSite : int {
   kInvalidPassword = 67,
   kPathOutsideBase = 68,
   kTailFileBlocked = 69,
+  kMergeIntoItself = 70,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

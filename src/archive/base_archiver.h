@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_error.h"
 #include "archive/archive_events.h"
 #include "archive/archive_item.h"
 #include "archive/archive_options.h"
@@ -46,7 +48,10 @@ class TailFile;
 //   component/memory.cpp           extraction to streams, buffers and strings
 //   component/verify.cpp           testing items, password and archive checks
 //   component/add.cpp              adding files from disk and items from streams
-// Maintenance and volumes join as component/<concern>.cpp.
+//   component/maintenance.cpp      delete, update, rename, attributes and comments
+//   component/repair.cpp           salvaging a damaged archive into a new one
+//   component/merge.cpp            merging another archive's records, appending files
+// Volumes join as component/<concern>.cpp.
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -125,7 +130,9 @@ class BaseArchiver {
   // on a closed component and leaves it as it was.
   bool IsValidArchiveFile();
 
-  // --- Summary of the last processing loop (ExtractFiles, TestFiles)
+  // --- Summary of the last processing loop (ExtractFiles, TestFiles, DeleteFiles,
+  // UpdateFiles; for the last two an entry counts as done once its change is committed, an
+  // update passed over by the rules as kept)
   // Items handled so far / items tagged for the run (1 for a single named item).
   std::int32_t ProcessedFileNo() const { return processed_file_no_; }
   std::int32_t ProcessedFileCount() const { return processed_file_count_; }
@@ -172,6 +179,55 @@ class BaseArchiver {
   void AddFromString(const std::u16string& file_name, const std::u16string& text,
                      std::int32_t attributes, std::time_t date_time);
   // --- End of adding --------------------------------------------------------------------
+
+  // --- Maintenance (component/maintenance.cpp, component/repair.cpp, component/merge.cpp)
+  // Each changing operation works inside an update transaction of its own (the outermost
+  // EndUpdate commits; inside a caller's transaction the changes wait for its EndUpdate). An
+  // exception cancels the transaction and travels on. Entries keep the mark of the first
+  // change of the transaction (Modified, Operation); a rename turns poChangeAttr and
+  // poChangeComment into poRename, and OldName keeps the name the record has in the file.
+  //
+  // Removes the entries chosen by FileMasks / ExclusionMasks and Options().SearchAttr, or by
+  // the arguments, through the processing loop (OnConfirmProcessFile may keep one). No match
+  // is no error. Open check (13); volume-modification check (52).
+  void DeleteFiles();
+  void DeleteFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                   const std::u16string& exclusion_mask);
+  // Replaces the chosen entries by their disk files below BaseDir (else the current
+  // directory), as Options().OverwriteMode and ReplaceReadOnly (the entry's stored read-only
+  // bit) allow; entries without a disk file and folders stay as they are.
+  void UpdateFiles();
+  void UpdateFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                   const std::u16string& exclusion_mask);
+  // Renames the entry `old_name` finds; a folder takes the entries below it along (with
+  // Options().Recurse, the whole tree). Only the matching part of each name changes: the
+  // whole name, its last component, or the renamed folder's path in front of a member's
+  // name. Native 30 when nothing is found. The data is carried over untouched.
+  void RenameFile(const std::u16string& old_name, const std::u16string& new_name);
+  // Directory fields of every entry the mask finds (search attributes 0x28BF); the records
+  // are carried over as they are. externalAttr keeps the folder bit of a folder; internalAttr
+  // takes the low 16 bits. Native 31 (38 for the internal attributes) when nothing is found.
+  void ChangeFilesAttr(const std::u16string& file_mask, std::uint32_t new_attr);
+  void ChangeFilesIntAttr(const std::u16string& file_mask, std::uint32_t new_attr);
+  void ChangeFilesComment(const std::u16string& file_mask, const std::string& new_comment);
+  // Salvages what can be read of the archive named by FileName (the component must be closed,
+  // native 37) into a new archive `output_file_name`. Every file entry whose data decodes and
+  // verifies is stored again under its name with its time, attributes and comment, compressed
+  // and encrypted with this component's settings; entries that do not verify are left out
+  // (RepairSkippedCount()), folders come along as folder entries, the archive comment too.
+  // Without an output name FileName itself is replaced by the repaired archive, in one step,
+  // once it is complete. Native 36 when the output (or, without one, FileName) cannot be
+  // written.
+  void RepairArchive(const std::u16string& output_file_name);
+  // Entries of the last RepairArchive: stored again / left out because they did not verify.
+  std::int32_t RepairedFileCount() const { return repaired_file_count_; }
+  std::int32_t RepairSkippedCount() const { return repair_skipped_count_; }
+  // Appends `in` (from its start) to the end of `out` in 1 MiB pieces, with poMakeSFX
+  // progress events (start, one per piece, end). True only when all of it was copied; a short read or write, or a cancel
+  // from a progress event, answers false.
+  bool FastFileAppend(platform::Stream& out, platform::Stream& in,
+                      const std::u16string& file_name);
+  // --- End of maintenance ---------------------------------------------------------------
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
   // Appends the stored form of all of `source` (read from position 0) at `destination`'s
@@ -374,6 +430,19 @@ class BaseArchiver {
   void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
   void CheckVolumeModification() const;  // native 52: a multi-volume archive outside an update
 
+  // --- Maintenance's steps (component/maintenance.cpp, component/merge.cpp) ----------------
+  // The poUpdate step of the processing loop: replaces entry `index` by the disk file
+  // base + name when the options let it. Native 24 for a bad index, 25 outside a transaction.
+  ItemOutcome UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
+                                 const std::u16string& base);
+  // Appends every record of `other` (open, read-only) to this archive and merges its
+  // directory (ZipArchiver::MergeWith). The archive is protected like a commit: until the new
+  // directory is on the medium its old directory is kept in a tail file, and a failed,
+  // short or cancelled copy puts the file back byte for byte. Native 26 inside a transaction,
+  // 70 when `other` is this very archive file.
+  void MergeFrom(BaseArchiver& other, const std::u16string& archive_file_name);
+  // --- End of maintenance's steps -------------------------------------------------------
+
   // --- The commit and its transaction machinery (component/commit.cpp,
   // component/record_writing.cpp) -------------------------------------------------------
   // Writes the in-memory directory back to the archive; `recreate_end` writes it at the end
@@ -431,6 +500,32 @@ class BaseArchiver {
   DirSettings MakeDirSettings() const;
   // One search step from f.Handle.ItemNo.
   bool FindFrom(ArchiveItem& f);
+
+  // Maintenance (component/maintenance.cpp, component/merge.cpp, component/repair.cpp).
+  // Runs `change` between BeginUpdate and EndUpdate; an exception cancels the transaction.
+  void InTransaction(const std::function<void()>& change);
+  // The processing loop over the tagged entries inside a transaction of its own, leaving the
+  // loop's counts for the summary.
+  void ProcessInTransaction(ProcessOperation operation);
+  std::int32_t loop_file_no_ = 0;
+  std::int32_t loop_file_count_ = 0;
+  void RenameEntry(std::int32_t index, const std::u16string& from, const std::u16string& to,
+                   const std::u16string& folder_from, const std::u16string& folder_to);
+  // Applies `change` to every entry the mask finds; `not_found` when none.
+  void ChangeEntries(const std::u16string& file_mask, ErrorSite not_found, ProcessOperation mark,
+                     const std::function<void(DirItem&)>& change);
+  // Copies `count` bytes from `in`'s position to `out`'s in 1 MiB pieces, with progress
+  // events under `operation`. False for a short read or write or a cancel.
+  bool CopyBlocks(platform::Stream& out, platform::Stream& in, std::int64_t count,
+                  const std::u16string& file_name, ProcessOperation operation);
+  // Stores every entry of the open archive that verifies in `target` (only those whose names
+  // it lacks, with `only_missing`); answers how many file entries it looked at.
+  std::int32_t CopyRepairedEntries(BaseArchiver& target, platform::Stream& temp,
+                                   bool only_missing);
+  bool DirectoryWasRebuilt() const;
+  static std::int32_t StoredFileCount(BaseArchiver& archiver);
+  std::int32_t repaired_file_count_ = 0;
+  std::int32_t repair_skipped_count_ = 0;
 
   // The component as the events of the writing stages (component/item_encoding.cpp).
   class EncodingEvents;

@@ -31,7 +31,9 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"Z: Invalid compressed size, rfs.size = 10, count = -3 - Native error: 00034"},
       {68, {u"../x.txt"}, true, u"A", 41,
        u"A: Path \"../x.txt\" leads outside the destination folder - Native error: 00068"},
-      {70, {}, false, u"", 0, u"Unknown error - Native error: 00070"},
+      {70, {u"a.zip"}, true, u"", 43,
+       u"Cannot merge archive \"a.zip\" into itself - Native error: 00070"},
+      {71, {}, false, u"", 0, u"Unknown error - Native error: 00071"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -55,7 +57,8 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorMessageOf(40), u"Invalid password. Cannot decompress encrypted file.");
   EXPECT_EQ(ErrorCodeOf(68), 41);  // the engine's own: a path leading out of the destination
   EXPECT_EQ(ErrorCodeOf(69), 42);  // and a commit's tail file that cannot be played back
-  EXPECT_EQ(ErrorMessageOf(43), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(70), 43);  // and an archive merged into itself
+  EXPECT_EQ(ErrorMessageOf(44), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

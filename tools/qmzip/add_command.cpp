@@ -30,6 +30,9 @@ struct AddOptions {
   std::string password;
   int aes_bits = 0;
   bool move = false;
+  // -u: replace entries only by newer files (new files are added); -f: only that, nothing new.
+  bool update = false;
+  bool freshen = false;
   std::string base_dir;
   std::string store_path = "relative";
 };
@@ -63,6 +66,31 @@ constexpr const char* kAddHelp =
     "folders are passed over; a link to a file stores the file it points to. Exit status: 0 "
     "when every item was added, 1 when an item failed, 2 when the archive cannot be used.";
 
+// Entries replaced by their disk files (below the base folder) where these are newer, as
+// zip -f does; the paths are masks of entries (all of them when none is given).
+int RunFreshen(CliArchiver& archiver, const AddOptions& options, ProgressBar& bar) {
+  // Freshening adds nothing, so it never makes an archive either.
+  if (!archiver.Exists()) {
+    std::cerr << "qmzip: " << options.archive << ": no such archive\n";
+    return kExitArchiveError;
+  }
+  if (options.paths.empty()) archiver.SetFileMasks({u"*.*"});
+  archiver.Options().SearchAttr = archive::ArchiveOptions::kDefaultSearchAttr;
+  archiver.Options().Recurse = true;
+  archiver.OpenArchive();
+  archiver.UpdateFiles();
+  archiver.CloseArchive();
+  bar.Clear();
+  const int done = archiver.ProcessedFileCount() - archiver.IncompleteFileCount();
+  const int kept = archiver.KeptFileCount();
+  const int failed = archiver.IncompleteFileCount() - kept;
+  std::cout << "Freshened " << done << " of " << archiver.ProcessedFileCount() << " items";
+  if (kept > 0) std::cout << "; " << kept << " passed over";
+  if (failed > 0) std::cout << "; " << failed << " failed";
+  std::cout << '\n' << std::flush;
+  return failed == 0 ? kExitOk : kExitItemsIncomplete;
+}
+
 int RunAdd(const AddOptions& options) {
   TerminalSession session;
   ProgressBar& bar = session.Bar();
@@ -90,6 +118,9 @@ int RunAdd(const AddOptions& options) {
   archiver.SetExclusionMasks(std::move(exclusions));
   ShowProgress(archiver, bar);
 
+  if (options.update || options.freshen) settings.OverwriteMode = archive::OverwriteMode::omIfNewer;
+  if (options.freshen) return RunFreshen(archiver, options, bar);
+
   archiver.OpenArchive();
   if (options.move) {
     archiver.MoveFiles();
@@ -116,7 +147,8 @@ void AddAddCommand(CLI::App& app, int& exit_code) {
   CLI::App* add = app.add_subcommand("add", "Add files and folders (makes the archive)");
   add->footer(kAddHelp);
   add->add_option("archive", options->archive, "The archive file")->required();
-  add->add_option("paths", options->paths, "Files, folders or masks to add")->required();
+  add->add_option("paths", options->paths,
+                  "Files, folders or masks to add (with -f: masks of entries, default all)");
   add->add_flag("-r,--recurse", options->recurse, "Take folders whole, search masks below");
   add->add_option("-x,--exclude", options->exclude, "Masks of files to leave out");
   for (int level = 0; level <= 9; ++level) {
@@ -132,13 +164,21 @@ void AddAddCommand(CLI::App& app, int& exit_code) {
                   "classic cipher; needs a password")
       ->check(CLI::IsMember({128, 192, 256}));
   add->add_flag("--move", options->move, "Delete the files once they are in the archive");
+  add->add_flag("-u,--update", options->update,
+                "Replace an entry only by a newer file (new files are still added)");
+  add->add_flag("-f,--freshen", options->freshen,
+                "Only replace entries whose files are newer; add nothing new");
   add->add_option("--base-dir", options->base_dir,
                   "Folder that paths and stored names are relative to");
   add->add_option("--store-path", options->store_path,
                   "Which part of a path is stored: relative (default), none, full, drive")
       ->check(CLI::IsMember({"none", "relative", "full", "drive"}));
-  add->callback(
-      [options, &exit_code] { exit_code = RunCommand([&] { return RunAdd(*options); }); });
+  add->callback([options, &exit_code] {
+    if (options->paths.empty() && !options->freshen) {
+      throw CLI::RequiredError("paths: at least one file, folder or mask");
+    }
+    exit_code = RunCommand([&] { return RunAdd(*options); });
+  });
 }
 
 }  // namespace qm::qmzip

@@ -13,9 +13,13 @@
 namespace qm::qmzip {
 namespace {
 
+constexpr std::int32_t kEveryEntry = archive::ArchiveOptions::kDefaultSearchAttr;
+
 struct CommentOptions {
   std::string archive;
   std::optional<std::string> text;
+  // With --entry: the comments of the entries this mask finds instead of the archive's.
+  std::optional<std::string> entry;
 };
 
 std::string ReadStandardInput() {
@@ -41,6 +45,20 @@ int RunComment(const CommentOptions& options) {
   // The comment is stored as given: the bytes of the argument or of standard input.
   const std::string text = options.text ? *options.text : ReadStandardInput();
   archiver.OpenArchive();
+  if (options.entry) {
+    // Counted first: every entry the mask finds gets the comment, folders included.
+    archive::ArchiveItem f;
+    const std::u16string mask = FromUtf8(*options.entry);
+    std::size_t found = 0;
+    for (bool more = archiver.FindFirst(mask, f, kEveryEntry, u""); more;
+         more = archiver.FindNext(f)) {
+      ++found;
+    }
+    if (found > 0) archiver.ChangeFilesComment(mask, text);
+    archiver.CloseArchive();
+    std::cout << "Commented " << found << " of " << found << " items\n";
+    return kExitOk;
+  }
   archiver.SetComment(text);
   archiver.CloseArchive();
   std::cout << "Comment of " << options.archive << ": " << text.size() << " bytes\n";
@@ -51,10 +69,13 @@ int RunComment(const CommentOptions& options) {
 
 void AddCommentCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<CommentOptions>();
-  CLI::App* comment = app.add_subcommand("comment", "Set the comment of an archive");
+  CLI::App* comment =
+      app.add_subcommand("comment", "Set the comment of an archive, or of entries (--entry)");
   comment->add_option("archive", options->archive, "The archive file")->required();
   comment->add_option("text", options->text,
                       "The new comment (read from standard input when left out)");
+  comment->add_option("--entry", options->entry,
+                      "Set the comment of the entries this mask finds (* and ?) instead");
   comment->callback(
       [options, &exit_code] { exit_code = RunCommand([&] { return RunComment(*options); }); });
 }

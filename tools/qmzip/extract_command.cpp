@@ -1,7 +1,6 @@
 #include "extract_command.h"
 
 #include <CLI/CLI.hpp>
-#include <map>
 #include <memory>
 
 #include "command_runner.h"
@@ -11,22 +10,11 @@
 namespace qm::qmzip {
 namespace {
 
-using archive::OverwriteMode;
-
 struct ExtractOptions {
   ItemRunOptions items;
   std::string directory;
   std::string overwrite = "prompt";
 };
-
-OverwriteMode ModeOf(const std::string& name) {
-  static const std::map<std::string, OverwriteMode> kModes = {{"always", OverwriteMode::omAlways},
-                                                              {"never", OverwriteMode::omNever},
-                                                              {"prompt", OverwriteMode::omPrompt},
-                                                              {"newer", OverwriteMode::omIfNewer},
-                                                              {"older", OverwriteMode::omIfOlder}};
-  return kModes.at(name);
-}
 
 constexpr const char* kAnswers =
     "On a terminal qmzip asks before overwriting a file, for a password, and what to do when "
@@ -55,13 +43,13 @@ void AddExtractCommand(CLI::App& app, int& exit_code) {
       ->add_option("--overwrite", options->overwrite,
                    "Existing files: always, never, prompt (default; 'no' when nobody can be "
                    "asked), newer (item newer than the file), older")
-      ->check(CLI::IsMember({"always", "never", "prompt", "newer", "older"}));
+      ->check(CLI::IsMember(kOverwriteModeNames));
   extract->callback([options, &exit_code] {
     exit_code = RunCommand([&] {
       return RunItems(
           options->items, "Extracted",
           [&](archive::ZipArchiver& archiver) {
-            archiver.Options().OverwriteMode = ModeOf(options->overwrite);
+            archiver.Options().OverwriteMode = OverwriteModeOf(options->overwrite);
             if (!options->directory.empty()) archiver.SetBaseDir(FromUtf8(options->directory));
           },
           [](archive::ZipArchiver& archiver) { archiver.ExtractFiles(); });

@@ -1,6 +1,7 @@
 #include "item_run.h"
 
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "archive/prompter.h"
@@ -13,6 +14,16 @@
 #include "terminal_prompter.h"
 
 namespace qm::qmzip {
+
+archive::OverwriteMode OverwriteModeOf(const std::string& name) {
+  using archive::OverwriteMode;
+  static const std::map<std::string, OverwriteMode> kModes = {{"always", OverwriteMode::omAlways},
+                                                              {"never", OverwriteMode::omNever},
+                                                              {"prompt", OverwriteMode::omPrompt},
+                                                              {"newer", OverwriteMode::omIfNewer},
+                                                              {"older", OverwriteMode::omIfOlder}};
+  return kModes.at(name);
+}
 
 int RunItems(const ItemRunOptions& options, const std::string& verb,
              const std::function<void(archive::ZipArchiver&)>& configure,
@@ -33,7 +44,9 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   ShowProgress(archiver, bar);
   ApplyPassword(archiver, options.password);
   configure(archiver);
-  archiver.OpenArchive(platform::file_mode::kRead | platform::file_mode::kShareDenyNone);
+  namespace fm = platform::file_mode;
+  archiver.OpenArchive(options.writable ? fm::kReadWrite | fm::kShareDenyWrite
+                                        : fm::kRead | fm::kShareDenyNone);
   operation(archiver);
   bar.Clear();
 

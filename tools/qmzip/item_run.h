@@ -16,13 +16,20 @@ struct ItemRunOptions {
   std::vector<std::string> exclude;
   // For encrypted items (--password, UTF-8); empty: asked on a terminal, else skipped.
   std::string password;
+  // Opened for writing (denying other writers) rather than read-only.
+  bool writable = false;
 };
+
+// The names of --overwrite: always, never, prompt, newer, older.
+inline const std::vector<std::string> kOverwriteModeNames = {"always", "never", "prompt", "newer",
+                                                             "older"};
+archive::OverwriteMode OverwriteModeOf(const std::string& name);
 
 // Exit code when the run finished but some item failed or was skipped.
 inline constexpr int kExitItemsIncomplete = 1;
 
-// Opens the archive read-only, installs the terminal prompter (standard input a terminal)
-// and the progress bar (standard error a terminal), reports every failed item on standard
+// Opens the archive (read-only unless `writable`), installs the terminal prompter (standard input a
+// terminal) and the progress bar (standard error a terminal), reports every failed item on standard
 // error, runs `operation` over the chosen items after `configure`, and prints one summary
 // line: "<verb> N of M items", then how many were passed over (existing files kept) and
 // how many failed or were skipped. Exit code 0 unless an item failed or was skipped (a

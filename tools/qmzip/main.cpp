@@ -7,6 +7,7 @@
 #include "comment_command.h"
 #include "extract_command.h"
 #include "list_command.h"
+#include "maintenance_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"qmzip - ZIP archive tool"};
@@ -15,8 +16,13 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
-  qm::qmzip::AddAddCommand(app, exit_code);
+  qm::qmzip::AddDeleteCommand(app, exit_code);
+  qm::qmzip::AddRenameCommand(app, exit_code);
+  qm::qmzip::AddAttribCommand(app, exit_code);
   qm::qmzip::AddCommentCommand(app, exit_code);
+  qm::qmzip::AddRepairCommand(app, exit_code);
+  qm::qmzip::AddMergeCommand(app, exit_code);
+  qm::qmzip::AddAddCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

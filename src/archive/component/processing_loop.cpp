@@ -108,6 +108,8 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
     bool ignored = false;
     DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
   }
+  loop_file_no_ = processed_file_no_;
+  loop_file_count_ = processed_file_count_;
   if (progress_cancel_ || aborted) CancelUpdate();
 }
 
@@ -117,6 +119,8 @@ BaseArchiver::ItemOutcome BaseArchiver::RunItemStep(ProcessOperation operation, 
   switch (operation) {
     case ProcessOperation::poDelete:
       return DeleteItemAt(index);
+    case ProcessOperation::poUpdate:
+      return UpdateItemIfNeeded(index, name, base_dir);
     case ProcessOperation::poExtract:
       return ExtractItemToFile(index, name, base_dir);
     case ProcessOperation::poTest:

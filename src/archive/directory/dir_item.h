@@ -70,6 +70,12 @@ struct DirItem {
                                                : CentralDir.relOffsetLH;
   }
   bool IsEncrypted() const { return (CentralDir.genPurposeFlag & gpf::kEncrypted) != 0; }
+  // The MS-DOS date-time as one signed number (date in the high half), the form the
+  // overwrite rules compare.
+  std::int32_t DosDateTime() const {
+    return static_cast<std::int32_t>((std::uint32_t{CentralDir.lastModDate} << 16) |
+                                     CentralDir.lastModTime);
+  }
 };
 
 // A stream pointer for DirItem::Stream that the item does not own.

@@ -18,6 +18,10 @@ class SignatureScanner;
 // the other blocks, the comment); updates the entry's lengths and flag bit 11.
 void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out);
 
+// Moves an entry's local-header offset by `delta` bytes (its records were copied elsewhere);
+// the offset goes in Zip64 form when it held the escape before or does not fit 32 bits now.
+void MoveLocalHeaderOffset(DirItem& item, std::int64_t delta);
+
 // What the directory manager needs to know of the component that owns it, taken once when the
 // archive is opened.
 struct DirSettings {
@@ -42,6 +46,7 @@ struct DirSettings {
 //   stub.cpp          the stub in front of the archive and the offset correction
 //   rebuild.cpp       a directory rebuilt from local headers, for damaged archives
 //   saving.cpp        SaveDir: the directory and end records written back
+//   merging.cpp       another archive's directory appended behind this one
 class DirManager {
  public:
   // The end-record search reads at most this much from the end: the record and the largest
@@ -72,6 +77,15 @@ class DirManager {
   bool IsEncrypted() const;
   // Moves every file entry's local-header offset by StubSize; folder entries keep theirs.
   void ApplyStubOffset();
+  // Replaces the directory by one rebuilt from the local headers found scanning the whole
+  // stream (what loading falls back to for a damaged archive; repair also asks for it when
+  // the directory it read points at records that are not where it says).
+  void RebuildFromLocalHeaders();
+
+  // Appends the entries of `other`'s directory to this one and moves their local-header
+  // offsets by this manager's CentralDirOffset, where a caller has put a copy of `other`'s
+  // records (merging.cpp). Copies no data.
+  void MergeWith(const DirManager& other);
 
   DirArray CDir;
   DirArray RBCDir;
@@ -113,7 +127,6 @@ class DirManager {
   std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only) const;
   void DetectStub(std::int64_t end_offset);
   bool OffsetsAreAbsolute() const;
-  void RebuildFromLocalHeaders();
   std::int32_t AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
                               std::int64_t stream_size, SignatureScanner& descriptors);
 

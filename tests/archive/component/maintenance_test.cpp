@@ -1,0 +1,365 @@
+// Delete, update, rename, attributes and comments: what each leaves of the records of the
+// entries it does not touch (nothing changed, byte for byte), on archives other tools made;
+// the marks several operations in one transaction leave and the records the commit writes
+// from them; the rules of the update step and the errors.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+#include "archive/archive_error.h"
+#include "archive/directory/dir_manager.h"
+#include "extract_helpers.h"
+#include "fixture_tools.h"
+#include "platform/text.h"
+#include "record_view.h"
+
+namespace qm::archive::testing {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr std::int32_t kAll = ArchiveOptions::kDefaultSearchAttr;
+
+void SetModified(const fs::path& file, std::time_t when) {
+  fs::last_write_time(
+      file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
+}
+
+// The tree made into an archive by another tool, the archive named "tool.zip".
+struct ToolRecipe {
+  std::string tool;
+  std::string command;
+};
+
+const ToolRecipe kTools[] = {
+    {"zip", "zip -qr tool.zip a.txt empty.txt docs"},
+    {"7zz", "7zz a -tzip -bd tool.zip a.txt empty.txt docs >/dev/null"},
+    {"jar", "jar cfM tool.zip a.txt empty.txt docs"},
+    {"python",
+     "python3 -c 'import os,zipfile\n"
+     "z=zipfile.ZipFile(\"tool.zip\",\"w\",zipfile.ZIP_DEFLATED)\n"
+     "for n in [\"a.txt\",\"empty.txt\",\"docs/b.txt\",\"docs/sub/c.bin\"]: z.write(n)\n"
+     "z.close()'"},
+};
+
+struct Operation {
+  std::string label;
+  std::function<void(ZipArchiver&)> run;
+  // The entries whose records change, and how.
+  std::string renamed_from, renamed_to;  // the data stays
+  std::string directory_only;            // the local record stays, the central entry changes
+  std::string rewritten;                 // a new record
+  std::string removed;
+};
+
+std::vector<Operation> Operations() {
+  return {
+      {"delete front", [](ZipArchiver& a) { a.DeleteFiles(u"a.txt", kAll, u""); }, "", "", "", "",
+       "a.txt"},
+      {"delete middle", [](ZipArchiver& a) { a.DeleteFiles(u"docs/b.txt", kAll, u""); }, "", "", "",
+       "", "docs/b.txt"},
+      {"rename", [](ZipArchiver& a) { a.RenameFile(u"docs/b.txt", u"docs/renamed.txt"); },
+       "docs/b.txt", "docs/renamed.txt", "", "", ""},
+      {"attributes", [](ZipArchiver& a) { a.ChangeFilesAttr(u"a.txt", 0x21); }, "", "", "a.txt", "",
+       ""},
+      {"comment", [](ZipArchiver& a) { a.ChangeFilesComment(u"docs/sub/c.bin", "a note"); }, "", "",
+       "docs/sub/c.bin", "", ""},
+      {"update", [](ZipArchiver& a) { a.UpdateFiles(u"a.txt", kAll, u""); }, "", "", "", "a.txt",
+       ""},
+  };
+}
+
+TEST(Maintenance, UntouchedRecordsAreCarriedOverByteForByte) {
+  for (const ToolRecipe& recipe : kTools) {
+    ScratchDir dir;
+    dir.MakeTree();
+    MustRun(recipe.command, dir.path());
+    const auto before = RecordDigests(dir / "tool.zip");
+    ASSERT_GE(before.size(), 4u) << recipe.tool;
+    for (const Operation& op : Operations()) {
+      SCOPED_TRACE(recipe.tool + ": " + op.label);
+      const fs::path archive = dir / ("work-" + recipe.tool + ".zip");
+      fs::copy_file(dir / "tool.zip", archive, fs::copy_options::overwrite_existing);
+      dir.Write("a.txt", "hello again, a newer archive\n");
+      ZipArchiver archiver(u"Archiver1");
+      archiver.SetFileName(dir.U16(archive.filename().string()));
+      archiver.SetBaseDir(dir.U16(""));
+      archiver.OpenArchive();
+      op.run(archiver);
+      archiver.CloseArchive();
+      dir.Write("a.txt", "hello, archive\n");
+
+      const auto after = RecordDigests(archive);
+      for (const auto& [name, digest] : before) {
+        if (name == op.removed) {
+          EXPECT_EQ(after.count(name), 0u) << name;
+        } else if (name == op.renamed_from) {
+          ASSERT_EQ(after.count(op.renamed_to), 1u);
+          EXPECT_EQ(after.at(op.renamed_to).data, digest.data) << "data of " << name;
+          EXPECT_EQ(after.count(name), 0u);
+        } else if (name == op.directory_only) {
+          EXPECT_EQ(after.at(name).local, digest.local) << name;
+          EXPECT_NE(after.at(name).central, digest.central) << name;
+        } else if (name == op.rewritten) {
+          EXPECT_NE(after.at(name).data, digest.data) << name;
+        } else {
+          ASSERT_EQ(after.count(name), 1u) << name;
+          EXPECT_EQ(after.at(name), digest) << name;
+        }
+      }
+      EXPECT_EQ(ToolsFindFault(archive), "");
+    }
+  }
+}
+
+// One transaction, several operations on the same entries: the marks after each sequence,
+// then what the commit wrote.
+struct MarksCase {
+  std::string label;
+  std::function<void(ZipArchiver&)> run;
+  std::string entry;  // the entry to look at, by its name after the sequence
+  bool exists = true;
+  ProcessOperation mark = ProcessOperation::poAdd;
+  std::string old_name;
+  std::string content;              // what the entry holds after the commit
+  std::string same_data_as;         // or: its stored data is byte for byte that old entry's
+  std::uint32_t external_attr = 0;  // when not 0, the attributes after the commit
+  std::string comment;
+};
+
+TEST(Maintenance, MarksOfSeveralOperationsInOneTransaction) {
+  const std::vector<MarksCase> cases = {
+      {"rename after change",
+       [](ZipArchiver& a) {
+         a.ChangeFilesAttr(u"a.txt", 0x21);
+         a.RenameFile(u"a.txt", u"a2.txt");
+       },
+       "a2.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt", 0x21},
+      {"change after rename",
+       [](ZipArchiver& a) {
+         a.RenameFile(u"a.txt", u"a2.txt");
+         a.ChangeFilesComment(u"a2.txt", "note");
+       },
+       "a2.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt", 0, "note"},
+      {"two renames",
+       [](ZipArchiver& a) {
+         a.RenameFile(u"a.txt", u"a2.txt");
+         a.RenameFile(u"a2.txt", u"a3.txt");
+       },
+       "a3.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt"},
+      {"delete after rename",
+       [](ZipArchiver& a) {
+         a.RenameFile(u"a.txt", u"a2.txt");
+         a.DeleteFiles(u"a2.txt", kAll, u"");
+       },
+       "a2.txt", false},
+      {"change after add",
+       [](ZipArchiver& a) {
+         a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
+         a.ChangeFilesAttr(u"new.txt", 0x01);
+       },
+       "new.txt", true, ProcessOperation::poAdd, "", "fresh", "", 0x01},
+      {"rename after add",
+       [](ZipArchiver& a) {
+         a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
+         a.RenameFile(u"new.txt", u"new2.txt");
+       },
+       "new2.txt", true, ProcessOperation::poAdd, "new.txt", "fresh"},
+      {"rename after update",
+       [](ZipArchiver& a) {
+         a.UpdateFiles(u"b.txt", kAll, u"");
+         a.RenameFile(u"b.txt", u"b2.txt");
+       },
+       "b2.txt", true, ProcessOperation::poUpdate, "b.txt", "bee, as on disk now"},
+      {"change after change",
+       [](ZipArchiver& a) {
+         a.ChangeFilesComment(u"b.txt", "first");
+         a.ChangeFilesAttr(u"b.txt", 0x01);
+       },
+       "b.txt", true, ProcessOperation::poChangeComment, "", "", "b.txt", 0x01, "first"},
+      {"folder renamed twice",
+       [](ZipArchiver& a) {
+         a.RenameFile(u"dir", u"d2");
+         a.RenameFile(u"d2", u"d3");
+       },
+       "d3/x.txt", true, ProcessOperation::poRename, "dir/x.txt", "", "dir/x.txt"},
+  };
+  for (const MarksCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchDir dir;
+    MakeZip(dir.path(),
+            "z = zipfile.ZipFile('m.zip', 'w', zipfile.ZIP_DEFLATED)\n"
+            "z.writestr('a.txt', 'alpha ' * 50)\n"
+            "z.writestr('b.txt', 'bee')\n"
+            "z.writestr('dir/', '')\n"
+            "z.writestr('dir/x.txt', 'inside ' * 20)\n"
+            "z.writestr('c.txt', 'sea')\n"
+            "z.close()\n");
+    dir.Write("b.txt", "bee, as on disk now");
+    const auto before = RecordDigests(dir / "m.zip");
+    ZipArchiver archiver(u"Archiver1");
+    archiver.SetFileName(dir.U16("m.zip"));
+    archiver.SetBaseDir(dir.U16(""));
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    c.run(archiver);
+    DirArray& cdir = archiver.DMHandle()->CDir;
+    std::int32_t index = -1;
+    ASSERT_EQ(cdir.FileExists(platform::Utf8ToUtf16(c.entry), index), c.exists);
+    if (c.exists) {
+      const DirItem& item = cdir.GetItem(index);
+      EXPECT_TRUE(item.Modified);
+      EXPECT_EQ(item.Operation, c.mark);
+      if (!c.old_name.empty()) {
+        EXPECT_EQ(Utf8(item.OldName), c.old_name);
+      }
+    }
+    archiver.EndUpdate();
+    archiver.CloseArchive();
+
+    const auto after = RecordDigests(dir / "m.zip");
+    EXPECT_EQ(after.count(c.entry), c.exists ? 1u : 0u);
+    for (const auto& [name, digest] : before) {
+      // Entries no operation of the sequence named keep their records.
+      if (c.label.find("folder") == std::string::npos && name.starts_with("dir")) {
+        EXPECT_EQ(after.at(name), digest) << name;
+      }
+    }
+    if (c.exists) {
+      if (!c.same_data_as.empty()) {
+        EXPECT_EQ(after.at(c.entry).data, before.at(c.same_data_as).data);
+      }
+      const ArchiveView view = PythonView(dir / "m.zip");
+      for (const EntryView& e : view.entries) {
+        if (e.name != c.entry) continue;
+        if (c.external_attr != 0) {
+          EXPECT_EQ(std::stoul(e.external_attr, nullptr, 16) & 0xFFFF, c.external_attr);
+        }
+        EXPECT_EQ(e.comment, c.comment);
+      }
+      if (!c.content.empty()) {
+        MustRunPython("import zipfile\nassert zipfile.ZipFile('m.zip').read('" + c.entry +
+                          "') == b'" + c.content + "'\n",
+                      dir.path());
+      }
+    }
+    EXPECT_EQ(ToolsFindFault(dir / "m.zip"), "");
+  }
+}
+
+// A small archive of the engine's own, opened for writing.
+struct Fixture {
+  ScratchDir dir;
+  ZipArchiver archiver{u"Archiver1"};
+  explicit Fixture(const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string program = "z = zipfile.ZipFile('f.zip', 'w')\n";
+    for (const auto& [name, content] : entries) {
+      program += "z.writestr(zipfile.ZipInfo('" + name + "', (2020, 1, 1, 12, 0, 0)), '" + content +
+                 "')\n";
+    }
+    MakeZip(dir.path(), program + "z.close()\n");
+    archiver.SetFileName(dir.U16("f.zip"));
+    archiver.SetBaseDir(dir.U16(""));
+    archiver.OpenArchive();
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    const DirArray& d = archiver.DMHandle()->CDir;
+    for (std::int32_t i = 0; i < d.Count(); ++i) names.push_back(Utf8(d.GetItem(i).Name));
+    return names;
+  }
+  const DirItem& Item(const std::u16string& name) {
+    std::int32_t i = -1;
+    archiver.DMHandle()->CDir.FileExists(name, i);
+    return archiver.DMHandle()->CDir.GetItem(i);
+  }
+};
+
+TEST(RenameFile, AFolderTakesItsTreeAlongAndOnlyTheFolderPartChanges) {
+  Fixture f({{"docs/", ""}, {"docs/a.txt", "a"}, {"docs/Docsindex.txt", "i"}, {"other.txt", "o"}});
+  f.archiver.RenameFile(u"docs", u"papers");
+  EXPECT_EQ(f.Names(), (std::vector<std::string>{"papers/", "papers/a.txt", "papers/Docsindex.txt",
+                                                 "other.txt"}));
+  f.archiver.CloseArchive();
+  EXPECT_EQ(ToolsFindFault(f.dir / "f.zip"), "");
+}
+
+TEST(RenameFile, AFileFoundInASubfolderKeepsItsFolder) {
+  Fixture f({{"x/readme.txt", "r"}, {"top.txt", "t"}});
+  f.archiver.RenameFile(u"readme.txt", u"README");
+  EXPECT_EQ(f.Names(), (std::vector<std::string>{"x/README", "top.txt"}));
+}
+
+TEST(RenameFile, ToATakenNameLeavesTwoEntriesOfThatName) {
+  Fixture f({{"a.txt", "a"}, {"b.txt", "b"}});
+  f.archiver.RenameFile(u"a.txt", u"b.txt");
+  EXPECT_EQ(f.Names(), (std::vector<std::string>{"b.txt", "b.txt"}));
+}
+
+TEST(Maintenance, ChangesStoreWhatTheRulesSay) {
+  Fixture f({{"d/", ""}, {"d/f.txt", "f"}});
+  f.archiver.ChangeFilesAttr(u"d", 0x01);
+  EXPECT_EQ(f.Item(u"d/").CentralDir.externalAttr, 0x11u);
+  f.archiver.ChangeFilesIntAttr(u"d/f.txt", 0x12345);
+  EXPECT_EQ(f.Item(u"d/f.txt").CentralDir.internalAttr, 0x2345);
+  f.archiver.ChangeFilesComment(u"d/f.txt", "c");
+  EXPECT_EQ(f.Item(u"d/f.txt").Comment, "c");
+  f.archiver.DeleteFiles(u"nothing*", kAll, u"");  // no match, no error
+  EXPECT_EQ(f.Names().size(), 2u);
+}
+
+TEST(Maintenance, NothingFoundRaisesTheOperationsError) {
+  Fixture f({{"a.txt", "a"}, {"b.txt", "b"}});
+  const std::vector<std::pair<std::function<void()>, ErrorSite>> cases = {
+      {[&] { f.archiver.RenameFile(u"zz", u"yy"); }, ErrorSite::kRenameSourceNotFound},
+      {[&] { f.archiver.ChangeFilesAttr(u"zz", 1); }, ErrorSite::kMaskMatchesNothing},
+      {[&] { f.archiver.ChangeFilesComment(u"zz", "c"); }, ErrorSite::kMaskMatchesNothing},
+      {[&] { f.archiver.ChangeFilesIntAttr(u"zz", 1); }, ErrorSite::kNothingFound},
+  };
+  for (const auto& [run, site] : cases) {
+    try {
+      run();
+      ADD_FAILURE() << "no error for native " << static_cast<int>(site);
+    } catch (const ArchiveError& e) {
+      EXPECT_TRUE(e.Is(site)) << Utf8(e.Message());
+    }
+  }
+  ZipArchiver closed;
+  EXPECT_THROW(closed.DeleteFiles(), ArchiveError);
+}
+
+TEST(UpdateFiles, ReplacesOnlyWhatTheRulesLetThrough) {
+  Fixture f({{"newer.txt", "old"}, {"same.txt", "old"}, {"ro.txt", "old"}, {"gone.txt", "old"}});
+  // The fixture's entries carry 2020-01-01 12:00:00 local time.
+  f.dir.Write("newer.txt", "new content");
+  f.dir.Write("same.txt", "new content");
+  f.dir.Write("ro.txt", "new content");
+  // Exactly the entry's DOS time: 2020-01-01 12:00:00 local time.
+  std::tm tm{};
+  tm.tm_year = 120;
+  tm.tm_mon = 0;
+  tm.tm_mday = 1;
+  tm.tm_hour = 12;
+  tm.tm_isdst = -1;
+  SetModified(f.dir / "same.txt", std::mktime(&tm));
+  f.archiver.ChangeFilesAttr(u"ro.txt", 0x21);
+  f.archiver.Options().OverwriteMode = OverwriteMode::omIfNewer;
+  f.archiver.Options().ReplaceReadOnly = false;
+  int events = 0;
+  f.archiver.OnConfirmOverwrite = [&](BaseArchiver&, const std::u16string&, std::u16string&,
+                                      bool&) { ++events; };
+  f.archiver.UpdateFiles(u"*.txt", kAll, u"");
+  f.archiver.CloseArchive();
+  EXPECT_EQ(events, 0);
+  MustRunPython(
+      "import zipfile\nz = zipfile.ZipFile('f.zip')\n"
+      "assert z.read('newer.txt') == b'new content'\n"
+      "assert z.read('same.txt') == b'old', 'equal times keep the entry'\n"
+      "assert z.read('ro.txt') == b'old', 'the stored read-only bit keeps it'\n"
+      "assert z.read('gone.txt') == b'old'\n",
+      f.dir.path());
+}
+
+}  // namespace
+}  // namespace qm::archive::testing
