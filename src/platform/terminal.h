@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qm::platform {
 
@@ -13,5 +14,10 @@ bool IsTerminal(StdStream stream);
 // Reads one line from standard input without echoing it (for passwords); the line ends are
 // dropped. False at end of input.
 bool ReadLineWithoutEcho(std::string& line);
+
+// The program's arguments in UTF-8, the program name first. POSIX passes them as they are;
+// Windows hands main() its arguments in the ANSI code page, so they are taken from the UTF-16
+// command line instead and nothing outside that page is lost.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 }  // namespace qm::platform

@@ -5,6 +5,7 @@
 #include "command_runner.h"
 #include "extract_command.h"
 #include "list_command.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"qmzip - ZIP archive tool"};
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
-  CLI11_PARSE(app, argc, argv);
+  std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (auto& argument : arguments) pointers.push_back(argument.data());
+  CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
   return exit_code;
 }

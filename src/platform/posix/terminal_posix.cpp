@@ -28,4 +28,8 @@ bool ReadLineWithoutEcho(std::string& line) {
   return got;
 }
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 }  // namespace qm::platform
