@@ -11,6 +11,10 @@ enum class StdStream { kIn, kOut, kErr };
 
 bool IsTerminal(StdStream stream);
 
+// Readies a terminal for the escape sequences that redraw a line ("\r\x1b[K"): a Windows
+// console takes them only once asked to. False when the stream is no terminal or refuses.
+bool EnableLineRedraw(StdStream stream);
+
 // Reads one line from standard input without echoing it (for passwords); the line ends are
 // dropped. False at end of input.
 bool ReadLineWithoutEcho(std::string& line);

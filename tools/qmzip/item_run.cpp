@@ -49,7 +49,7 @@ class ScopedPrompter {
 int RunItems(const ItemRunOptions& options, const std::string& verb,
              const std::function<void(archive::ZipArchiver&)>& configure,
              const std::function<void(archive::ZipArchiver&)>& operation) {
-  ProgressBar bar(platform::IsTerminal(platform::StdStream::kErr));
+  ProgressBar bar(platform::EnableLineRedraw(platform::StdStream::kErr));
   std::unique_ptr<TerminalPrompter> terminal;
   if (platform::IsTerminal(platform::StdStream::kIn)) {
     terminal = std::make_unique<TerminalPrompter>([&bar] { bar.Clear(); });

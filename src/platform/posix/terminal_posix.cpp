@@ -14,6 +14,10 @@ bool IsTerminal(StdStream stream) {
   return ::isatty(fd) == 1;
 }
 
+bool EnableLineRedraw(StdStream stream) {
+  return IsTerminal(stream);
+}
+
 bool ReadLineWithoutEcho(std::string& line) {
   termios saved{};
   const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;

@@ -21,6 +21,14 @@ bool IsTerminal(StdStream stream) {
   return ::GetConsoleMode(StdHandle(stream), &mode) != 0;
 }
 
+bool EnableLineRedraw(StdStream stream) {
+  const HANDLE handle = StdHandle(stream);
+  DWORD mode = 0;
+  if (!::GetConsoleMode(handle, &mode)) return false;
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 bool ReadLineWithoutEcho(std::string& line) {
   const HANDLE input = StdHandle(StdStream::kIn);
   DWORD saved = 0;
