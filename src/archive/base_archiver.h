@@ -25,16 +25,17 @@ struct DirSettings;
 // at a time.
 //
 // Member definitions are spread over one source file per concern:
-//   base_archiver.cpp     construction, properties and guard checks
-//   component/open.cpp     opening and closing
-//   component/update.cpp   update transactions and the commit
-//   component/search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-//   component/events.cpp   the event dispatchers and the built-in prompts
-//   component/item_decoding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
-//   component/extract.cpp  extraction to files and the per-item processing loop
-//   component/memory.cpp   extraction to streams, buffers and strings
-//   component/verify.cpp     testing items, password and archive checks
-// Adding, maintenance and volumes join as archiver_<concern>.cpp.
+//   component/base_archiver.cpp    construction, properties and guard checks
+//   component/open.cpp             opening and closing
+//   component/update.cpp           update transactions and the commit
+//   component/search.cpp           FindFirst / FindNext / FindItemIndex / FileCount
+//   component/events.cpp           the event dispatchers and the built-in prompts
+//   component/item_decoding.cpp    one item's reading path, assembled from the stages in data/
+//   component/processing_loop.cpp  the per-item processing loop that runs the steps below
+//   component/extract.cpp          extraction to files
+//   component/memory.cpp           extraction to streams, buffers and strings
+//   component/verify.cpp           testing items, password and archive checks
+// Adding, maintenance and volumes join as component/<concern>.cpp.
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -273,24 +274,34 @@ class BaseArchiver {
   // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
   bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
                   std::int32_t count, const DirItem& item);
-  // Writes all of `data`; a refused write goes to DoDiskFull, which may let it try again.
-  // False when cancelled (progress_cancel_ set).
-  bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
 
-  // --- The processing loop and its steps (component/extract.cpp, component/verify.cpp)
+  // --- The processing loop (component/processing_loop.cpp) and its steps
+  // What one step did with its item; failures are ArchiveError exceptions instead, offered to
+  // OnProcessFileFailure.
+  enum class ItemOutcome {
+    kCompleted,  // done in full
+    kKept,       // passed over by decision: declined, or an existing file kept
+    kSkipped,    // not done in full: skipped at the password prompt, cancelled, damaged but
+                 // kept by ExtractCorruptedFiles, or nothing to do
+  };
   // Clears every Tagged mark, then tags what FindFirst / FindNext find.
   void TagItems();
   void TagItems(const std::u16string& file_mask, std::int32_t search_attr,
                 const std::u16string& exclusion_mask);
   // Runs the step of `operation` on every tagged item (index -1) or on item `index`.
   void ProcessTaggedItems(ProcessOperation operation, std::int32_t index);
-  void ExtractItemToFile(std::int32_t index, std::u16string name, const std::u16string& base_dir);
+  // The step of `operation` for item `index`; `name` as callers see it.
+  ItemOutcome RunItemStep(ProcessOperation operation, std::int32_t index,
+                          const std::u16string& name, const std::u16string& base_dir);
+  // The steps (component/extract.cpp, component/verify.cpp, component/processing_loop.cpp).
+  ItemOutcome ExtractItemToFile(std::int32_t index, std::u16string name,
+                                const std::u16string& base_dir);
   // True when the item was decoded and verified (or its window decoded); false when it was
   // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. Native 8 otherwise.
   bool ExtractItemToStream(std::int32_t index, platform::Stream& stream,
                            std::int64_t start_position, std::int32_t count);
-  void TestItem(std::int32_t index, const std::u16string& name);
-  void DeleteItemAt(std::int32_t index);
+  ItemOutcome TestItem(std::int32_t index, const std::u16string& name);
+  ItemOutcome DeleteItemAt(std::int32_t index);
 
   // Guard checks shared by the operations (ArchiveError with this component's name).
   void CheckOpen() const;                // native 13: no archive is open
@@ -307,6 +318,9 @@ class BaseArchiver {
   std::uint16_t compression_method_ = 0xFFFF;
 
  private:
+  // What the stages of an item's data path tell the component (component/item_decoding.cpp).
+  class DataEvents;
+
   std::uint16_t ChooseOpenMode() const;
   void OpenFileArchive();
   void CreateNewArchive();
@@ -355,18 +369,14 @@ class BaseArchiver {
   std::int32_t processed_file_count_ = 0;
   std::int64_t processed_files_total_size_ = 0;
   std::int64_t processed_files_size_ = 0;
-  std::int64_t progress_ = 0;
-  std::int64_t progress_max_ = 0;
   bool progress_cancel_ = false;
   bool progress_enabled_ = false;
   bool skip_file_ = false;
   bool no_progress_ = false;
-  // Items of the running (or last) processing loop whose step finished in full; the step
-  // sets item_complete_ when it did.
+  // Items of the running (or last) processing loop whose step finished in full, and those it
+  // passed over by decision.
   std::int32_t completed_file_count_ = 0;
   std::int32_t kept_file_count_ = 0;
-  bool item_complete_ = false;
-  bool item_kept_ = false;
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;

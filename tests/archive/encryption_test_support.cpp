@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "archive/encryption/item_encryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 
 namespace qm::archive::testing {
@@ -59,17 +59,17 @@ StoredItem EncryptItem(CryptoAlgorithm algorithm, const std::string& password,
   item.CompressionMethod = deflate ? method::kDeflated : method::kStored;
   std::vector<std::uint8_t> body =
       deflate ? RawDeflate(plain) : std::vector<std::uint8_t>(plain.begin(), plain.end());
-  ItemEncryptor encryptor(item, algorithm, password, stored.crc32);
-  stored.data = encryptor.Header();
+  const auto encipher = MakeItemEncipher(item, algorithm, password, stored.crc32);
+  stored.data = encipher->Header();
   // Two uneven chunks: the key state must run on across them.
   const std::size_t half = body.size() / 3;
-  encryptor.Encrypt(std::span(body).first(half));
-  encryptor.Encrypt(std::span(body).subspan(half));
+  encipher->Encrypt(std::span(body).first(half));
+  encipher->Encrypt(std::span(body).subspan(half));
   stored.data.insert(stored.data.end(), body.begin(), body.end());
-  const auto trailer = encryptor.Trailer();
+  const auto trailer = encipher->Trailer();
   stored.data.insert(stored.data.end(), trailer.begin(), trailer.end());
-  stored.compMethod = encryptor.HeaderMethod(item.CompressionMethod);
-  if (auto block = encryptor.ExtraField()) stored.extra.push_back(*block);
+  stored.compMethod = encipher->HeaderMethod(item.CompressionMethod);
+  if (auto block = encipher->ExtraField()) stored.extra.push_back(*block);
   return stored;
 }
 

@@ -95,6 +95,10 @@ std::string BaseArchiver::Comment() const {
 void BaseArchiver::SetComment(std::string value) {
   CheckOpen();
   CheckVolumeModification();
+  // Until the commit can rewrite a directory with entries, the comment of such an archive is
+  // refused before anything changes, so Comment() never answers what the file does not hold.
+  // No catalogued number describes the refusal, and a number added for it would outlive it.
+  if (dm_handle_->CDir.Count() > 0) throw ArchiveError(ErrorSite::kUnknown, ComponentName());
   dm_handle_->SetArchiveComment(std::move(value));
   if (!InUpdate() && spanning_mode_ == SpanningMode::smNone) WriteDirectory(false);
 }

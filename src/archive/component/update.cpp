@@ -33,7 +33,7 @@ void BaseArchiver::EndUpdate() {
   updated_ = true;
   CommitUpdate();
   if (spanning_mode_ != SpanningMode::smNone && file_open_mode_ == platform::file_mode::kCreate) {
-    file_open_mode_ = 0x0022;
+    file_open_mode_ = platform::file_mode::kReadWrite | platform::file_mode::kShareDenyWrite;
   }
 }
 

@@ -1,4 +1,5 @@
 #include <array>
+#include <exception>
 #include <limits>
 
 #include "archive/archive_error.h"
@@ -92,10 +93,18 @@ void DirManager::LoadDir() {
                         : end - static_cast<std::int64_t>(central_dir_end_.centralDirSize);
   }
 
+  // A directory that is damaged or runs past the file is rebuilt from the local headers when
+  // allowed. Anything else (out of memory, a fault of ours) is not a damaged archive.
+  std::exception_ptr damage;
   try {
     ReadEntries(position, count);
-  } catch (const std::exception&) {
-    if (!settings_.open_corrupted_archives) throw;
+  } catch (const ArchiveError&) {
+    damage = std::current_exception();
+  } catch (const platform::ReadError&) {
+    damage = std::current_exception();
+  }
+  if (damage) {
+    if (!settings_.open_corrupted_archives) std::rethrow_exception(damage);
     RebuildFromLocalHeaders();
     return;
   }

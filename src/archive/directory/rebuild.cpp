@@ -3,6 +3,7 @@
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/format/stream_reader.h"
+#include "platform/file_attributes.h"
 
 namespace qm::archive {
 
@@ -61,8 +62,9 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   cd.diskNumberStart = 0;
   cd.internalAttr = 0;
   // An empty entry without a data descriptor is taken for a folder.
-  cd.externalAttr =
-      (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor)) ? 0x20 : 0x10;
+  cd.externalAttr = (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor))
+                        ? platform::attr::kArchive
+                        : platform::attr::kDirectory;
   cd.relOffsetLH = static_cast<std::uint32_t>(offset);
   if (offset >= static_cast<std::int64_t>(kEscape32)) {
     cd.relOffsetLH = kEscape32;

@@ -1,5 +1,7 @@
 #include "archive/names/path_rules.h"
 
+#include <algorithm>
+
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -80,9 +82,9 @@ bool LeadsOutside(std::u16string_view name) {
   return false;
 }
 
-std::u16string ExcludeTrailingSeparator(std::u16string path) {
-  if (!path.empty() && path.back() == kPathSeparator) path.pop_back();
-  return path;
+std::u16string ForCallers(std::u16string stored_name) {
+  std::replace(stored_name.begin(), stored_name.end(), u'/', kPathSeparator);
+  return stored_name;
 }
 
 }  // namespace qm::archive

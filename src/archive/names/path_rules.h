@@ -26,7 +26,7 @@ bool LeadsOutside(std::u16string_view name);
 // A name that is a complete path by itself: a drive or server name, or an absolute one.
 bool IsCompletePath(std::u16string_view name);
 
-// Drops one trailing separator.
-std::u16string ExcludeTrailingSeparator(std::u16string path);
+// A stored name as callers and event handlers see it: "/" becomes the platform separator.
+std::u16string ForCallers(std::u16string stored_name);
 
 }  // namespace qm::archive

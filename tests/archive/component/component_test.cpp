@@ -6,21 +6,13 @@
 
 #include "archive/archive_error.h"
 #include "fixture_tools.h"
+#include "native_error.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
 namespace qm::archive::testing {
 namespace {
-
-int NativeErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ArchiveError& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 TEST(ComponentSettings, CompressionLevelAndModeFollowEachOther) {
   ZipArchiver z;
@@ -184,6 +176,27 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
   ZipArchiver spanning;
   spanning.SetSpanningMode(SpanningMode::smSplitting);
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
+}
+
+// The directory of an archive with items cannot be written yet: a new comment is refused before
+// the comment in memory or the file changes, in a transaction or outside one.
+TEST(ComponentLifecycle, CommentOfAnArchiveWithItemsIsRefusedUntouched) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q -r out.zip a.txt && echo kept | zip -q -z out.zip", dir.path());
+  const std::string before = ReadFile(dir / "out.zip");
+  ZipArchiver z;
+  z.SetFileName(dir.U16("out.zip"));
+  z.OpenArchive();
+  ASSERT_EQ(z.Comment(), "kept");
+  EXPECT_EQ(NativeErrorOf([&] { z.SetComment("changed"); }), 0);
+  EXPECT_EQ(z.Comment(), "kept");
+  z.BeginUpdate();
+  EXPECT_EQ(NativeErrorOf([&] { z.SetComment("changed"); }), 0);
+  EXPECT_EQ(z.Comment(), "kept");
+  z.EndUpdate();
+  z.CloseArchive();
+  EXPECT_EQ(ReadFile(dir / "out.zip"), before);
 }
 
 TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {
