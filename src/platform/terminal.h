@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qm::platform {
 
@@ -10,8 +11,17 @@ enum class StdStream { kIn, kOut, kErr };
 
 bool IsTerminal(StdStream stream);
 
+// Readies a terminal for the escape sequences that redraw a line ("\r\x1b[K"): a Windows
+// console takes them only once asked to. False when the stream is no terminal or refuses.
+bool EnableLineRedraw(StdStream stream);
+
 // Reads one line from standard input without echoing it (for passwords); the line ends are
 // dropped. False at end of input.
 bool ReadLineWithoutEcho(std::string& line);
+
+// The program's arguments in UTF-8, the program name first. POSIX passes them as they are;
+// Windows hands main() its arguments in the ANSI code page, so they are taken from the UTF-16
+// command line instead and nothing outside that page is lost.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 }  // namespace qm::platform

@@ -40,7 +40,7 @@ void MakeZip(const fs::path& dir, const std::string& program) {
 void DamageEntry(const fs::path& archive, const std::string& entry) {
   MustRunPython(
       "import struct, zipfile\n"
-      "name = '" + archive.string() + "'\n"
+      "name = '" + archive.filename().string() + "'\n"
       "with zipfile.ZipFile(name) as z:\n"
       "  info = z.getinfo('" + entry + "')\n"
       "data = bytearray(open(name, 'rb').read())\n"

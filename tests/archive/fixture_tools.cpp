@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "archive/directory/dir_manager.h"
 #include "platform/file_mode.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
 
@@ -20,7 +22,12 @@ namespace fs = std::filesystem;
 ScratchDir::ScratchDir() : path_(dir_.path()) {}
 
 std::u16string ScratchDir::U16(const std::string& name) const {
-  return platform::Utf8ToUtf16((path_ / name).string());
+  return platform::Utf8ToUtf16((path_ / name).make_preferred().string());
+}
+
+std::string NativeSeparators(std::string path) {
+  std::replace(path.begin(), path.end(), '/', static_cast<char>(platform::kPathSeparator));
+  return path;
 }
 
 void ScratchDir::Write(const std::string& name, const std::string& content) const {

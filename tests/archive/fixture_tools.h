@@ -77,5 +77,8 @@ ArchiveView EngineView(const std::filesystem::path& archive);
 std::string ReadFile(const std::filesystem::path& file);
 void WriteFile(const std::filesystem::path& file, const std::string& content);
 std::string Utf8(const std::u16string& text);
+// A "/"-separated relative path with the platform's separator, as the engine hands names to
+// callers.
+std::string NativeSeparators(std::string path);
 
 }  // namespace qm::archive::testing

@@ -10,6 +10,7 @@
 #include "crypto/accelerated_kernels.h"
 #include "crypto/aes_core.h"
 #include "crypto/rijndael_cipher.h"
+#include "support/temp_dir.h"
 #include "test_util.h"
 
 namespace qm::crypto {
@@ -105,7 +106,7 @@ TEST_P(CounterMode, ReKeyingRestartsTheCounter) {
 INSTANTIATE_TEST_SUITE_P(Paths, CounterMode, ::testing::Bool(), testing::PathName);
 
 TEST(CounterModeInterop, KeystreamEqualsOpenSslEcbOfLittleEndianCounters) {
-  if (std::system("openssl version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no openssl";
+  if (::qm::testing::RunCommand("openssl version") != 0) GTEST_SKIP() << "no openssl";
   // 300 blocks: the counter's low byte carries into byte 1 at block 256.
   constexpr std::size_t kBlocks = 300;
   std::vector<std::uint8_t> counters(16 * kBlocks, 0);
@@ -122,9 +123,11 @@ TEST(CounterModeInterop, KeystreamEqualsOpenSslEcbOfLittleEndianCounters) {
              static_cast<std::streamsize>(counters.size()));
   const std::string command = std::string("openssl enc -aes-256-ecb -nopad -K ") + kKey256 +
                               " -in " + in.string() + " -out " + out.string();
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::string output;
+  ASSERT_EQ(::qm::testing::RunCommand(command, &output), 0) << output;
   std::ifstream result(out, std::ios::binary);
   const std::vector<std::uint8_t> keystream{std::istreambuf_iterator<char>(result), {}};
+  result.close();  // Windows removes no file that is still open
   std::filesystem::remove(in);
   std::filesystem::remove(out);
 

@@ -18,23 +18,20 @@ using testing::WriteFileBytes;
 
 Platform& os() { return Platform::Current(); }
 
-TEST(Attributes, ReflectTypeWritabilityAndDotNames) {
+TEST(Attributes, ReflectTypeAndExistence) {
   TempDir dir;
   WriteFileBytes(dir / "plain.txt", "x");
-  WriteFileBytes(dir / ".hidden", "x");
   fs::create_directory(dir / "folder");
   EXPECT_EQ(os().GetAttributes(dir.u16("plain.txt")), attr::kArchive);
-  EXPECT_EQ(os().GetAttributes(dir.u16(".hidden")), attr::kArchive | attr::kHidden);
   EXPECT_EQ(os().GetAttributes(dir.u16("folder")), attr::kDirectory);
   EXPECT_EQ(os().GetAttributes(dir.u16("missing")), attr::kInvalid);
 }
 
-TEST(Attributes, ReadOnlyIsSetAndClearedThroughTheWriteBits) {
+TEST(Attributes, ReadOnlyIsSetAndCleared) {
   TempDir dir;
   WriteFileBytes(dir / "f", "x");
   ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kReadOnly | attr::kArchive));
   EXPECT_EQ(os().GetAttributes(dir.u16("f")), attr::kReadOnly | attr::kArchive);
-  EXPECT_EQ(fs::status(dir / "f").permissions() & fs::perms::owner_write, fs::perms::none);
   ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kArchive));
   EXPECT_EQ(os().GetAttributes(dir.u16("f")), attr::kArchive);
 }
@@ -79,7 +76,7 @@ TEST(Files, TemporaryFilesCarryThePrefixAndAreUnique) {
     EXPECT_TRUE(path.filename().string().starts_with("FC"));
     EXPECT_TRUE(fs::exists(path));
   }
-  EXPECT_TRUE(os().TempDirectory().ends_with(u'/'));
+  EXPECT_TRUE(os().TempDirectory().ends_with(kPathSeparator));
 }
 
 TEST(Files, TemporaryFileGoesWithItsGuardUnlessReleased) {
@@ -117,6 +114,8 @@ TEST(Folders, ListingHidesEntriesWhoseSpecialBitsTheFilterLacks) {
   TempDir dir;
   WriteFileBytes(dir / "plain", "abc");
   WriteFileBytes(dir / ".dot", "x");
+  // Hidden by its name on POSIX, by its attribute on Windows.
+  ASSERT_FALSE(os().SetAttributes(dir.u16(".dot"), attr::kHidden | attr::kArchive));
   fs::create_directory(dir / "sub");
   auto names = [&](std::uint32_t filter) {
     std::error_code error;
@@ -133,33 +132,12 @@ TEST(Folders, ListingHidesEntriesWhoseSpecialBitsTheFilterLacks) {
   EXPECT_TRUE(error);
 }
 
-TEST(Paths, ExpansionIsLexicalAndAnchoredAtTheCurrentDirectory) {
-  const std::u16string cwd = os().CurrentDirectory();
-  struct Case {
-    std::u16string in, out;
-  };
-  const Case cases[] = {
-      {u"/a/b/../c", u"/a/c"},     {u"/a/./b//c", u"/a/b/c"}, {u"/../..", u"/"},
-      {u"/a/b/", u"/a/b/"},         {u"x", cwd + u"/x"},       {u"", cwd},
-  };
-  for (const auto& c : cases) EXPECT_EQ(os().ExpandPath(c.in), c.out);
-}
-
 TEST(Drives, LocalFoldersAreNotRemovableAndHaveFreeSpace) {
   TempDir dir;
   const DriveType type = os().GetDriveType(dir.u16("not/yet/there"));
   EXPECT_NE(type, DriveType::kRemovable);
   EXPECT_NE(type, DriveType::kNoRootDir);
   EXPECT_GT(os().FreeSpace(dir.u16()).value_or(0), 0u);
-  EXPECT_TRUE(os().SetVolumeLabel(dir.u16(), u"pkback# 001"));
-}
-
-TEST(Folders, AppDataIsTheHomeDirectoryWithoutTrailingSeparator) {
-  const char* saved = std::getenv("HOME");
-  const std::string previous = saved ? saved : "";
-  setenv("HOME", "/srv/player/", 1);
-  EXPECT_EQ(os().AppDataFolder(), u"/srv/player");
-  setenv("HOME", previous.c_str(), 1);
 }
 
 }  // namespace

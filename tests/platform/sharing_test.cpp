@@ -60,6 +60,7 @@ TEST(Sharing, CreateEmptiesOnlyAfterTheSharingTestPassed) {
   auto holder = Platform::Current().OpenFile(dir.u16("f"), 0x0000, error);
   ASSERT_NE(holder, nullptr);
   EXPECT_EQ(Platform::Current().OpenFile(dir.u16("f"), file_mode::kCreate, error), nullptr);
+  holder.reset();  // it denies reading to everyone else, the check below included
   EXPECT_EQ(testing::ReadFileBytes(dir / "f"), "keep me");
 }
 

@@ -28,7 +28,7 @@ std::unique_ptr<TerminalPrompter> PrompterFor(ProgressBar& bar) {
 }  // namespace
 
 TerminalSession::TerminalSession()
-    : bar_(platform::IsTerminal(platform::StdStream::kErr)),
+    : bar_(platform::EnableLineRedraw(platform::StdStream::kErr)),
       prompter_(PrompterFor(bar_)),
       installed_(prompter_.get()) {}
 

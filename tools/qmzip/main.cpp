@@ -8,6 +8,7 @@
 #include "extract_command.h"
 #include "list_command.h"
 #include "maintenance_command.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"qmzip - ZIP archive tool"};
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
   qm::qmzip::AddRepairCommand(app, exit_code);
   qm::qmzip::AddMergeCommand(app, exit_code);
   qm::qmzip::AddAddCommand(app, exit_code);
-  CLI11_PARSE(app, argc, argv);
+  std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (auto& argument : arguments) pointers.push_back(argument.data());
+  CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
   return exit_code;
 }

@@ -14,6 +14,10 @@ bool IsTerminal(StdStream stream) {
   return ::isatty(fd) == 1;
 }
 
+bool EnableLineRedraw(StdStream stream) {
+  return IsTerminal(stream);
+}
+
 bool ReadLineWithoutEcho(std::string& line) {
   termios saved{};
   const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -26,6 +30,10 @@ bool ReadLineWithoutEcho(std::string& line) {
   if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return got;
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 }  // namespace qm::platform

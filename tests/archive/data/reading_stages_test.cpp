@@ -215,7 +215,9 @@ TEST(OutputWriter, RetriesFromTheSamePositionWhileTheEventsSaySo) {
     OutputWriter writer(out, events);
     EXPECT_EQ(writer.Write(data), c.written);
     EXPECT_EQ(events.disk_full_calls, c.disk_full_calls);
-    if (c.written) EXPECT_EQ(out.Data(), data);
+    if (c.written) {
+      EXPECT_EQ(out.Data(), data);
+    }
   }
 }
 

@@ -1,0 +1,110 @@
+// What only POSIX has: time zones from TZ, the home folder from HOME, attributes mapped onto
+// permission bits and dot names, paths without drives, volumes that cannot be labelled.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+
+namespace qm::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+Platform& os() {
+  return Platform::Current();
+}
+
+class DosTimeInZone : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (const char* tz = std::getenv("TZ")) saved_ = tz;
+    setenv("TZ", GetParam(), 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_.empty()) {
+      unsetenv("TZ");
+    } else {
+      setenv("TZ", saved_.c_str(), 1);
+    }
+    tzset();
+  }
+  std::string saved_;
+};
+
+TEST_P(DosTimeInZone, LocalTimesRoundTripAtTwoSecondResolution) {
+  const DosDateTime moments[] = {
+      {1980, 1, 1, 0, 0, 0},   {1999, 12, 31, 23, 59, 58}, {2024, 2, 29, 12, 30, 44},
+      {2038, 1, 19, 3, 14, 6}, {2099, 7, 4, 8, 0, 2},
+  };
+  for (const auto& m : moments) {
+    const std::uint32_t packed = PackDosDateTime(m);
+    const auto unix_time = DosDateTimeToUnixTime(packed);
+    ASSERT_TRUE(unix_time.has_value()) << m.year;
+    EXPECT_EQ(UnixTimeToDosDateTime(*unix_time), packed) << m.year;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, DosTimeInZone,
+                         ::testing::Values("UTC0", "CET-1CEST,M3.5.0,M10.5.0/3",
+                                           "EST5EDT,M3.2.0,M11.1.0"));
+
+TEST(DosTime, OddSecondsRoundDownAndOutOfRangeClamps) {
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  EXPECT_EQ(UnixTimeToDosDateTime(1700000001), UnixTimeToDosDateTime(1700000000));
+  EXPECT_EQ(UnixTimeToDosDateTime(0), PackDosDateTime({1980, 1, 1, 0, 0, 0}));
+  unsetenv("TZ");
+  tzset();
+}
+
+TEST(PosixCodePages, OemCharactersMissingFromAnsiBecomeQuestionMarks) {
+  // Windows maps some of them to a look-alike ("best fit"); the emulation does not guess.
+  EXPECT_EQ(OemToAnsi("\x82t\xE9"), "\xE9t?");  // 0xE9 in 437 is capital theta, not in 1252
+}
+
+TEST(PosixAttributes, DotNamesAreHiddenAndReadOnlyIsTheOwnersWriteBit) {
+  TempDir dir;
+  WriteFileBytes(dir / ".hidden", "x");
+  EXPECT_EQ(os().GetAttributes(dir.u16(".hidden")), attr::kArchive | attr::kHidden);
+  WriteFileBytes(dir / "f", "x");
+  ASSERT_FALSE(os().SetAttributes(dir.u16("f"), attr::kReadOnly | attr::kArchive));
+  EXPECT_EQ(fs::status(dir / "f").permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST(Paths, ExpansionIsLexicalAndAnchoredAtTheCurrentDirectory) {
+  const std::u16string cwd = os().CurrentDirectory();
+  struct Case {
+    std::u16string in, out;
+  };
+  const Case cases[] = {
+      {u"/a/b/../c", u"/a/c"}, {u"/a/./b//c", u"/a/b/c"}, {u"/../..", u"/"},
+      {u"/a/b/", u"/a/b/"},    {u"x", cwd + u"/x"},       {u"", cwd},
+  };
+  for (const auto& c : cases) EXPECT_EQ(os().ExpandPath(c.in), c.out);
+}
+
+TEST(Drives, VolumesCannotBeLabelled) {
+  TempDir dir;
+  EXPECT_TRUE(os().SetVolumeLabel(dir.u16(), u"pkback# 001"));
+}
+
+TEST(Folders, AppDataIsTheHomeDirectoryWithoutTrailingSeparator) {
+  const char* saved = std::getenv("HOME");
+  const std::string previous = saved ? saved : "";
+  setenv("HOME", "/srv/player/", 1);
+  EXPECT_EQ(os().AppDataFolder(), u"/srv/player");
+  setenv("HOME", previous.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace qm::platform
