@@ -57,7 +57,9 @@ TEST(QmzipAdd, Options) {
     EXPECT_EQ(NamesIn(dir / "x.zip"), c.names);
     if (c.method >= 0) {
       for (const EntryView& e : PythonView(dir / "x.zip").entries) {
-        if (e.name.ends_with("b.txt")) EXPECT_EQ(e.method, c.method);
+        if (e.name.ends_with("b.txt")) {
+          EXPECT_EQ(e.method, c.method);
+        }
       }
     }
   }
