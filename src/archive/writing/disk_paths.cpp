@@ -13,12 +13,6 @@ namespace {
 
 using platform::kPathSeparator;
 
-// Drops one trailing separator.
-std::u16string ExcludeTrailingSeparator(std::u16string path) {
-  if (!path.empty() && path.back() == kPathSeparator) path.pop_back();
-  return path;
-}
-
 bool SamePathText(std::u16string_view a, std::u16string_view b) {
   return platform::AsciiLower(a) == platform::AsciiLower(b);
 }

@@ -14,6 +14,7 @@
 #include "archive/format/records.h"
 #include "archive/zip_archiver.h"
 #include "encryption_test_support.h"
+#include "zero_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
@@ -509,40 +510,13 @@ TEST(EncodeItem, AFullDiskGoesToOnDiskFull) {
   }
 }
 
-// Reads zeros; as large as it says, without the memory.
-class ZeroSource : public platform::Stream {
- public:
-  explicit ZeroSource(std::int64_t size) : size_(size) {}
-  std::size_t Read(void* buffer, std::size_t count) override {
-    const auto n = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(count), size_ - position_));
-    std::memset(buffer, 0, n);
-    position_ += static_cast<std::int64_t>(n);
-    return n;
-  }
-  std::size_t Write(const void*, std::size_t) override { return 0; }
-  std::int64_t Seek(std::int64_t offset, Origin origin) override {
-    position_ = (origin == Origin::kBegin ? 0
-                 : origin == Origin::kEnd ? size_
-                                          : position_) +
-                offset;
-    return position_;
-  }
-  void SetSize(std::int64_t) override {}
-  std::int64_t Size() override { return size_; }
-
- private:
-  std::int64_t size_;
-  std::int64_t position_ = 0;
-};
-
 TEST(EncodeItem, AnItemOf4GiBNeedsZip64) {
   const std::int64_t size = std::int64_t{kEscape32};  // exactly 0xFFFFFFFF counts
   for (Zip64Mode mode : {Zip64Mode::zmAuto, Zip64Mode::zmDisabled}) {
     SCOPED_TRACE(static_cast<int>(mode));
     ZipArchiver archiver(u"Archiver1");
     archiver.SetZip64Mode(mode);
-    ZeroSource source(size);
+    ZeroStream source(size);
     platform::NullStream out;
     DirItem item;
     item.SrcFileName = u"/data/big.bin";
