@@ -304,7 +304,9 @@ TEST_P(CommitFaultTable, AFaultAtAnyCallLeavesArchiveAndDirectoryAsTheyWere) {
     }
     ASSERT_EQ(scenario.Files(), files_before);
   }
-  EXPECT_GT(faults, 50);
+  // The commit is not a trivial one: dozens of calls (their number follows the streams, which
+  // keep their own position and so skip the seeks that would not move it).
+  EXPECT_GT(faults, 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(TailFile, CommitFaultTable, ::testing::Values(false, true),
