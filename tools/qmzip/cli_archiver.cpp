@@ -7,6 +7,12 @@
 
 namespace qm::qmzip {
 
+void CliArchiver::DoConfirmProcessFile(const std::u16string& file_name,
+                                       archive::ProcessOperation operation, bool& confirm) {
+  ++found_;
+  archive::ZipArchiver::DoConfirmProcessFile(file_name, operation, confirm);
+}
+
 void CliArchiver::DoProcessFileFailure(const std::u16string& file_name,
                                        archive::ProcessOperation operation, int native_error,
                                        int error_code, const std::u16string& error_message,

@@ -17,8 +17,12 @@ class CliArchiver final : public archive::ZipArchiver {
   explicit CliArchiver(ProgressBar& bar) : bar_(bar) {}
   // Items that reached the failure event.
   int FailureCount() const { return failures_; }
+  // Files and folders that adding found on disk (each is offered for confirmation).
+  int FoundCount() const { return found_; }
 
  protected:
+  void DoConfirmProcessFile(const std::u16string& file_name, archive::ProcessOperation operation,
+                            bool& confirm) override;
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
                             int native_error, int error_code, const std::u16string& error_message,
                             archive::Action& action) override;
@@ -26,6 +30,7 @@ class CliArchiver final : public archive::ZipArchiver {
  private:
   ProgressBar& bar_;
   int failures_ = 0;
+  int found_ = 0;
 };
 
 // Installs a prompter for the length of a run.
