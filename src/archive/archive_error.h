@@ -83,10 +83,12 @@ enum class ErrorSite : int {
   kDiskFullUnused = 66,
   kInvalidPassword = 67,
   kPathOutsideBase = 68,
+  kOverlappingItems = 69,
+  kLocalHeaderMissing = 70,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number
-// (0 to 67) that identifies the place; it maps to a public code (0 to 40) that picks the
+// (0 to 70) that identifies the place; it maps to a public code (0 to 40) that picks the
 // message. The message reads "<component>: <text> - Native error: 000NN", the component part
 // only when a component with a name raised it.
 class ArchiveError : public std::runtime_error {

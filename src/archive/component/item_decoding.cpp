@@ -91,6 +91,11 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   ByteReader header_reader(raw.data(), raw.size());
   ZipLocalHeader local;
   local.DecodeFrom(header_reader);
+  // An offset into other bytes (another item's data) must not be decoded from there.
+  const bool alternate = item.CentralDir.signature == sig::kAltCentralDir;
+  if (local.signature != (alternate ? sig::kAltLocalHeader : sig::kLocalHeader)) {
+    throw ArchiveError(ErrorSite::kLocalHeaderMissing, {ForCallers(item.Name)}, ComponentName());
+  }
   archive.Seek(std::int64_t{local.nameLength} + local.extraLength,
                platform::Stream::Origin::kCurrent);
 
@@ -243,7 +248,9 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   if (window_done || count > 0) return true;
 
   if (produced != expected) return false;
-  if (item.CentralDir.extractVersion >= kAltVersionThreshold) return true;
+  if (SkipsZipChecks(alternate, item.CentralDir.extractVersion)) {
+    return true;
+  }
   if (decipher) {
     // Encryption hook 3: the check after the data (the AES code follows it).
     archive.SetPosition(data_begin + compressed);

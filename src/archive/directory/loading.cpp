@@ -11,6 +11,11 @@
 namespace qm::archive {
 
 void DirManager::LoadDir() {
+  ReadDirectory();
+  RefuseOverlappingItems();
+}
+
+void DirManager::ReadDirectory() {
   ResetCentralDirEnd();
   stub_size_ = 0;
   zip64_ = false;
@@ -110,7 +115,7 @@ void DirManager::LoadDir() {
   }
 
   if (last_volume == 0) {
-    DetectStub(end);
+    DetectStub(end, position);
   } else {
     ApplyStubOffset();
   }
@@ -142,7 +147,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
     if (cd.signature != sig::kCentralDir && cd.signature != sig::kAltCentralDir) {
       throw ArchiveError(ErrorSite::kArchiveDamaged, std::u16string_view(settings_.component_name));
     }
-    if ((cd.genPurposeFlag & gpf::kEncrypted) && cd.extractVersion < kAltVersionThreshold) {
+    const bool alternate = cd.signature == sig::kAltCentralDir;
+    if ((cd.genPurposeFlag & gpf::kEncrypted) && !SkipsZipChecks(alternate, cd.extractVersion)) {
       item.EncryptionAlgorithm = CryptoAlgorithm::caPkzipClassic;
     }
     item.CompressionMethod = cd.compMethod;
@@ -190,7 +196,10 @@ void DirManager::ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> fi
         break;
       }
       case extra_id::kAes: {
-        if (item.CentralDir.extractVersion >= kAltVersionThreshold) break;
+        if (SkipsZipChecks(item.CentralDir.signature == sig::kAltCentralDir,
+                           item.CentralDir.extractVersion)) {
+          break;
+        }
         // Vendor version (2), vendor ID (2), strength (1), real method (2); a short block
         // gives what it holds.
         ByteReader in(block.data);

@@ -22,7 +22,8 @@ int AesKeyBits(CryptoAlgorithm algorithm) {
 ItemDecryptor::ItemDecryptor(const DirItem& item, const ZipLocalHeader& local)
     : item_(item), local_(local) {
   const int bits = AesKeyBits(item.EncryptionAlgorithm);
-  if (bits != 0 && item.CentralDir.extractVersion < kAltVersionThreshold) {
+  if (bits != 0 && !SkipsZipChecks(item.CentralDir.signature == sig::kAltCentralDir,
+                                   item.CentralDir.extractVersion)) {
     aes_ = std::make_unique<AESCryptoTransform>(bits, 2, item.CompressionMethod);
     aes_->Initialize(CryptoTransformMode::Decryption, item);
   }

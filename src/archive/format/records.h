@@ -54,11 +54,19 @@ inline constexpr std::uint16_t kInfoZipUnicodePath = 0x7075;
 inline constexpr std::uint16_t kEscape16 = 0xFFFF;
 inline constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
 
-// Entries whose extractVersion is below this are ZIP entries (encryption and AES block apply).
+// Entries of the alternate set whose extractVersion is at or above this carry no cipher
+// header, AES block or CRC check of their own.
 inline constexpr std::uint16_t kAltVersionThreshold = 0x4114;
 
-inline constexpr std::uint16_t kVersionOem = 20;        // host MS-DOS, 2.0
-inline constexpr std::uint16_t kVersionNtfs = 0x0B14;   // host NTFS, 2.0
+// Whether an entry goes without the ZIP checks. Only the alternate set may: an entry read with
+// the ZIP signatures is checked whatever its version field claims, or a forged version would
+// switch the CRC and the cipher off.
+constexpr bool SkipsZipChecks(bool alternate_signatures, std::uint16_t extract_version) {
+  return alternate_signatures && extract_version >= kAltVersionThreshold;
+}
+
+inline constexpr std::uint16_t kVersionOem = 20;       // host MS-DOS, 2.0
+inline constexpr std::uint16_t kVersionNtfs = 0x0B14;  // host NTFS, 2.0
 inline constexpr std::uint16_t kVersionZip64 = 45;
 
 // Local file header; followed by the name, the extra field and the data.
@@ -136,16 +144,16 @@ struct ZipCentralDirEnd {
 // Zip64 end of central directory record, read and written without extensible data.
 struct Zip64CentralDirEnd {
   static constexpr std::size_t kEncodedLength = 56;
-  std::uint32_t signature = sig::kZip64CentralDirEnd;  // 0
-  std::uint64_t centralDirEndSize = 44;                // 4: size of the rest of the record
-  std::uint16_t versionMadeBy = kVersionZip64;         // 12
+  std::uint32_t signature = sig::kZip64CentralDirEnd;    // 0
+  std::uint64_t centralDirEndSize = 44;                  // 4: size of the rest of the record
+  std::uint16_t versionMadeBy = kVersionZip64;           // 12
   std::uint16_t versionNeededToExtract = kVersionZip64;  // 14
-  std::uint32_t diskNumber = 0;                        // 16
-  std::uint32_t startDiskNumber = 0;                   // 20
-  std::uint64_t entriesOnDisk = 0;                     // 24
-  std::uint64_t entriesCentralDir = 0;                 // 32
-  std::uint64_t centralDirSize = 0;                    // 40
-  std::uint64_t offsetStartDir = 0;                    // 48
+  std::uint32_t diskNumber = 0;                          // 16
+  std::uint32_t startDiskNumber = 0;                     // 20
+  std::uint64_t entriesOnDisk = 0;                       // 24
+  std::uint64_t entriesCentralDir = 0;                   // 32
+  std::uint64_t centralDirSize = 0;                      // 40
+  std::uint64_t offsetStartDir = 0;                      // 48
 
   void DecodeFrom(ByteReader& in);
   void EncodeTo(ByteWriter& out) const;
@@ -168,10 +176,10 @@ struct Zip64CentralDirEndLocator {
 struct AesExtraField {
   static constexpr std::size_t kEncodedLength = 7;
   static constexpr std::uint16_t kVendorId = 0x4541;  // the bytes "AE"
-  std::uint16_t vendorVersion = 2;        // 0: 1 (AE-1, CRC checked) or 2 (AE-2)
-  std::uint16_t vendorId = kVendorId;     // 2
-  std::uint8_t strength = 0;              // 4: 1 = AES-128, 2 = AES-192, 3 = AES-256
-  std::uint16_t actualCompMethod = 0;     // 5: the item's real method (0 or 8)
+  std::uint16_t vendorVersion = 2;                    // 0: 1 (AE-1, CRC checked) or 2 (AE-2)
+  std::uint16_t vendorId = kVendorId;                 // 2
+  std::uint8_t strength = 0;                          // 4: 1 = AES-128, 2 = AES-192, 3 = AES-256
+  std::uint16_t actualCompMethod = 0;                 // 5: the item's real method (0 or 8)
 
   void DecodeFrom(ByteReader& in);
   void EncodeTo(ByteWriter& out) const;

@@ -6,9 +6,9 @@
 #include <set>
 #include <stdexcept>
 
+#include "archive/directory/dir_item.h"
 #include "archive/encryption/aes_crypto_transform.h"
 #include "archive/encryption/classic_cipher.h"
-#include "archive/directory/dir_item.h"
 #include "archive/encryption/item_decryptor.h"
 #include "archive/encryption/item_encryptor.h"
 #include "encryption_test_support.h"
@@ -286,11 +286,16 @@ TEST(AesTransform, SaltsComeFromTheRandomSource) {
 
 // --- The per-item decryptor
 
-TEST(ItemDecryptor, AesBlockOfANonZipEntryMeansClassic) {
+// Only an entry of the alternate set goes without the AES block at a high version; a ZIP
+// entry's version field switches nothing off.
+TEST(ItemDecryptor, AesBlockOfAnAlternateEntryMeansClassic) {
   DirItem item;
   item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
+  item.CentralDir.signature = sig::kAltCentralDir;
   item.CentralDir.extractVersion = kAltVersionThreshold;
   EXPECT_FALSE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
+  item.CentralDir.signature = sig::kCentralDir;
+  EXPECT_TRUE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
   item.CentralDir.extractVersion = 51;
   EXPECT_TRUE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
 }
