@@ -14,8 +14,8 @@ inline constexpr int kExitInternalError = 3;
 // ("qmzip: <message>") and an exit code.
 int RunCommand(const std::function<int()>& body);
 
-// Text for the terminal: names and messages cross as UTF-8.
-std::string ToUtf8(const std::u16string& text);
+// Arguments from the terminal (UTF-8) for the engine. What goes back is escaped: see
+// terminal_text.h.
 std::u16string FromUtf8(const std::string& text);
 
 }  // namespace qm::qmzip

@@ -20,10 +20,11 @@ struct ExtractOptions {
 };
 
 OverwriteMode ModeOf(const std::string& name) {
-  static const std::map<std::string, OverwriteMode> kModes = {
-      {"always", OverwriteMode::omAlways}, {"never", OverwriteMode::omNever},
-      {"prompt", OverwriteMode::omPrompt}, {"newer", OverwriteMode::omIfNewer},
-      {"older", OverwriteMode::omIfOlder}};
+  static const std::map<std::string, OverwriteMode> kModes = {{"always", OverwriteMode::omAlways},
+                                                              {"never", OverwriteMode::omNever},
+                                                              {"prompt", OverwriteMode::omPrompt},
+                                                              {"newer", OverwriteMode::omIfNewer},
+                                                              {"older", OverwriteMode::omIfOlder}};
   return kModes.at(name);
 }
 

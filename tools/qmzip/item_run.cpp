@@ -10,6 +10,7 @@
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -22,11 +23,10 @@ class CliArchiver final : public archive::ZipArchiver {
 
  protected:
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
-                            int native_error, int error_code,
-                            const std::u16string& error_message,
+                            int native_error, int error_code, const std::u16string& error_message,
                             archive::Action& action) override {
     bar_.Clear();
-    std::cerr << "qmzip: " << ToUtf8(file_name) << ": " << ToUtf8(error_message) << '\n';
+    std::cerr << "qmzip: " << ForTerminal(file_name) << ": " << ForTerminal(error_message) << '\n';
     archive::ZipArchiver::DoProcessFileFailure(file_name, operation, native_error, error_code,
                                                error_message, action);
   }
@@ -70,8 +70,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
                                       archive::ProcessOperation, archive::ProgressPhase,
                                       bool&) { bar.SetOverall(progress); };
   archiver.OnFileProgress = [&bar](archive::BaseArchiver&, const std::u16string& name, double,
-                                   archive::ProcessOperation, archive::ProgressPhase phase,
-                                   bool&) {
+                                   archive::ProcessOperation, archive::ProgressPhase phase, bool&) {
     if (phase == archive::ProgressPhase::ppStart) bar.SetFile(name);
   };
   ApplyPassword(archiver, options.password);

@@ -11,6 +11,7 @@
 #include "command_runner.h"
 #include "listing_format.h"
 #include "platform/file_mode.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -39,9 +40,9 @@ int RunList(const ListOptions& options) {
 
   std::string out;
   out.reserve(1 << 16);
-  out += "Archive:  " + options.archive + '\n';
+  out += "Archive:  " + ForTerminal(options.archive) + '\n';
   const std::string& comment = archiver.Comment();
-  if (!comment.empty()) out += comment + '\n';
+  if (!comment.empty()) out += ForTerminalLines(comment) + '\n';
   out += ListingHeader() + '\n' + ListingRule() + '\n';
   const archive::DirArray& dir = archiver.DMHandle()->CDir;
   std::uint64_t total_length = 0;
@@ -71,14 +72,12 @@ void AddListCommand(CLI::App& app, int& exit_code) {
   auto options = std::make_shared<ListOptions>();
   CLI::App* list = app.add_subcommand("list", "List the entries of an archive");
   list->add_option("archive", options->archive, "The archive file")->required();
-  list->add_option("masks", options->masks,
-                   "Masks of the entries to list (* and ?; default: all)");
+  list->add_option("masks", options->masks, "Masks of the entries to list (* and ?; default: all)");
   list->add_option("-x,--exclude", options->exclude, "Masks of entries to leave out");
   list->add_flag("--recover", options->recover,
                  "Rebuild the directory from the local headers when the archive is damaged");
-  list->callback([options, &exit_code] {
-    exit_code = RunCommand([&] { return RunList(*options); });
-  });
+  list->callback(
+      [options, &exit_code] { exit_code = RunCommand([&] { return RunList(*options); }); });
 }
 
 }  // namespace qm::qmzip

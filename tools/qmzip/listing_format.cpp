@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "command_runner.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -46,14 +47,18 @@ void AppendRatio(std::string& out, std::uint64_t length, std::uint64_t size) {
 
 std::string MethodName(const archive::DirItem& item) {
   switch (item.CentralDir.compMethod) {
-    case archive::method::kStored: return "Stored";
+    case archive::method::kStored:
+      return "Stored";
     case archive::method::kDeflated: {
       static constexpr char kOption[] = {'N', 'X', 'F', 'S'};
       return std::string("Defl:") + kOption[(item.CentralDir.genPurposeFlag >> 1) & 3];
     }
-    case archive::method::kDeflate64: return "Def64";
-    case archive::method::kAes: return "AES";
-    default: return "Unk:" + std::to_string(item.CentralDir.compMethod);
+    case archive::method::kDeflate64:
+      return "Def64";
+    case archive::method::kAes:
+      return "AES";
+    default:
+      return "Unk:" + std::to_string(item.CentralDir.compMethod);
   }
 }
 
@@ -110,7 +115,7 @@ void AppendListingLine(std::string& out, const archive::DirItem& item) {
   out += "  ";
   out += item.IsEncrypted() ? '*' : '-';
   out += "  ";
-  out += ToUtf8(item.Name);
+  out += ForTerminal(item.Name);
 }
 
 std::string ListingLine(const archive::DirItem& item) {

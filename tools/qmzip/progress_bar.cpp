@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "command_runner.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -14,7 +15,7 @@ constexpr std::size_t kNameWidth = 40;
 
 void ProgressBar::SetFile(const std::u16string& name) {
   if (!enabled_) return;
-  file_ = ToUtf8(name);
+  file_ = ForTerminal(name);
   Draw(false);
 }
 
@@ -40,8 +41,8 @@ void ProgressBar::Draw(bool force) {
   char pct[16];
   std::snprintf(pct, sizeof pct, "%3d%%", static_cast<int>(percent_));
   std::cerr << "\r\x1b[K[" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << pct
-            << ' ' << name << std::flush;
+            << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << pct << ' '
+            << name << std::flush;
   drawn_ = true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "command_runner.h"
 #include "platform/terminal.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -56,22 +57,32 @@ std::string Trim(std::string_view s) {
 PromptButton ParseAnswer(std::string_view line, PromptButtons buttons) {
   const std::string s = Trim(line);
   PromptButton b = PromptButton::kNone;
-  if (s == "y" || s == "Y" || s == "yes") b = PromptButton::kYes;
-  else if (s == "n" || s == "no") b = PromptButton::kNo;
-  else if (s == "A" || s == "all") b = PromptButton::kYesToAll;
-  else if (s == "N" || s == "none") b = PromptButton::kNoToAll;
-  else if (s == "a" || s == "abort") b = PromptButton::kAbort;
-  else if (s == "r" || s == "retry") b = PromptButton::kRetry;
-  else if (s == "i" || s == "ignore") b = PromptButton::kIgnore;
-  else if (s == "o" || s == "ok") b = PromptButton::kOk;
-  else if (s == "c" || s == "cancel") b = PromptButton::kCancel;
+  if (s == "y" || s == "Y" || s == "yes")
+    b = PromptButton::kYes;
+  else if (s == "n" || s == "no")
+    b = PromptButton::kNo;
+  else if (s == "A" || s == "all")
+    b = PromptButton::kYesToAll;
+  else if (s == "N" || s == "none")
+    b = PromptButton::kNoToAll;
+  else if (s == "a" || s == "abort")
+    b = PromptButton::kAbort;
+  else if (s == "r" || s == "retry")
+    b = PromptButton::kRetry;
+  else if (s == "i" || s == "ignore")
+    b = PromptButton::kIgnore;
+  else if (s == "o" || s == "ok")
+    b = PromptButton::kOk;
+  else if (s == "c" || s == "cancel")
+    b = PromptButton::kCancel;
   return Offers(buttons, b) ? b : PromptButton::kNone;
 }
 
 PromptButton TerminalPrompter::Confirm(std::u16string_view text, PromptButtons buttons) {
   if (before_asking_) before_asking_();
   for (;;) {
-    std::cerr << ToUtf8(std::u16string(text)) << "\n" << ChoicesOf(buttons) << "? " << std::flush;
+    std::cerr << ForTerminal(std::u16string(text)) << "\n"
+              << ChoicesOf(buttons) << "? " << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return PromptButton::kNone;
     const PromptButton answer = ParseAnswer(line, buttons);
@@ -82,8 +93,8 @@ PromptButton TerminalPrompter::Confirm(std::u16string_view text, PromptButtons b
 bool TerminalPrompter::AskPassword(std::u16string_view caption, std::u16string_view label,
                                    std::u16string& value) {
   if (before_asking_) before_asking_();
-  std::cerr << ToUtf8(std::u16string(caption)) << "\n"
-            << ToUtf8(std::u16string(label)) << std::flush;
+  std::cerr << ForTerminal(std::u16string(caption)) << "\n"
+            << ForTerminal(std::u16string(label)) << std::flush;
   std::string line;
   const bool got = platform::ReadLineWithoutEcho(line);
   std::cerr << "\n";

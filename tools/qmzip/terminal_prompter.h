@@ -18,8 +18,7 @@ class TerminalPrompter final : public archive::Prompter {
   explicit TerminalPrompter(std::function<void()> before_asking = {})
       : before_asking_(std::move(before_asking)) {}
 
-  archive::PromptButton Confirm(std::u16string_view text,
-                                archive::PromptButtons buttons) override;
+  archive::PromptButton Confirm(std::u16string_view text, archive::PromptButtons buttons) override;
   bool AskPassword(std::u16string_view caption, std::u16string_view label,
                    std::u16string& value) override;
 

@@ -98,7 +98,9 @@ class DirManager {
   // `stored_name` is the name bytes as stored, for the Info-ZIP Unicode Path check.
   void ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> field,
                        std::string_view stored_name, std::u16string& name);
-  std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only) const;
+  // `version_made_by` names the host that wrote the entry; 0 where it is not known.
+  std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only,
+                            std::uint16_t version_made_by = 0) const;
   // `directory_offset` is where the directory was found, which the stored offset of a
   // directory behind a stub falls short of.
   void DetectStub(std::int64_t end_offset, std::int64_t directory_offset);

@@ -9,6 +9,16 @@
 #include "platform/text.h"
 
 namespace qm::archive {
+namespace {
+
+bool HasNonAscii(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 void DirManager::LoadDir() {
   ReadDirectory();
@@ -154,8 +164,9 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
     item.CompressionMethod = cd.compMethod;
 
     reader.ReadInto(name_bytes, cd.nameLength);
-    std::u16string name =
-        cd.nameLength == 0 ? std::u16string() : DecodeName(name_bytes, cd.genPurposeFlag, false);
+    std::u16string name = cd.nameLength == 0
+                              ? std::u16string()
+                              : DecodeName(name_bytes, cd.genPurposeFlag, false, cd.versionMadeBy);
     if (cd.extraLength > 0) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
@@ -170,7 +181,15 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
 }
 
 std::u16string DirManager::DecodeName(const std::string& stored, std::uint16_t flags,
-                                      bool ansi_only) const {
+                                      bool ansi_only, std::uint16_t version_made_by) const {
+  // zip on Unix and macOS stores the name's bytes as the system has them, UTF-8 nowadays,
+  // without flag bit 11 (and without a Unicode Path block in the C locale): the OEM step
+  // would turn every non-ASCII character into two or three wrong ones.
+  const int host = version_made_by >> 8;
+  if ((flags & gpf::kUtf8) == 0 && (host == kHostUnix || host == kHostMacOs) &&
+      HasNonAscii(stored) && IsValidUtf8(stored)) {
+    return platform::Utf8ToUtf16(stored);
+  }
   const bool oem = central_dir_end_.signature == sig::kCentralDirEnd && settings_.oem_file_names &&
                    (flags & gpf::kUtf8) == 0;
   const std::string bytes = oem ? OemNameToAnsi(stored) : stored;

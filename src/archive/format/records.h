@@ -68,6 +68,9 @@ constexpr bool SkipsZipChecks(bool alternate_signatures, std::uint16_t extract_v
 inline constexpr std::uint16_t kVersionOem = 20;       // host MS-DOS, 2.0
 inline constexpr std::uint16_t kVersionNtfs = 0x0B14;  // host NTFS, 2.0
 inline constexpr std::uint16_t kVersionZip64 = 45;
+// Hosts in the high byte of versionMadeBy.
+inline constexpr int kHostUnix = 3;
+inline constexpr int kHostMacOs = 19;
 
 // Local file header; followed by the name, the extra field and the data.
 struct ZipLocalHeader {
