@@ -8,6 +8,7 @@ namespace qm::qmzip {
 // Exit codes of every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitArchiveError = 2;  // missing, unreadable or damaged archive
+inline constexpr int kExitUsage = 2;         // a command line that cannot be used
 inline constexpr int kExitInternalError = 3;
 
 // Runs a command body and turns the engine's exceptions into one line on stderr

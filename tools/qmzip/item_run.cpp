@@ -1,5 +1,6 @@
 #include "item_run.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -17,11 +18,34 @@ namespace {
 
 // The component with its failure question reported on the terminal first: whatever the
 // answer, the user (or the log of a script) sees which item failed and why.
+//
+// The password's byte forms (PasswordForms) are each tried before anybody is asked: when one
+// fails for an item, the next untried one is offered in its place.
 class CliArchiver final : public archive::ZipArchiver {
  public:
-  explicit CliArchiver(ProgressBar& bar) : bar_(bar) {}
+  CliArchiver(ProgressBar& bar, std::vector<std::string> password_forms)
+      : bar_(bar), password_forms_(std::move(password_forms)) {
+    if (!password_forms_.empty()) SetPassword(password_forms_.front());
+  }
 
  protected:
+  void DoPassword(const std::u16string& file_name, std::string& new_password,
+                  bool& skip_file) override {
+    if (file_name != password_item_) {
+      password_item_ = file_name;
+      tried_.clear();
+    }
+    tried_.push_back(new_password);
+    for (const std::string& form : password_forms_) {
+      if (std::find(tried_.begin(), tried_.end(), form) == tried_.end()) {
+        new_password = form;
+        skip_file = false;
+        return;
+      }
+    }
+    archive::ZipArchiver::DoPassword(file_name, new_password, skip_file);
+  }
+
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
                             int native_error, int error_code, const std::u16string& error_message,
                             archive::Action& action) override {
@@ -33,6 +57,10 @@ class CliArchiver final : public archive::ZipArchiver {
 
  private:
   ProgressBar& bar_;
+  std::vector<std::string> password_forms_;
+  // The item the engine last asked about, and the forms it has tried on it.
+  std::u16string password_item_;
+  std::vector<std::string> tried_;
 };
 
 // Installs a prompter for the length of a run.
@@ -56,7 +84,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   }
   ScopedPrompter installed(terminal.get());
 
-  CliArchiver archiver(bar);
+  CliArchiver archiver(bar, PasswordForms(options.password));
   archiver.SetFileName(FromUtf8(options.archive));
   archiver.SetOpenCorruptedArchives(false);
   std::vector<std::u16string> masks;
@@ -73,7 +101,6 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
                                    archive::ProcessOperation, archive::ProgressPhase phase, bool&) {
     if (phase == archive::ProgressPhase::ppStart) bar.SetFile(name);
   };
-  ApplyPassword(archiver, options.password);
   configure(archiver);
   archiver.OpenArchive(platform::file_mode::kRead | platform::file_mode::kShareDenyNone);
   operation(archiver);

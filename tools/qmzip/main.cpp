@@ -13,6 +13,12 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help ends with 0; a command line that cannot be used ends like an archive that cannot
+    // be, with 2, never with one of CLI11's own numbers.
+    return app.exit(e) == 0 ? qm::qmzip::kExitOk : qm::qmzip::kExitUsage;
+  }
   return exit_code;
 }
