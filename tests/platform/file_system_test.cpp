@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "platform/file_attributes.h"
+#include "platform/file_mode.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -14,7 +16,9 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-Platform& os() { return Platform::Current(); }
+Platform& os() {
+  return Platform::Current();
+}
 
 TEST(Attributes, ReflectTypeWritabilityAndDotNames) {
   TempDir dir;
@@ -100,7 +104,8 @@ TEST(Folders, ListingHidesEntriesWhoseSpecialBitsTheFilterLacks) {
   auto names = [&](std::uint32_t filter) {
     std::error_code error;
     std::vector<std::u16string> out;
-    for (const auto& entry : os().ListDirectory(dir.u16(), filter, error)) out.push_back(entry.name);
+    for (const auto& entry : os().ListDirectory(dir.u16(), filter, error))
+      out.push_back(entry.name);
     std::sort(out.begin(), out.end());
     return out;
   };
@@ -118,8 +123,8 @@ TEST(Paths, ExpansionIsLexicalAndAnchoredAtTheCurrentDirectory) {
     std::u16string in, out;
   };
   const Case cases[] = {
-      {u"/a/b/../c", u"/a/c"},     {u"/a/./b//c", u"/a/b/c"}, {u"/../..", u"/"},
-      {u"/a/b/", u"/a/b/"},         {u"x", cwd + u"/x"},       {u"", cwd},
+      {u"/a/b/../c", u"/a/c"}, {u"/a/./b//c", u"/a/b/c"}, {u"/../..", u"/"},
+      {u"/a/b/", u"/a/b/"},    {u"x", cwd + u"/x"},       {u"", cwd},
   };
   for (const auto& c : cases) EXPECT_EQ(os().ExpandPath(c.in), c.out);
 }
@@ -139,6 +144,40 @@ TEST(Folders, AppDataIsTheHomeDirectoryWithoutTrailingSeparator) {
   setenv("HOME", "/srv/player/", 1);
   EXPECT_EQ(os().AppDataFolder(), u"/srv/player");
   setenv("HOME", previous.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace qm::platform
+
+namespace qm::platform {
+namespace {
+
+// What is not a regular file is refused at once, and the error says what it is; a FIFO must
+// not block the open waiting for a writer.
+TEST(Files, OddFilesAreRefusedAtOnceWithWhatTheyAre) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    std::uint16_t mode;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"pipe", file_mode::kRead, "FIFO"},
+      {"pipe", file_mode::kReadWrite, "FIFO"},
+      {"pipe", file_mode::kCreate, "FIFO"},
+      {"folder", file_mode::kRead, "folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
+    std::error_code error;
+    EXPECT_EQ(os().OpenFile(dir.u16(c.name), c.mode, error), nullptr);
+    EXPECT_NE(error.message().find(c.says), std::string::npos) << error.message();
+  }
+  std::error_code error;
+  EXPECT_EQ(os().OpenFile(u"/dev/null", file_mode::kRead, error), nullptr);
+  EXPECT_NE(error.message().find("character device"), std::string::npos) << error.message();
 }
 
 }  // namespace
