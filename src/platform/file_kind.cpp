@@ -18,6 +18,8 @@ class FileKindCategory final : public std::error_category {
         return "It is a socket, not a regular file";
       case FileKind::kCharacterDevice:
         return "It is a character device, not a regular file";
+      case FileKind::kLink:
+        return "A symbolic link stands there; nothing is written through it";
       case FileKind::kOther:
         break;
     }

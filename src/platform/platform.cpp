@@ -7,6 +7,10 @@ Platform* current = nullptr;
 
 Platform& Platform::Current() { return current != nullptr ? *current : Native(); }
 
+std::error_code Platform::FindLinkBelow(const std::u16string&, const std::u16string&) {
+  return {};
+}
+
 ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
   current = &replacement;
 }

@@ -6,6 +6,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/pending_file.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
 #include "platform/archive_lock.h"
@@ -206,6 +207,9 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
     const std::u16string folder = os.ExpandPath(
         root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
     if (!folder.empty() && folder != last_made_dir_) {
+      // A link standing where a folder goes would lead the item outside the base folder.
+      if (!root.empty() && os.FindLinkBelow(root, folder))
+        throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       if (os.CreateDirectories(folder))
         throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       last_made_dir_ = folder;
@@ -246,13 +250,18 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
       }
     }
     item_kept_ = false;
-    os.SetAttributes(dest, 0);
-    os.DeleteFile(dest);
   }
 
-  std::unique_ptr<platform::FileStream> file;
+  // The old file stays until the new content is whole (PendingFile); a link where the file
+  // goes is replaced, and one on the way to it refused.
+  const auto cut_folder = LastSeparator(dest);
+  if (!root.empty() && cut_folder != std::u16string::npos &&
+      os.FindLinkBelow(root, dest.substr(0, cut_folder))) {
+    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+  }
+  std::unique_ptr<PendingFile> file;
   try {
-    file = std::make_unique<platform::FileStream>(dest, platform::file_mode::kCreate);
+    file = std::make_unique<PendingFile>(dest);
   } catch (const platform::FileStreamError&) {
     throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
   }
@@ -273,22 +282,15 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
   // Time, flush and close happen on every way out; the partial file of a failed, skipped or
   // cancelled item is removed.
   auto finish = [&]() {
-    if (flush) {
-      try {
-        file->Flush();
-      } catch (const platform::StreamError&) {
-      }
-    }
+    file->Close(flush);
+    const bool keep = !(skip_file_ || progress_cancel_ || failed) && file->Commit();
     file.reset();
+    if (!keep) return;
     os.SetLastWriteDosTime(dest, dos_time);
-    if (skip_file_ || progress_cancel_ || failed) {
-      os.DeleteFile(dest);
-    } else if (options_.SetAttributes) {
-      os.SetAttributes(dest, attr);
-    }
+    if (options_.SetAttributes) os.SetAttributes(dest, attr);
   };
   try {
-    verified = ExtractItemToStream(index, *file, 0, 0);
+    verified = ExtractItemToStream(index, file->Stream(), 0, 0);
   } catch (...) {
     failed = true;
     finish();
