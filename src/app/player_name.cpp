@@ -8,6 +8,7 @@
 #include "platform/file_stream.h"
 #include "platform/platform.h"
 #include "platform/stream_errors.h"
+#include "platform/temp_file_guard.h"
 #include "platform/text.h"
 
 namespace qm::app {
@@ -15,6 +16,7 @@ namespace {
 
 using platform::FileStream;
 using platform::Platform;
+using platform::TempFileGuard;
 
 // Opens the class file the way both operations do: read and write, nobody else.
 constexpr std::uint16_t kExclusiveReadWrite =
@@ -30,19 +32,6 @@ std::string ReadAll(FileStream& stream) {
   stream.ReadBuffer(bytes.data(), size);
   return bytes;
 }
-
-// Deletes a half-written replacement unless it was handed over.
-class TempFileGuard {
- public:
-  explicit TempFileGuard(std::u16string path) : path_(std::move(path)) {}
-  ~TempFileGuard() {
-    if (!path_.empty()) Platform::Current().DeleteFile(path_);
-  }
-  void Release() { path_.clear(); }
-
- private:
-  std::u16string path_;
-};
 
 std::u16string FolderOf(const std::u16string& path) {
   const auto slash = path.find_last_of(platform::kPathSeparator);
@@ -121,6 +110,7 @@ void WritePlayerName(const std::u16string& file_name, const std::u16string& new_
   const std::string name_bytes = EncodePlayerName(new_name);
 
   const std::u16string temp = MakeReplacement(file_name);
+  // A half-written replacement is deleted unless it took the file's place.
   TempFileGuard guard(temp);
   {
     FileStream replacement(temp, kExclusiveReadWrite);

@@ -83,8 +83,9 @@ enum class ErrorSite : int {
   kDiskFullUnused = 66,
   kInvalidPassword = 67,
   kPathOutsideBase = 68,
-  kOverlappingItems = 69,
-  kLocalHeaderMissing = 70,
+  kTailFileBlocked = 69,
+  kOverlappingItems = 70,
+  kLocalHeaderMissing = 71,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

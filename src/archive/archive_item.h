@@ -12,10 +12,10 @@ struct InternalSearchRec {
   // The prepared mask with "/" separators (the mask variant only).
   std::u16string CFindMask;
   // The mask holds "*" or "?".
-  bool wild_cards = false;
+  bool wild_cards_ = false;
   // Attribute filter: an item with hidden, system, volume label or directory bits is found only
   // when these attributes have them too.
-  std::int32_t find_attr = 0;
+  std::int32_t find_attr_ = 0;
   std::u16string ExclusionMask;
   // Match against the component's FileMasks / ExclusionMasks lists instead of CFindMask.
   bool UseProperties = false;
@@ -38,6 +38,14 @@ struct ArchiveItem {
   std::uint32_t ExternalFileAttributes = 0;
   std::string Comment;
   InternalSearchRec Handle;
+  // Beyond the search record, what a listing shows. The whole stored name as recorded:
+  // "/"-separated, a folder's with its trailing "/".
+  std::u16string StoredName;
+  // The method recorded in the entry: 0 stored, 8 deflated, 9 Deflate64, 99 AES (the real
+  // method then travels in the AES block), anything else unknown.
+  std::uint16_t CompressionMethod = 0;
+  // The entry's general purpose flags (bit 0 encrypted; bits 1 and 2 the deflate option).
+  std::uint16_t GenPurposeFlag = 0;
 };
 
 }  // namespace qm::archive

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,10 +15,16 @@
 #include "archive/volume_number_info.h"
 #include "platform/stream.h"
 
+namespace qm::platform {
+struct DirEntry;
+}
+
 namespace qm::archive {
 
 class DirManager;
 struct DirSettings;
+struct RecordSettings;
+class TailFile;
 
 // The archive component: holds the settings of one archive, opens and closes it (a file, a
 // memory buffer or a caller's stream), counts update transactions and offers the operations
@@ -25,16 +32,21 @@ struct DirSettings;
 // at a time.
 //
 // Member definitions are spread over one source file per concern:
-//   base_archiver.cpp     construction, properties and guard checks
-//   component/open.cpp     opening and closing
-//   component/update.cpp   update transactions and the commit
-//   component/search.cpp   FindFirst / FindNext / FindItemIndex / FileCount
-//   component/events.cpp   the event dispatchers and the built-in prompts
-//   component/item_decoding.cpp       decoding one item's data (zlib, sizes, CRC, encryption hooks)
-//   component/extract.cpp  extraction to files and the per-item processing loop
-//   component/memory.cpp   extraction to streams, buffers and strings
-//   component/verify.cpp     testing items, password and archive checks
-// Adding, maintenance and volumes join as archiver_<concern>.cpp.
+//   component/base_archiver.cpp    construction, properties and guard checks
+//   component/open.cpp             opening and closing
+//   component/update.cpp           update transactions
+//   component/commit.cpp           the commit, its tail file and rollback
+//   component/record_writing.cpp   one new item record
+//   component/search.cpp           FindFirst / FindNext / FindItemIndex / FileCount
+//   component/events.cpp           the event dispatchers and the built-in prompts
+//   component/item_decoding.cpp    one item's reading path, assembled from the stages in data/
+//   component/item_encoding.cpp    one item's writing path (the writing stages of data/)
+//   component/processing_loop.cpp  the per-item processing loop that runs the steps below
+//   component/extract.cpp          extraction to files
+//   component/memory.cpp           extraction to streams, buffers and strings
+//   component/verify.cpp           testing items, password and archive checks
+//   component/add.cpp              adding files from disk and items from streams
+// Maintenance and volumes join as component/<concern>.cpp.
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -121,9 +133,7 @@ class BaseArchiver {
   // OnConfirmProcessFile, an existing file kept (overwrite mode, read-only file), skipped at
   // the password prompt, failed and ignored, damaged but kept by ExtractCorruptedFiles, or
   // never reached because the run was aborted or cancelled.
-  std::int32_t IncompleteFileCount() const {
-    return processed_file_count_ - completed_file_count_;
-  }
+  std::int32_t IncompleteFileCount() const { return processed_file_count_ - completed_file_count_; }
   // Of those, the items passed over by decision rather than by failure: declined by
   // OnConfirmProcessFile, or an existing file kept (overwrite mode or answer, read-only file).
   std::int32_t KeptFileCount() const { return kept_file_count_; }
@@ -132,6 +142,48 @@ class BaseArchiver {
   bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
   // The last run was cancelled from a progress event.
   bool ProgressCancelled() const { return progress_cancel_; }
+
+  // --- Adding (component/add.cpp) -------------------------------------------------------
+  // Each opens an update transaction, makes or replaces entries (Modified, poAdd / poUpdate,
+  // poMove for MoveFiles) and ends it: the outermost EndUpdate commits, reading the sources
+  // only then. Open check (native 13) first; volume-modification check (52) for all but
+  // MoveFiles with arguments. An exception cancels the transaction and travels on.
+  // The forms without arguments walk every line of FileMasks with Options().SearchAttr and
+  // leave out ExclusionMasks. The archive file itself is never added. Options().Recurse walks
+  // subfolders; with the folder bit in the attribute filter, matching folders become entries
+  // and are walked. Symbolic links to folders are passed over (no loops); a link to a file
+  // stores the file it points to.
+  void AddFiles();
+  void AddFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                const std::u16string& exclusion_mask);
+  void MoveFiles();
+  void MoveFiles(const std::u16string& file_mask, std::int32_t search_attr,
+                 const std::u16string& exclusion_mask);
+  // One item from a caller's stream, which must stay alive until the commit. With
+  // copy_to_buffer the item holds a copy of `count` bytes from `position` (count 0: the whole
+  // stream); without it the whole stream is stored. date_time 0 means now. An entry of the
+  // same name is replaced or kept by Options().OverwriteMode.
+  void AddFromStream(const std::u16string& file_name, platform::Stream& stream, bool copy_to_buffer,
+                     std::int64_t position, std::int64_t count, std::int32_t attributes,
+                     std::time_t date_time);
+  void AddFromBuffer(const std::u16string& file_name, const void* buffer, std::int32_t count,
+                     std::int32_t attributes, std::time_t date_time);
+  // The text is stored in the ANSI code page (Windows-1252), without a byte-order mark.
+  void AddFromString(const std::u16string& file_name, const std::u16string& text,
+                     std::int32_t attributes, std::time_t date_time);
+  // --- End of adding --------------------------------------------------------------------
+
+  // --- Encoding (component/item_encoding.cpp) ------------------------------------------
+  // Appends the stored form of all of `source` (read from position 0) at `destination`'s
+  // position: stored or deflated by item.CompressionMode, encrypted when item.Password is set
+  // (EncryptionMethod picks the cipher). Fills item's crc32, sizes (0xFFFFFFFF with the value
+  // in Zip64ExtInfo and bHugeFile where Zip64 is needed or zmAlways), compMethod (99 for AES),
+  // CompressionMethod (0 for an empty source) and EncryptionAlgorithm. False when the user
+  // cancelled (progress or a refused write). Native 34 when the source gave fewer bytes than
+  // its size (or an encrypted source changed between its two reads), 41 when the item needs
+  // Zip64 under zmDisabled, CompressionError when zlib fails.
+  bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item);
+  // --- End of encoding ------------------------------------------------------------------
 
   // --- Properties
   const std::u16string& FileName() const { return file_name_; }
@@ -169,9 +221,7 @@ class BaseArchiver {
   const std::vector<std::u16string>& FileMasks() const { return file_masks_; }
   void SetFileMasks(std::vector<std::u16string> value) { file_masks_ = std::move(value); }
   const std::vector<std::u16string>& ExclusionMasks() const { return exclusion_masks_; }
-  void SetExclusionMasks(std::vector<std::u16string> value) {
-    exclusion_masks_ = std::move(value);
-  }
+  void SetExclusionMasks(std::vector<std::u16string> value) { exclusion_masks_ = std::move(value); }
   const std::vector<std::u16string>& NoCompressionMasks() const { return no_compression_masks_; }
   void SetNoCompressionMasks(std::vector<std::u16string> value) {
     no_compression_masks_ = std::move(value);
@@ -236,8 +286,8 @@ class BaseArchiver {
   // --- Event dispatchers (component/events.cpp). Operations raise events only through these;
   // each supplies the default or the built-in prompt (through CurrentPrompter()) when no
   // handler is assigned. Volume numbers are internal here (from 0); handlers see them plus 1.
-  virtual void DoOverallProgress(double progress, ProcessOperation operation,
-                                 ProgressPhase phase, bool& cancel);
+  virtual void DoOverallProgress(double progress, ProcessOperation operation, ProgressPhase phase,
+                                 bool& cancel);
   virtual void DoFileProgress(const std::u16string& file_name, double progress,
                               ProcessOperation operation, ProgressPhase phase, bool& cancel);
   virtual void DoCopyTempFileProgress(double progress, ProgressPhase phase, bool& cancel);
@@ -256,12 +306,11 @@ class BaseArchiver {
   virtual void DoRequestLastVolume(std::u16string& volume_file_name, bool& cancel);
   virtual void DoRequestMiddleVolume(int volume_number, std::u16string& volume_file_name,
                                      bool& cancel);
-  virtual void DoDiskFull(int volume_number, const std::u16string& volume_file_name,
-                          bool& cancel);
+  virtual void DoDiskFull(int volume_number, const std::u16string& volume_file_name, bool& cancel);
   virtual void DoProcessVolumeFailure(ProcessOperation operation, int volume_number,
                                       const std::u16string& volume_file_name, bool& cancel);
-  virtual void DoStoreFile(std::u16string& file_name, std::int32_t& file_attr,
-                           std::string& comment, const std::u16string& original_file_name);
+  virtual void DoStoreFile(std::u16string& file_name, std::int32_t& file_attr, std::string& comment,
+                           const std::u16string& original_file_name);
   virtual void DoExtractFile(std::u16string& file_name, std::uint32_t& file_attr,
                              const std::string& comment);
 
@@ -273,40 +322,107 @@ class BaseArchiver {
   // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
   bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
                   std::int32_t count, const DirItem& item);
-  // Writes all of `data`; a refused write goes to DoDiskFull, which may let it try again.
-  // False when cancelled (progress_cancel_ set).
-  bool WriteWithRetry(platform::Stream& stream, const void* data, std::size_t count);
 
-  // --- The processing loop and its steps (component/extract.cpp, component/verify.cpp)
+  // --- Adding's steps (component/add.cpp)
+  // Walks the masks from the resolved BaseDir under the archive lock.
+  void AddFilesFromMasks(const std::vector<std::u16string>& masks, std::uint32_t search_attr,
+                         std::vector<std::u16string> exclusions, bool is_move, bool recurse);
+  // One file or folder the walk found: confirmation, entry, no-compression masks, size.
+  void AddDiskFile(const std::u16string& full_path, const std::u16string& root,
+                   const platform::DirEntry& entry, bool is_move);
+  // The entry for a source: a new one at the end, or the existing one of that name when the
+  // overwrite mode lets it be replaced; -1 when the existing one is kept (or no name is left).
+  std::int32_t AddItemEntry(const std::u16string& source_name, const std::u16string& root,
+                            std::time_t date_time, std::int32_t attributes, bool from_disk);
+  // Fills entry `index` from its source: name, times, attributes, method, password, flags.
+  void InitItemEntry(std::int32_t index, const std::u16string& source_name, std::time_t date_time,
+                     std::int32_t attributes, bool from_disk);
+  void AddStreamItem(const std::u16string& file_name, std::shared_ptr<platform::Stream> stream,
+                     std::time_t date_time, std::int32_t attributes, std::int64_t count,
+                     std::int64_t position, bool owns_stream, bool copy_to_buffer);
+
+  // --- The processing loop (component/processing_loop.cpp) and its steps
+  // What one step did with its item; failures are ArchiveError exceptions instead, offered to
+  // OnProcessFileFailure.
+  enum class ItemOutcome {
+    kCompleted,  // done in full
+    kKept,       // passed over by decision: declined, or an existing file kept
+    kSkipped,    // not done in full: skipped at the password prompt, cancelled, damaged but
+                 // kept by ExtractCorruptedFiles, or nothing to do
+  };
   // Clears every Tagged mark, then tags what FindFirst / FindNext find.
   void TagItems();
   void TagItems(const std::u16string& file_mask, std::int32_t search_attr,
                 const std::u16string& exclusion_mask);
   // Runs the step of `operation` on every tagged item (index -1) or on item `index`.
   void ProcessTaggedItems(ProcessOperation operation, std::int32_t index);
-  void ExtractItemToFile(std::int32_t index, std::u16string name, const std::u16string& base_dir);
+  // The step of `operation` for item `index`; `name` as callers see it.
+  ItemOutcome RunItemStep(ProcessOperation operation, std::int32_t index,
+                          const std::u16string& name, const std::u16string& base_dir);
+  // The steps (component/extract.cpp, component/verify.cpp, component/processing_loop.cpp).
+  ItemOutcome ExtractItemToFile(std::int32_t index, std::u16string name,
+                                const std::u16string& base_dir);
   // True when the item was decoded and verified (or its window decoded); false when it was
   // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. Native 8 otherwise.
   bool ExtractItemToStream(std::int32_t index, platform::Stream& stream,
                            std::int64_t start_position, std::int32_t count);
-  void TestItem(std::int32_t index, const std::u16string& name);
-  void DeleteItemAt(std::int32_t index);
+  ItemOutcome TestItem(std::int32_t index, const std::u16string& name);
+  ItemOutcome DeleteItemAt(std::int32_t index);
 
   // Guard checks shared by the operations (ArchiveError with this component's name).
   void CheckOpen() const;                // native 13: no archive is open
   void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
   void CheckVolumeModification() const;  // native 52: a multi-volume archive outside an update
 
-  // Writes the in-memory directory back to the archive (component/update.cpp).
-  // `recreate_end` rebuilds the end records from scratch.
+  // --- The commit and its transaction machinery (component/commit.cpp,
+  // component/record_writing.cpp) -------------------------------------------------------
+  // Writes the in-memory directory back to the archive; `recreate_end` writes it at the end
+  // of the stream, else over the directory that stands there.
   void WriteDirectory(bool recreate_end);
-  // Commits the pending transaction and resets the update count (component/update.cpp).
+  // Commits the pending transaction and resets the update count. The archive is rewritten in
+  // place from the first changed entry: what follows the cut is kept in a tail file (beside an
+  // archive file, flushed before the cut, deleted once the new directory is on the medium),
+  // new records are written and old ones copied back, then the directory. Any failure puts
+  // the archive back byte for byte and the directory in memory as BeginUpdate found it.
   void CommitUpdate();
+  // The first entry whose name differs from the rollback copy's or that is Modified; the
+  // smaller count when none.
+  std::int32_t FindFirstChangedItem() const;
+  // Undoes an unfinished commit: the directory from the rollback copy, the archive from the
+  // tail file (or cut back where no tail was needed).
+  void RollBackUpdate();
+  // Writes entry `index`'s new record (header, name, blocks, encoded data) at the archive's
+  // position. False when the entry's failure was ignored, aborted (commit_action_) or the user
+  // cancelled (progress_cancel_).
+  bool WriteItemRecord(std::int32_t index);
+  // A new empty file for temporary data: "FC..." in TempDir, else the system's folder.
+  std::u16string MakeTempFileName() const;
+  RecordSettings MakeRecordSettings() const;
+  // --- End of the commit section ---------------------------------------------------------
 
   bool is_zip_format_ = false;
   std::uint16_t compression_method_ = 0xFFFF;
 
  private:
+  // Commit state (component/commit.cpp).
+  std::unique_ptr<TailFile> tail_file_;
+  std::int64_t commit_cut_ = 0;
+  Action commit_action_ = Action::fxaIgnore;
+  std::int64_t CommitCut(std::int32_t first);
+  void SaveTail(std::int64_t cut);
+  // Writes the entries from `first` on at the archive stream's position; old records are read
+  // from `old_records`, whose byte 0 is the old archive's byte `old_base`. False when aborted or
+  // cancelled.
+  bool RunEntryLoop(std::int32_t first, platform::Stream* old_records, std::int64_t old_base);
+  // The commit without a tail file: the new archive written to a file beside the old one and
+  // renamed over it. False when aborted or cancelled (nothing changed then).
+  bool CommitBeside(std::int32_t first);
+  // After the new archive is whole: marks cleared, moved sources deleted, the end event.
+  void FinishCommit(ProcessOperation op);
+  void DeleteMovedSources();
+  // What the stages of an item's data path tell the component (component/item_decoding.cpp).
+  class DataEvents;
+
   std::uint16_t ChooseOpenMode() const;
   void OpenFileArchive();
   void CreateNewArchive();
@@ -315,6 +431,15 @@ class BaseArchiver {
   DirSettings MakeDirSettings() const;
   // One search step from f.Handle.ItemNo.
   bool FindFrom(ArchiveItem& f);
+
+  // The component as the events of the writing stages (component/item_encoding.cpp).
+  class EncodingEvents;
+  // The component as the target of the disk walk (component/add.cpp).
+  class AddingTarget;
+  void AddOrMoveFiles(const std::vector<std::u16string>& masks, std::int32_t search_attr,
+                      const std::u16string& exclusion_mask, bool is_move, bool from_properties);
+  static std::shared_ptr<platform::Stream> CopyOfStream(platform::Stream& source,
+                                                        std::int64_t position, std::int64_t count);
 
   std::u16string name_;
   bool active_ = false;
@@ -355,18 +480,14 @@ class BaseArchiver {
   std::int32_t processed_file_count_ = 0;
   std::int64_t processed_files_total_size_ = 0;
   std::int64_t processed_files_size_ = 0;
-  std::int64_t progress_ = 0;
-  std::int64_t progress_max_ = 0;
   bool progress_cancel_ = false;
   bool progress_enabled_ = false;
   bool skip_file_ = false;
   bool no_progress_ = false;
-  // Items of the running (or last) processing loop whose step finished in full; the step
-  // sets item_complete_ when it did.
+  // Items of the running (or last) processing loop whose step finished in full, and those it
+  // passed over by decision.
   std::int32_t completed_file_count_ = 0;
   std::int32_t kept_file_count_ = 0;
-  bool item_complete_ = false;
-  bool item_kept_ = false;
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;

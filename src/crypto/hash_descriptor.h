@@ -24,6 +24,11 @@ struct HashContext {
     static_assert(sizeof(T) <= kHashContextSize);
     return *std::launder(reinterpret_cast<T*>(storage));
   }
+  template <class T>
+  const T& As() const {
+    static_assert(sizeof(T) <= kHashContextSize);
+    return *std::launder(reinterpret_cast<const T*>(storage));
+  }
 };
 
 // Describes one hash algorithm to the registry. The record size keeps the value of the

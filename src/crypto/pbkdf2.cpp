@@ -8,6 +8,7 @@
 
 #include "crypto/hash_registry.h"
 #include "crypto/hmac.h"
+#include "crypto/sha1.h"
 #include "crypto/wipe.h"
 #include "platform/clock_seed.h"
 
@@ -50,11 +51,22 @@ class KeyedHmac {
     d_.finalize(ctx, mac);
   }
 
+  // The keyed states, for a caller that knows the hash behind them.
+  const HashContext& Inner() const { return inner_; }
+  const HashContext& Outer() const { return outer_; }
+
  private:
   const HashDescriptor& d_;
   HashContext inner_;
   HashContext outer_;
 };
+
+// The keyed contexts are Sha1Context only when our SHA-1 functions made them; a descriptor
+// registered from elsewhere under the same name takes the generic loop.
+bool RunsOurSha1(const HashDescriptor& d) {
+  const HashDescriptor& sha1 = Sha1Descriptor();
+  return d.init == sha1.init && d.update == sha1.update && d.finalize == sha1.finalize;
+}
 
 std::mutex g_salt_mutex;
 std::uint64_t g_salt_sequence = 0;
@@ -99,7 +111,10 @@ int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t p
         static_cast<std::uint8_t>(i >> 24), static_cast<std::uint8_t>(i >> 16),
         static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
     std::memset(t, 0, h);
-    for (int j = 1; j <= iterations; ++j) {
+    // SHA-1 (the AES items of ZIP archives: 1000 iterations per item) runs all but the first
+    // iteration, whose message may be of any length, in its two-compression loop.
+    const bool sha1_loop = RunsOurSha1(*descriptor) && iterations > 1;
+    for (int j = 1; j <= (sha1_loop ? 1 : iterations); ++j) {
       if (j == 1 && salt_length > 0) {
         hmac.Mac(salt_bytes, salt_length, counter, 4, u);  // salt || counter
       } else if (j == 1) {
@@ -108,6 +123,10 @@ int Pbkdf2(const HashDescriptor* descriptor, const void* password, std::size_t p
         hmac.Mac(u, h, nullptr, 0, u);
       }
       for (std::size_t k = 0; k < h; ++k) t[k] ^= u[k];
+    }
+    if (sha1_loop) {
+      Sha1HmacIterate(hmac.Inner().As<Sha1Context>(), hmac.Outer().As<Sha1Context>(), u, t,
+                      iterations);
     }
     const std::size_t offset = static_cast<std::size_t>(i - 1) * h;
     std::memcpy(output + offset, t, std::min(h, output_length - offset));

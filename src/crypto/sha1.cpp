@@ -178,4 +178,33 @@ const HashDescriptor& Sha1Descriptor() {
   return kSha1Descriptor;
 }
 
+void Sha1HmacIterate(const Sha1Context& inner, const Sha1Context& outer, std::uint8_t* u,
+                     std::uint8_t* t, int iterations) {
+  // One key block and one digest: 84 bytes, 672 bits, in both the inner and the outer hash.
+  constexpr std::uint32_t kMessageBits = (kSha1BlockSize + kSha1DigestSize) * 8;
+  std::uint8_t block[kSha1BlockSize] = {};
+  block[kSha1DigestSize] = 0x80;
+  block[62] = static_cast<std::uint8_t>(kMessageBits >> 8);
+  block[63] = static_cast<std::uint8_t>(kMessageBits);
+  const auto store = [&](const std::uint32_t state[5]) {
+    for (int i = 0; i < 5; ++i) {
+      for (int j = 0; j < 4; ++j)
+        block[4 * i + j] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
+    }
+  };
+  std::memcpy(block, u, kSha1DigestSize);
+  for (int n = 2; n <= iterations; ++n) {
+    std::uint32_t state[5];
+    std::memcpy(state, inner.state, sizeof state);
+    Compress(state, block, 1);
+    store(state);
+    std::memcpy(state, outer.state, sizeof state);
+    Compress(state, block, 1);
+    store(state);
+    for (std::size_t k = 0; k < kSha1DigestSize; ++k) t[k] ^= block[k];
+  }
+  std::memcpy(u, block, kSha1DigestSize);
+  SecureWipe(block);
+}
+
 }  // namespace qm::crypto

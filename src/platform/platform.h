@@ -40,6 +40,8 @@ struct DirEntry {
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
   std::uint32_t dos_time = 0;  // last write, local MS-DOS date (high word) and time (low word)
+  // The entry is a symbolic link; the other fields describe what it points to.
+  bool symbolic_link = false;
 };
 
 // The kinds a drive can be of, in the numbering Windows gives them.
@@ -100,6 +102,13 @@ class Platform {
   // Renames over an existing file in one step (the commit of a rewritten file).
   virtual std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) = 0;
   virtual std::error_code DeleteFile(const std::u16string& path) = 0;
+  // Makes the creations, deletions and renames of entries of the folder `path` durable on the
+  // medium (POSIX needs an fsync of the folder; where the file system journals them, nothing
+  // is left to do, which is the default).
+  virtual std::error_code FlushDirectory(const std::u16string& path) {
+    static_cast<void>(path);
+    return {};
+  }
   virtual std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
                                    bool fail_if_exists) = 0;
   // Creates an empty, new file named prefix + unique characters in `directory` and answers its

@@ -43,6 +43,9 @@ class PlatformWrapper : public Platform {
   std::error_code DeleteFile(const std::u16string& path) override {
     return target_.DeleteFile(path);
   }
+  std::error_code FlushDirectory(const std::u16string& path) override {
+    return target_.FlushDirectory(path);
+  }
   std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
                            bool fail_if_exists) override {
     return target_.CopyFile(from, to, fail_if_exists);

@@ -53,19 +53,27 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        41,
        u"A: Path \"../x.txt\" leads outside the destination folder - Native error: 00068"},
       {69,
+       {u"x.zip.tail"},
+       true,
+       u"",
+       42,
+       u"An interrupted update left \"x.zip.tail\" holding part of the archive; the archive "
+       u"cannot be opened until it is put back, which needs write access to it and to that file "
+       u"- Native error: 00069"},
+      {70,
        {},
        false,
        u"A",
-       42,
+       43,
        u"A: Items of the archive overlap each other (a possible zip bomb). Open failed - Native "
-       u"error: 00069"},
-      {70,
+       u"error: 00070"},
+      {71,
        {u"a/b.txt"},
        true,
        u"",
-       43,
-       u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00070"},
-      {71, {}, false, u"", 0, u"Unknown error - Native error: 00071"},
+       44,
+       u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00071"},
+      {72, {}, false, u"", 0, u"Unknown error - Native error: 00072"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -89,7 +97,10 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   for (int native = 0; native < 68; ++native) EXPECT_EQ(ErrorCodeOf(native), expected[native]);
   EXPECT_EQ(ErrorMessageOf(40), u"Invalid password. Cannot decompress encrypted file.");
   EXPECT_EQ(ErrorCodeOf(68), 41);  // the engine's own: a path leading out of the destination
-  EXPECT_EQ(ErrorMessageOf(44), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(69), 42);  // and a commit's tail file that cannot be played back
+  EXPECT_EQ(ErrorCodeOf(70), 43);  // items whose data overlap
+  EXPECT_EQ(ErrorCodeOf(71), 44);  // an offset that does not lead to a local header
+  EXPECT_EQ(ErrorMessageOf(45), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

@@ -4,16 +4,17 @@
 
 #include <stdexcept>
 
-#include "archive/encryption/item_encryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 
 namespace qm::archive::testing {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 std::uint32_t Crc32(std::span<const std::uint8_t> data) {
-  return static_cast<std::uint32_t>(
-      ::crc32(0L, data.data(), static_cast<uInt>(data.size())));
+  return static_cast<std::uint32_t>(::crc32(0L, data.data(), static_cast<uInt>(data.size())));
 }
 
 std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data) {
@@ -59,17 +60,17 @@ StoredItem EncryptItem(CryptoAlgorithm algorithm, const std::string& password,
   item.CompressionMethod = deflate ? method::kDeflated : method::kStored;
   std::vector<std::uint8_t> body =
       deflate ? RawDeflate(plain) : std::vector<std::uint8_t>(plain.begin(), plain.end());
-  ItemEncryptor encryptor(item, algorithm, password, stored.crc32);
-  stored.data = encryptor.Header();
+  const auto encipher = MakeItemEncipher(item, algorithm, password, stored.crc32);
+  stored.data = encipher->Header();
   // Two uneven chunks: the key state must run on across them.
   const std::size_t half = body.size() / 3;
-  encryptor.Encrypt(std::span(body).first(half));
-  encryptor.Encrypt(std::span(body).subspan(half));
+  encipher->Encrypt(std::span(body).first(half));
+  encipher->Encrypt(std::span(body).subspan(half));
   stored.data.insert(stored.data.end(), body.begin(), body.end());
-  const auto trailer = encryptor.Trailer();
+  const auto trailer = encipher->Trailer();
   stored.data.insert(stored.data.end(), trailer.begin(), trailer.end());
-  stored.compMethod = encryptor.HeaderMethod(item.CompressionMethod);
-  if (auto block = encryptor.ExtraField()) stored.extra.push_back(*block);
+  stored.compMethod = encipher->HeaderMethod(item.CompressionMethod);
+  if (auto block = encipher->ExtraField()) stored.extra.push_back(*block);
   return stored;
 }
 
@@ -98,18 +99,7 @@ std::vector<std::uint8_t> BuildEncryptedArchive(const std::vector<PlainEntry>& e
     local.nameLength = static_cast<std::uint16_t>(entry.name.size());
     local.extraLength = static_cast<std::uint16_t>(extra.size());
 
-    ZipCentralDir cd;
-    cd.versionMadeBy = kVersionOem;
-    cd.extractVersion = local.extractVersion;
-    cd.genPurposeFlag = local.genPurposeFlag;
-    cd.compMethod = local.compMethod;
-    cd.lastModTime = local.lastModTime;
-    cd.lastModDate = local.lastModDate;
-    cd.crc32 = local.crc32;
-    cd.compSize = local.compSize;
-    cd.unCompSize = local.unCompSize;
-    cd.nameLength = local.nameLength;
-    cd.extraLength = local.extraLength;
+    ZipCentralDir cd = CentralDirFromLocal(local);
     cd.externalAttr = 0x20;
     cd.relOffsetLH = static_cast<std::uint32_t>(archive.size());
 

@@ -35,7 +35,7 @@ std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data);
 // Inflates raw deflate data; false when it is not a complete valid stream.
 bool RawInflate(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out);
 
-// An item as stored: what ItemEncryptor puts around the (compressed) data, with the header
+// An item as stored: what the item encipher puts around the (compressed) data, with the header
 // fields a writer needs.
 struct StoredItem {
   std::vector<std::uint8_t> data;  // header, encrypted data, trailer

@@ -10,7 +10,7 @@
 
 #include "archive/directory/dir_item.h"
 #include "archive/encryption/aes_crypto_transform.h"
-#include "archive/encryption/item_decryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "platform/memory_stream.h"
 
 namespace {
@@ -32,17 +32,17 @@ qm::archive::DirItem ItemOf(CryptoAlgorithm algorithm, std::size_t stored) {
 
 void Decipher(const qm::archive::DirItem& item, const std::vector<std::uint8_t>& stored) {
   qm::archive::ZipLocalHeader local;
-  qm::archive::ItemDecryptor decryptor(item, local);
+  const auto decryptor = qm::archive::MakeItemDecipher(item, local);
   qm::platform::MemoryStream stream(std::vector<unsigned char>(stored.begin(), stored.end()));
-  if (!decryptor.CheckPassword(stream, "secret")) return;
+  if (!decryptor->CheckPassword(stream, "secret")) return;
   const auto data =
-      static_cast<std::int64_t>(stored.size()) - decryptor.HeaderSize() - decryptor.TrailerSize();
+      static_cast<std::int64_t>(stored.size()) - decryptor->HeaderSize() - decryptor->TrailerSize();
   if (data < 0) return;
-  std::vector<std::uint8_t> body(stored.begin() + decryptor.HeaderSize(),
-                                 stored.begin() + decryptor.HeaderSize() + data);
-  decryptor.Decrypt(body);
-  stream.SetPosition(decryptor.HeaderSize() + data);
-  static_cast<void>(decryptor.Verify(stream, item, 0));
+  std::vector<std::uint8_t> body(stored.begin() + decryptor->HeaderSize(),
+                                 stored.begin() + decryptor->HeaderSize() + data);
+  decryptor->Decrypt(body);
+  stream.SetPosition(decryptor->HeaderSize() + data);
+  static_cast<void>(decryptor->Verify(stream, item, 0));
 }
 
 }  // namespace
@@ -72,12 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const qm::archive::DirItem item = ItemOf(algorithm, stored.size());
   qm::archive::ZipLocalHeader local;
-  qm::archive::ItemDecryptor decryptor(item, local);
+  const auto decryptor = qm::archive::MakeItemDecipher(item, local);
   qm::platform::MemoryStream stream(std::vector<unsigned char>(stored.begin(), stored.end()));
-  if (!decryptor.CheckPassword(stream, "secret")) std::abort();
+  if (!decryptor->CheckPassword(stream, "secret")) std::abort();
   std::vector<std::uint8_t> round(body);
-  decryptor.Decrypt(round);
+  decryptor->Decrypt(round);
   stream.SetPosition(static_cast<std::int64_t>(stored.size() - mac.size()));
-  if (round != rest || !decryptor.Verify(stream, item, 0)) std::abort();
+  if (round != rest || !decryptor->Verify(stream, item, 0)) std::abort();
   return 0;
 }

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/platform.h"
+#include "platform/temp_file_guard.h"
 #include "support/temp_dir.h"
 
 namespace qm::platform {
@@ -82,6 +84,25 @@ TEST(Files, TemporaryFilesCarryThePrefixAndAreUnique) {
     EXPECT_TRUE(fs::exists(path));
   }
   EXPECT_TRUE(os().TempDirectory().ends_with(u'/'));
+}
+
+TEST(Files, TemporaryFileGoesWithItsGuardUnlessReleased) {
+  TempDir dir;
+  std::error_code error;
+  const std::u16string dropped = os().CreateTempFile(dir.u16(), u"FC", error);
+  const std::u16string kept = os().CreateTempFile(dir.u16(), u"FC", error);
+  ASSERT_FALSE(error);
+  try {
+    TempFileGuard guard(dropped);
+    throw std::runtime_error("write failed");
+  } catch (const std::runtime_error&) {
+  }
+  {
+    TempFileGuard guard(kept);
+    guard.Release();
+  }
+  EXPECT_FALSE(fs::exists(fs::path(dropped)));
+  EXPECT_TRUE(fs::exists(fs::path(kept)));
 }
 
 TEST(Folders, CreatedWithParentsAndRemovedOnlyWhenEmpty) {

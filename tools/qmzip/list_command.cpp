@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/directory/dir_manager.h"
 #include "archive/zip_archiver.h"
 #include "command_runner.h"
 #include "listing_format.h"
@@ -44,17 +43,15 @@ int RunList(const ListOptions& options) {
   const std::string& comment = archiver.Comment();
   if (!comment.empty()) out += ForTerminalLines(comment) + '\n';
   out += ListingHeader() + '\n' + ListingRule() + '\n';
-  const archive::DirArray& dir = archiver.DMHandle()->CDir;
   std::uint64_t total_length = 0;
   std::uint64_t total_size = 0;
   std::int64_t count = 0;
   archive::ArchiveItem f;
   for (bool found = archiver.FindFirst(f); found; found = archiver.FindNext(f)) {
-    const archive::DirItem& item = dir.GetItem(f.Handle.ItemNo);
-    AppendListingLine(out, item);
+    AppendListingLine(out, f);
     out += '\n';
-    total_length += item.UncompressedSize();
-    total_size += item.CompressedSize();
+    total_length += static_cast<std::uint64_t>(f.UncompressedSize);
+    total_size += static_cast<std::uint64_t>(f.CompressedSize);
     ++count;
     if (out.size() > (1 << 16) - 512) {
       std::cout << out;

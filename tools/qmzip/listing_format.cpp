@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "archive/format/records.h"
 #include "command_runner.h"
 #include "terminal_text.h"
 
@@ -45,20 +46,16 @@ void AppendRatio(std::string& out, std::uint64_t length, std::uint64_t size) {
 
 }  // namespace
 
-std::string MethodName(const archive::DirItem& item) {
-  switch (item.CentralDir.compMethod) {
-    case archive::method::kStored:
-      return "Stored";
+std::string MethodName(const archive::ArchiveItem& item) {
+  switch (item.CompressionMethod) {
+    case archive::method::kStored: return "Stored";
     case archive::method::kDeflated: {
       static constexpr char kOption[] = {'N', 'X', 'F', 'S'};
-      return std::string("Defl:") + kOption[(item.CentralDir.genPurposeFlag >> 1) & 3];
+      return std::string("Defl:") + kOption[(item.GenPurposeFlag >> 1) & 3];
     }
-    case archive::method::kDeflate64:
-      return "Def64";
-    case archive::method::kAes:
-      return "AES";
-    default:
-      return "Unk:" + std::to_string(item.CentralDir.compMethod);
+    case archive::method::kDeflate64: return "Def64";
+    case archive::method::kAes: return "AES";
+    default: return "Unk:" + std::to_string(item.CompressionMethod);
   }
 }
 
@@ -96,9 +93,9 @@ std::string ListingRule() {
   return "----------  ------  -----------  ----  ---------- --------  --------  -----  -  ----";
 }
 
-void AppendListingLine(std::string& out, const archive::DirItem& item) {
-  const std::uint64_t length = item.UncompressedSize();
-  const std::uint64_t size = item.CompressedSize();
+void AppendListingLine(std::string& out, const archive::ArchiveItem& item) {
+  const auto length = static_cast<std::uint64_t>(item.UncompressedSize);
+  const auto size = static_cast<std::uint64_t>(item.CompressedSize);
   AppendRight(out, length, 10);
   out += "  ";
   AppendLeft(out, MethodName(item), 6);
@@ -107,18 +104,18 @@ void AppendListingLine(std::string& out, const archive::DirItem& item) {
   out += "  ";
   AppendRatio(out, length, size);
   out += "  ";
-  out += FormatDosDateTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime);
+  out += FormatDosDateTime(item.LastModFileDate, item.LastModFileTime);
   out += "  ";
-  AppendHex32(out, item.CentralDir.crc32);
+  AppendHex32(out, item.CRC);
   out += "  ";
-  out += FormatAttributes(item.CentralDir.externalAttr);
+  out += FormatAttributes(item.ExternalFileAttributes);
   out += "  ";
-  out += item.IsEncrypted() ? '*' : '-';
+  out += item.Encrypted ? '*' : '-';
   out += "  ";
-  out += ForTerminal(item.Name);
+  out += ForTerminal(item.StoredName);
 }
 
-std::string ListingLine(const archive::DirItem& item) {
+std::string ListingLine(const archive::ArchiveItem& item) {
   std::string out;
   AppendListingLine(out, item);
   return out;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/directory/dir_item.h"
+#include "archive/archive_item.h"
 
 namespace qm::qmzip {
 
@@ -11,12 +11,12 @@ namespace qm::qmzip {
 // modification time, CRC-32, attributes (d r h s a), encrypted mark ("*") and the name.
 std::string ListingHeader();
 std::string ListingRule();
-std::string ListingLine(const archive::DirItem& item);
-void AppendListingLine(std::string& out, const archive::DirItem& item);
+std::string ListingLine(const archive::ArchiveItem& item);
+void AppendListingLine(std::string& out, const archive::ArchiveItem& item);
 std::string ListingTotal(std::uint64_t length, std::uint64_t size, std::int64_t count);
 
 // "Stored", "Defl:N" (with the deflate option letter), "Def64", "AES", "Unk:NNN".
-std::string MethodName(const archive::DirItem& item);
+std::string MethodName(const archive::ArchiveItem& item);
 // "YYYY-MM-DD HH:MM:SS" from the MS-DOS date and time words.
 std::string FormatDosDateTime(std::uint16_t date, std::uint16_t time);
 // Five letters d r h s a, "." where the bit is clear.

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command_runner.h"
+#include "comment_command.h"
 #include "extract_command.h"
 #include "list_command.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
+  qm::qmzip::AddCommentCommand(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

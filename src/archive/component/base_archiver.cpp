@@ -5,6 +5,7 @@
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/file_masks.h"
+#include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 
@@ -95,8 +96,20 @@ std::string BaseArchiver::Comment() const {
 void BaseArchiver::SetComment(std::string value) {
   CheckOpen();
   CheckVolumeModification();
+  // The end record counts the comment in 16 bits: a longer one would be cut when written.
+  if (value.size() > 0xFFFF) {
+    throw std::length_error("Archive comment longer than 65535 bytes");
+  }
+  if (InUpdate() || spanning_mode_ != SpanningMode::smNone) {
+    dm_handle_->SetArchiveComment(std::move(value));
+    return;
+  }
+  // Outside a transaction the comment is written at once, through a commit of its own: the
+  // directory it rewrites is then kept in a tail file like any other, and a failure leaves
+  // file and memory as they were.
+  BeginUpdate();
   dm_handle_->SetArchiveComment(std::move(value));
-  if (!InUpdate() && spanning_mode_ == SpanningMode::smNone) WriteDirectory(false);
+  EndUpdate();
 }
 
 void BaseArchiver::CheckOpen() const {

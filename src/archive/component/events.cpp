@@ -7,6 +7,7 @@
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/format_text.h"
+#include "archive/names/path_rules.h"
 #include "archive/prompt_texts.h"
 #include "archive/prompter.h"
 #include "platform/file_attributes.h"
@@ -19,11 +20,6 @@ namespace {
 using platform::kPathSeparator;
 
 // Names reach handlers with the platform separator.
-std::u16string ForCallers(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'/', kPathSeparator);
-  return name;
-}
-
 constexpr std::size_t kMaxPasswordLength = 255;
 
 bool FileExists(const std::u16string& path) {

@@ -1,15 +1,12 @@
-// Extraction to files and the per-item processing loop that extraction, testing and deletion
-// share.
+// Extraction to files: the extract step of the processing loop and the operations that run it.
 #include <algorithm>
 #include <memory>
-#include <mutex>
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/pending_file.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
-#include "platform/archive_lock.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
@@ -21,11 +18,6 @@ namespace {
 
 using platform::kPathSeparator;
 using platform::Platform;
-
-std::u16string ForCallers(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'/', kPathSeparator);
-  return name;
-}
 
 bool HasWildcards(const std::u16string& mask) {
   return mask.find_first_of(u"*?") != std::u16string::npos;
@@ -69,119 +61,8 @@ void BaseArchiver::ExtractFiles(const std::u16string& file_mask, std::int32_t se
   }
 }
 
-void BaseArchiver::TagItems() {
-  DirArray& dir = dm_handle_->CDir;
-  dir.ClearTags();
-  ArchiveItem f;
-  for (bool found = FindFirst(f); found; found = FindNext(f)) {
-    dir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
-  }
-}
-
-void BaseArchiver::TagItems(const std::u16string& file_mask, std::int32_t search_attr,
-                            const std::u16string& exclusion_mask) {
-  DirArray& dir = dm_handle_->CDir;
-  dir.ClearTags();
-  ArchiveItem f;
-  for (bool found = FindFirst(file_mask, f, search_attr, exclusion_mask); found;
-       found = FindNext(f)) {
-    dir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
-  }
-}
-
-void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t index) {
-  std::lock_guard<std::recursive_mutex> lock(platform::ArchiveLock());
-  DirArray& dir = dm_handle_->CDir;
-  processed_file_no_ = 0;
-  completed_file_count_ = 0;
-  kept_file_count_ = 0;
-  last_made_dir_.clear();
-  removable_checked_dir_.clear();
-  progress_cancel_ = false;
-  progress_enabled_ = true;
-  if (index == -1) {
-    processed_file_count_ = 0;
-    for (std::int32_t i = 0; i < dir.Count(); ++i) {
-      if (dir.GetItem(i).Tagged) ++processed_file_count_;
-    }
-  } else {
-    processed_file_count_ = 1;
-  }
-  const bool reports =
-      operation == ProcessOperation::poExtract || operation == ProcessOperation::poTest;
-  if (reports) DoOverallProgress(0, operation, ProgressPhase::ppStart, progress_cancel_);
-
-  bool aborted = false;
-  for (std::int32_t i = index == -1 ? 0 : index;
-       !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {
-    bool removed = false;
-    if (dir.GetItem(i).Tagged) {
-      dir.ItemPtr(i)->Operation = operation;
-      Action action = Action::fxaIgnore;
-      do {
-        action = Action::fxaIgnore;
-        item_complete_ = false;
-        item_kept_ = false;
-        const std::u16string stored_name = dir.GetItem(i).Name;
-        const std::u16string name = ForCallers(stored_name);
-        try {
-          bool confirm = true;
-          DoConfirmProcessFile(name, operation, confirm);
-          if (!confirm) {
-            ++kept_file_count_;
-            break;
-          }
-          if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
-          const std::u16string base_dir = BaseFolder(base_dir_, current_dir_);
-          if (reports) {
-            DoFileProgress(stored_name, 0, operation, ProgressPhase::ppStart, progress_cancel_);
-            if (progress_cancel_) break;
-          }
-          const std::int32_t count_before = dir.Count();
-          switch (operation) {
-            case ProcessOperation::poDelete:
-              DeleteItemAt(i);
-              removed = dir.Count() < count_before;
-              item_complete_ = true;
-              break;
-            case ProcessOperation::poExtract:
-              ExtractItemToFile(i, name, base_dir);
-              break;
-            case ProcessOperation::poTest:
-              TestItem(i, name);
-              break;
-            default:
-              break;
-          }
-          if (reports) {
-            DoFileProgress(stored_name, 100, operation, ProgressPhase::ppEnd, progress_cancel_);
-          }
-          if (!progress_cancel_) {
-            ++processed_file_no_;
-            if (item_complete_) ++completed_file_count_;
-            if (item_kept_) ++kept_file_count_;
-          }
-        } catch (const ArchiveError& e) {
-          DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(),
-                               action);
-        }
-      } while (action == Action::fxaRetry);
-      aborted = action == Action::fxaAbort;
-    }
-    if (index != -1) break;
-    if (!removed) ++i;
-  }
-
-  if (reports) {
-    // The end event's answer cannot undo the run; the cancel flag keeps telling what happened.
-    bool ignored = false;
-    DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
-  }
-  if (progress_cancel_ || aborted) CancelUpdate();
-}
-
-void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
-                                     const std::u16string& base_dir) {
+BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
+                                                          const std::u16string& base_dir) {
   Platform& os = Platform::Current();
   skip_file_ = false;
   const DirItem& item = dm_handle_->CDir.GetItem(index);
@@ -215,41 +96,37 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
       last_made_dir_ = folder;
     }
   }
-  if (is_folder) {
-    item_complete_ = true;
-    return;
-  }
+  if (is_folder) return ItemOutcome::kCompleted;
   // A file item without a name part would be the destination folder itself: passed over.
   const auto cut = LastSeparator(name);
-  if (name.empty() || cut + 1 == name.size()) return;
+  if (name.empty() || cut + 1 == name.size()) return ItemOutcome::kSkipped;
 
   std::u16string dest = os.ExpandPath(root + name);
   const std::uint32_t existing = os.GetAttributes(dest);
   if (existing != platform::attr::kInvalid && (existing & platform::attr::kDirectory) == 0) {
-    // Every early return below keeps the existing file.
-    item_kept_ = true;
-    if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) return;
+    if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) {
+      return ItemOutcome::kKept;
+    }
     switch (options_.OverwriteMode) {
       case OverwriteMode::omPrompt: {
         bool confirm = false;
         DoConfirmOverwrite(name, dest, confirm);
-        if (!confirm) return;
+        if (!confirm) return ItemOutcome::kKept;
         break;
       }
       case OverwriteMode::omAlways:
         break;
       case OverwriteMode::omNever:
-        return;
+        return ItemOutcome::kKept;
       case OverwriteMode::omIfNewer:
       case OverwriteMode::omIfOlder: {
         const auto file_time = static_cast<std::int32_t>(os.GetLastWriteDosTime(dest).value_or(0));
         const std::int32_t item_time = DosDateTimeOf(item);
         const bool newer = options_.OverwriteMode == OverwriteMode::omIfNewer;
-        if (newer ? item_time <= file_time : item_time >= file_time) return;
+        if (newer ? item_time <= file_time : item_time >= file_time) return ItemOutcome::kKept;
         break;
       }
     }
-    item_kept_ = false;
   }
 
   // The old file stays until the new content is whole (PendingFile); a link where the file
@@ -297,7 +174,8 @@ void BaseArchiver::ExtractItemToFile(std::int32_t index, std::u16string name,
     throw;
   }
   finish();
-  item_complete_ = verified && !skip_file_ && !progress_cancel_;
+  return verified && !skip_file_ && !progress_cancel_ ? ItemOutcome::kCompleted
+                                                       : ItemOutcome::kSkipped;
 }
 
 bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& stream,
@@ -314,14 +192,6 @@ bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& str
     throw ArchiveError(ErrorSite::kItemDataDamaged, ComponentName());
   }
   return decoded;
-}
-
-void BaseArchiver::DeleteItemAt(std::int32_t index) {
-  DirArray& dir = dm_handle_->CDir;
-  if (index < 0 || index >= dir.Count())
-    throw ArchiveError(ErrorSite::kUpdateIndex, ComponentName());
-  if (!InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotStartedOnItem, ComponentName());
-  dir.DeleteItem(index);
 }
 
 }  // namespace qm::archive

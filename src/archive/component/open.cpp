@@ -2,6 +2,7 @@
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
+#include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
@@ -97,6 +98,8 @@ void BaseArchiver::OpenFileArchive() {
   spanning_mode_ = SpanningMode::smNone;
   volume_number_info_.Init();
   volume_file_name_ = file_name_;
+  // A commit cut off by a crash left its tail file: the archive is put back first.
+  RecoverArchive(file_name_, ComponentName());
   // Self-extracting and split archives (".exe") and spanned sets are opened by the volume
   // logic; a single file, with or without a stub in front, is opened here.
   owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);

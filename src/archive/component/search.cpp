@@ -13,9 +13,6 @@ namespace {
 using platform::AsciiLower;
 using platform::kPathSeparator;
 
-// Attribute bits an item must have matched by the search attributes to be found.
-constexpr std::uint32_t kFilteredAttributes = 0x1E;
-
 bool HasDrives() { return kPathSeparator == u'\\'; }
 
 std::u16string WithoutTrailingSlash(std::u16string_view name) {
@@ -53,7 +50,7 @@ std::u16string StripDriveOrShare(std::u16string mask) {
 
 bool BaseArchiver::FindFirst(ArchiveItem& f) {
   f.Handle.UseProperties = true;
-  f.Handle.find_attr = options_.SearchAttr;
+  f.Handle.find_attr_ = options_.SearchAttr;
   f.Handle.ItemNo = 0;
   return FindFrom(f);
 }
@@ -66,9 +63,9 @@ bool BaseArchiver::FindFirst(const std::u16string& file_mask, ArchiveItem& f,
   }
   std::replace(mask.begin(), mask.end(), u'\\', u'/');
   f.Handle.CFindMask = std::move(mask);
-  f.Handle.wild_cards = f.Handle.CFindMask.find_first_of(u"*?") != std::u16string::npos;
+  f.Handle.wild_cards_ = f.Handle.CFindMask.find_first_of(u"*?") != std::u16string::npos;
   f.Handle.UseProperties = false;
-  f.Handle.find_attr = search_attr;
+  f.Handle.find_attr_ = search_attr;
   f.Handle.ExclusionMask = exclusion_mask;
   f.Handle.ItemNo = 0;
   return FindFrom(f);
@@ -115,7 +112,7 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   if (h.ItemNo < 0) return false;
 
   std::int32_t found = -1;
-  if (!h.UseProperties && !h.wild_cards && !options_.Recurse) {
+  if (!h.UseProperties && !h.wild_cards_ && !options_.Recurse) {
     // An exact name in one folder: the hash answers, without filters.
     std::int32_t k = -1;
     if (dir.FileExists(h.CFindMask, k) && k >= h.ItemNo) found = k;
@@ -149,7 +146,7 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
       }
       if (!matches) continue;
       const auto attributes = item.CentralDir.externalAttr;
-      if ((attributes & kFilteredAttributes & ~static_cast<std::uint32_t>(h.find_attr)) != 0) {
+      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) != 0) {
         continue;
       }
       found = k;
@@ -177,6 +174,9 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   f.CRC = item.CentralDir.crc32;
   f.ExternalFileAttributes = item.CentralDir.externalAttr;
   f.Comment = item.Comment;
+  f.StoredName = item.Name;
+  f.CompressionMethod = item.CentralDir.compMethod;
+  f.GenPurposeFlag = item.CentralDir.genPurposeFlag;
   return true;
 }
 

@@ -1,12 +1,11 @@
 // Testing items, checking a password against an item, and deciding whether a file can be
 // used as an archive.
-#include <array>
-
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/encryption/item_decipher.h"
+#include "archive/data/local_header.h"
+#include "archive/encryption/cipher_factory.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
@@ -29,14 +28,14 @@ void BaseArchiver::TestFiles(const std::u16string& file_mask, std::int32_t searc
   ProcessTaggedItems(ProcessOperation::poTest, -1);
 }
 
-void BaseArchiver::TestItem(std::int32_t index, const std::u16string&) {
+BaseArchiver::ItemOutcome BaseArchiver::TestItem(std::int32_t index, const std::u16string&) {
   // Only the attribute marks a folder here; a folder has no data to test.
   if (dm_handle_->CDir.GetItem(index).CentralDir.externalAttr & platform::attr::kDirectory) {
-    item_complete_ = true;
-    return;
+    return ItemOutcome::kCompleted;
   }
   platform::NullStream sink;
-  item_complete_ = ExtractItemToStream(index, sink, 0, 0) && !skip_file_;
+  return ExtractItemToStream(index, sink, 0, 0) && !skip_file_ ? ItemOutcome::kCompleted
+                                                               : ItemOutcome::kSkipped;
 }
 
 bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
@@ -57,19 +56,12 @@ bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
   if (!spanned) {
     platform::Stream& archive = *compressed_stream_;
     archive.SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
-    std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> raw{};
-    archive.ReadBuffer(raw.data(), raw.size());
-    ByteReader in(raw.data(), raw.size());
-    ZipLocalHeader local;
-    local.DecodeFrom(in);
-    archive.Seek(std::int64_t{local.nameLength} + local.extraLength,
-                 platform::Stream::Origin::kCurrent);
+    ZipLocalHeader local = SkipLocalHeader(archive);
     // The check byte comes from the directory entry here, not from the local header.
     local.genPurposeFlag = item.CentralDir.genPurposeFlag;
     local.lastModTime = item.CentralDir.lastModTime;
     local.crc32 = item.CentralDir.crc32;
-    const auto decipher = MakeItemDecipher(item, local);
-    answer = decipher != nullptr && decipher->CheckPassword(archive, password);
+    answer = MakeItemDecipher(item, local)->CheckPassword(archive, password);
   }
   if (!answer) return false;
   // The check byte lets a wrong password through now and then: decode to be sure, silently.
@@ -78,8 +70,7 @@ bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
   bool decoded = false;
   try {
     SetPassword(password);
-    TestItem(index, item.Name);
-    decoded = item_complete_;
+    decoded = TestItem(index, item.Name) == ItemOutcome::kCompleted;
   } catch (...) {
     decoded = false;
   }

@@ -18,6 +18,11 @@ struct DirItem {
   ZipCentralDir CentralDir;
   // The stored name decoded, with "/" separators.
   std::u16string Name;
+  // The name bytes as the records hold them and the Name they stand for: while Name is
+  // unchanged they are written back as they are (flag bit 11 as read), so that the central
+  // entry of a carried-over record keeps matching its local header byte for byte.
+  std::string StoredNameBytes;
+  std::u16string StoredNameFor;
   // The name before a rename made in the current update.
   std::u16string OldName;
   // The entry comment, bytes as stored.

@@ -62,6 +62,22 @@ bool DirManager::HasCentralDirEnd() {
   return found || settings_.open_corrupted_archives;
 }
 
+void DirManager::TakeRollbackCopy() {
+  RBCDir.Assign(CDir);
+  rollback_end_ = EndRecords{archive_comment_, zip64_locator_, zip64_central_dir_end_,
+                             central_dir_end_, zip64_,         central_dir_offset_};
+}
+
+void DirManager::RestoreRollbackCopy() {
+  CDir.Assign(RBCDir);
+  archive_comment_ = rollback_end_.archive_comment;
+  zip64_locator_ = rollback_end_.zip64_locator;
+  zip64_central_dir_end_ = rollback_end_.zip64_central_dir_end;
+  central_dir_end_ = rollback_end_.central_dir_end;
+  zip64_ = rollback_end_.zip64;
+  central_dir_offset_ = rollback_end_.central_dir_offset;
+}
+
 bool DirManager::IsSFXArchive() const {
   return CDir.Count() > 0 && CDir.GetItem(0).CentralDir.relOffsetLH != 0;
 }

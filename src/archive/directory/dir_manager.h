@@ -14,6 +14,10 @@ namespace qm::archive {
 
 class SignatureScanner;
 
+// One central directory entry as SaveDir writes it (fixed part, name, a fresh Zip64 block,
+// the other blocks, the comment); updates the entry's lengths and flag bit 11.
+void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out);
+
 // What the directory manager needs to know of the component that owns it, taken once when the
 // archive is opened.
 struct DirSettings {
@@ -38,7 +42,7 @@ struct DirSettings {
 //   stub.cpp          the stub in front of the archive and the offset correction
 //   overlap.cpp       the refusal of items whose bytes overlap (zip bombs)
 //   rebuild.cpp       a directory rebuilt from local headers, for damaged archives
-// Writing the directory back (SaveDir) and merging come with the writing side.
+//   saving.cpp        SaveDir: the directory and end records written back
 class DirManager {
  public:
   // The end-record search reads at most this much from the end: the record and the largest
@@ -54,6 +58,12 @@ class DirManager {
 
   // Fills CDir, the end records, the comment, StubSize and CentralDirOffset from the stream.
   void LoadDir();
+  // Writes the central directory, the Zip64 end records when the entry count or the offsets
+  // need them, the end record and the comment. With `recreate_end` they go at the end of the
+  // stream; without, over the directory that stands there (the comment changed). `stream`,
+  // when given, becomes the archive stream. Names and flag bit 11 of every entry are
+  // recomputed; nameLength, extraLength and commentLength follow what is written.
+  void SaveDir(bool recreate_end, platform::Stream* stream = nullptr);
   // Runs the end-record search (filling CentralDirEnd and the comment); true also when none
   // is found while the component opens corrupted archives.
   bool HasCentralDirEnd();
@@ -66,6 +76,10 @@ class DirManager {
 
   DirArray CDir;
   DirArray RBCDir;
+  // RBCDir := CDir, with the end records and the comment as they stand.
+  void TakeRollbackCopy();
+  // CDir := RBCDir, with the end records and the comment of that time.
+  void RestoreRollbackCopy();
 
   platform::Stream& CompressedStream() { return *compressed_stream_; }
   bool IsCreate() const { return create_; }
@@ -79,6 +93,7 @@ class DirManager {
   // Bytes in front of the archive data (a self-extractor or other stub); 0 when none.
   std::int64_t StubSize() const { return stub_size_; }
   void SetStubSize(std::int64_t value) { stub_size_ = value; }
+  void SetCompressedStream(platform::Stream& stream) { compressed_stream_ = &stream; }
   bool Zip64() const { return zip64_; }
   // Where the central directory begins; after a rebuild, the stream size. Item data must not
   // run into it.
@@ -114,6 +129,16 @@ class DirManager {
   void RebuildFromLocalHeaders();
   std::int32_t AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
                               std::int64_t stream_size, SignatureScanner& descriptors);
+
+  struct EndRecords {
+    std::string archive_comment;
+    Zip64CentralDirEndLocator zip64_locator;
+    Zip64CentralDirEnd zip64_central_dir_end;
+    ZipCentralDirEnd central_dir_end;
+    bool zip64 = false;
+    std::int64_t central_dir_offset = 0;
+  };
+  EndRecords rollback_end_;
 
   platform::Stream* compressed_stream_;
   bool create_;

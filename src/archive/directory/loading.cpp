@@ -1,4 +1,5 @@
 #include <array>
+#include <exception>
 #include <limits>
 
 #include "archive/archive_error.h"
@@ -47,7 +48,8 @@ void DirManager::ReadDirectory() {
   // Zip64: the locator sits directly before the end record and points at the Zip64 record.
   std::array<std::uint8_t, Zip64CentralDirEnd::kEncodedLength> buffer{};
   if (end > static_cast<std::int64_t>(Zip64CentralDirEndLocator::kEncodedLength) &&
-      ReadAt(stream, end - 20, buffer.data(), Zip64CentralDirEndLocator::kEncodedLength)) {
+      ReadAt(stream, end - static_cast<std::int64_t>(Zip64CentralDirEndLocator::kEncodedLength),
+             buffer.data(), Zip64CentralDirEndLocator::kEncodedLength)) {
     ByteReader in(buffer.data(), Zip64CentralDirEndLocator::kEncodedLength);
     Zip64CentralDirEndLocator locator;
     locator.DecodeFrom(in);
@@ -107,10 +109,18 @@ void DirManager::ReadDirectory() {
                         : end - static_cast<std::int64_t>(central_dir_end_.centralDirSize);
   }
 
+  // A directory that is damaged or runs past the file is rebuilt from the local headers when
+  // allowed. Anything else (out of memory, a fault of ours) is not a damaged archive.
+  std::exception_ptr damage;
   try {
     ReadEntries(position, count);
-  } catch (const std::exception&) {
-    if (!settings_.open_corrupted_archives) throw;
+  } catch (const ArchiveError&) {
+    damage = std::current_exception();
+  } catch (const platform::ReadError&) {
+    damage = std::current_exception();
+  }
+  if (damage) {
+    if (!settings_.open_corrupted_archives) std::rethrow_exception(damage);
     RebuildFromLocalHeaders();
     return;
   }
@@ -171,6 +181,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
     }
+    item.StoredNameBytes = name_bytes;
+    item.StoredNameFor = name;
     CDir.SetItemName(i, std::move(name));
     if (cd.commentLength > 0) {
       reader.ReadInto(item.Comment, cd.commentLength);
@@ -205,13 +217,16 @@ void DirManager::ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> fi
   std::optional<std::u16string> info_zip_name;
   for (const ExtraFieldDataBlock& block : item.ExtraFields) {
     switch (block.headerID) {
-      case extra_id::kZip64:
-        DecodeZip64ExtendedInfo(block.data, item.CentralDir, item.Zip64ExtInfo);
+      case extra_id::kZip64: {
+        ByteReader in(block.data);
+        item.Zip64ExtInfo.DecodeFrom(in, EscapedFields(item.CentralDir));
         item.bHugeFile = true;
         break;
+      }
       case extra_id::kUnicodeName: {
+        ByteReader in(block.data);
         UnicodeExtendedInfo info;
-        if (info.Load(block.data)) unicode_name = std::move(info.FName);
+        if (info.DecodeFrom(in)) unicode_name = std::move(info.FName);
         break;
       }
       case extra_id::kAes: {
@@ -219,17 +234,15 @@ void DirManager::ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> fi
                            item.CentralDir.extractVersion)) {
           break;
         }
-        // Vendor version (2), vendor ID (2), strength (1), real method (2); a short block
-        // gives what it holds.
+        // A short block gives nothing: its strength and method would be guesses.
         ByteReader in(block.data);
-        in.Skip(4);
-        const std::uint8_t strength = in.U8();
+        AesExtraField aes;
+        aes.DecodeFrom(in);
         if (!in.ok()) break;
-        if (strength == 1) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_128;
-        if (strength == 2) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_192;
-        if (strength == 3) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
-        const std::uint16_t real_method = in.U16();
-        if (in.ok()) item.CompressionMethod = real_method;
+        if (aes.strength == 1) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_128;
+        if (aes.strength == 2) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_192;
+        if (aes.strength == 3) item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
+        item.CompressionMethod = aes.actualCompMethod;
         break;
       }
       case extra_id::kInfoZipUnicodePath:

@@ -3,6 +3,7 @@
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/format/stream_reader.h"
+#include "platform/file_attributes.h"
 
 namespace qm::archive {
 
@@ -45,24 +46,12 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   CDir.SetCount(index + 1);
   DirItem& item = *CDir.ItemPtr(index);
   ZipCentralDir& cd = item.CentralDir;
+  cd = CentralDirFromLocal(header);
   cd.signature = settings_.zip_format ? sig::kCentralDir : sig::kAltCentralDir;
-  cd.versionMadeBy = header.extractVersion;
-  cd.extractVersion = header.extractVersion;
-  cd.genPurposeFlag = header.genPurposeFlag;
-  cd.compMethod = header.compMethod;
-  cd.lastModTime = header.lastModTime;
-  cd.lastModDate = header.lastModDate;
-  cd.crc32 = header.crc32;
-  cd.compSize = header.compSize;
-  cd.unCompSize = header.unCompSize;
-  cd.nameLength = header.nameLength;
-  cd.extraLength = header.extraLength;
-  cd.commentLength = 0;
-  cd.diskNumberStart = 0;
-  cd.internalAttr = 0;
   // An empty entry without a data descriptor is taken for a folder.
-  cd.externalAttr =
-      (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor)) ? 0x20 : 0x10;
+  cd.externalAttr = (header.unCompSize != 0 || (header.genPurposeFlag & gpf::kDataDescriptor))
+                        ? platform::attr::kArchive
+                        : platform::attr::kDirectory;
   cd.relOffsetLH = static_cast<std::uint32_t>(offset);
   if (offset >= static_cast<std::int64_t>(kEscape32)) {
     cd.relOffsetLH = kEscape32;
@@ -88,6 +77,8 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
       if (extra_length > 0 && ReadAt(stream, extra_at, extra.data(), extra.size())) {
         ReadExtraBlocks(item, extra, stored, name);
       }
+      item.StoredNameBytes = stored;
+      item.StoredNameFor = name;
     }
   }
   CDir.SetItemName(index, std::move(name));

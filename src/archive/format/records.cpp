@@ -1,7 +1,5 @@
 #include "archive/format/records.h"
 
-#include <algorithm>
-
 namespace qm::archive {
 
 void ZipLocalHeader::DecodeFrom(ByteReader& in) {
@@ -148,59 +146,42 @@ void Zip64CentralDirEndLocator::EncodeTo(ByteWriter& out) const {
   out.U32(totalNumberOfDisks);
 }
 
-std::vector<ExtraFieldDataBlock> SplitExtraField(std::span<const std::uint8_t> field) {
-  std::vector<ExtraFieldDataBlock> blocks;
-  ByteReader in(field);
-  while (in.remaining() > 0) {
-    // A trailing fragment too short for a block header is padding or damage; it is dropped so
-    // that a rewritten extra field stays well formed.
-    if (in.remaining() < ExtraFieldDataBlock::kHeaderLength) break;
-    ExtraFieldDataBlock block;
-    block.headerID = in.U16();
-    const std::uint16_t claimed = in.U16();
-    const auto size = static_cast<std::uint16_t>(std::min<std::size_t>(claimed, in.remaining()));
-    const auto bytes = in.View(size);
-    block.dataSize = size;
-    block.data.assign(bytes.begin(), bytes.end());
-    blocks.push_back(std::move(block));
-  }
-  return blocks;
+Zip64Fields EscapedFields(const ZipCentralDir& entry) {
+  return {.uncompSize = entry.unCompSize == kEscape32,
+          .compSize = entry.compSize == kEscape32,
+          .relOffsetLH = entry.relOffsetLH == kEscape32,
+          .diskNumberStart = entry.diskNumberStart == kEscape16};
 }
 
-void EncodeExtraField(const std::vector<ExtraFieldDataBlock>& blocks, ByteWriter& out) {
-  for (const auto& block : blocks) {
-    out.U16(block.headerID);
-    out.U16(static_cast<std::uint16_t>(block.data.size()));
-    out.Bytes(block.data.data(), block.data.size());
-  }
+ZipCentralDir CentralDirFromLocal(const ZipLocalHeader& local) {
+  ZipCentralDir cd;
+  cd.versionMadeBy = local.extractVersion;
+  cd.extractVersion = local.extractVersion;
+  cd.genPurposeFlag = local.genPurposeFlag;
+  cd.compMethod = local.compMethod;
+  cd.lastModTime = local.lastModTime;
+  cd.lastModDate = local.lastModDate;
+  cd.crc32 = local.crc32;
+  cd.compSize = local.compSize;
+  cd.unCompSize = local.unCompSize;
+  cd.nameLength = local.nameLength;
+  cd.extraLength = local.extraLength;
+  return cd;
 }
 
-void DecodeZip64ExtendedInfo(std::span<const std::uint8_t> data, const ZipCentralDir& entry,
-                             Zip64ExtendedInfo& info) {
-  ByteReader in(data);
-  // Each value is taken only when the whole of it is there; a short block leaves the rest.
-  auto take64 = [&in](std::uint64_t& target) {
-    if (in.remaining() >= 8) target = in.U64();
-    else in.Skip(in.remaining());
-  };
-  if (entry.unCompSize == kEscape32) take64(info.uncompSize);
-  if (entry.compSize == kEscape32) take64(info.compSize);
-  if (entry.relOffsetLH == kEscape32) take64(info.relOffsetLH);
-  if (entry.diskNumberStart == kEscape16 && in.remaining() >= 4) info.diskNumberStart = in.U32();
-}
-
-void AesExtraField::DecodeFrom(ByteReader& in) {
-  vendorVersion = in.U16();
-  vendorId = in.U16();
-  strength = in.U8();
-  actualCompMethod = in.U16();
-}
-
-void AesExtraField::EncodeTo(ByteWriter& out) const {
-  out.U16(vendorVersion);
-  out.U16(vendorId);
-  out.U8(strength);
-  out.U16(actualCompMethod);
+ZipLocalHeader LocalHeaderFromCentral(const ZipCentralDir& entry) {
+  ZipLocalHeader local;
+  local.extractVersion = entry.extractVersion;
+  local.genPurposeFlag = entry.genPurposeFlag;
+  local.compMethod = entry.compMethod;
+  local.lastModTime = entry.lastModTime;
+  local.lastModDate = entry.lastModDate;
+  local.crc32 = entry.crc32;
+  local.compSize = entry.compSize;
+  local.unCompSize = entry.unCompSize;
+  local.nameLength = entry.nameLength;
+  local.extraLength = entry.extraLength;
+  return local;
 }
 
 }  // namespace qm::archive

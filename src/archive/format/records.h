@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/format/byte_reader.h"
+#include "archive/format/extra_fields.h"
 
 namespace qm::archive {
 
@@ -41,14 +42,6 @@ inline constexpr std::uint16_t kDeflated = 8;
 inline constexpr std::uint16_t kDeflate64 = 9;
 inline constexpr std::uint16_t kAes = 99;  // the real method travels in the AES block
 }  // namespace method
-
-// Extra block header IDs.
-namespace extra_id {
-inline constexpr std::uint16_t kZip64 = 0x0001;
-inline constexpr std::uint16_t kUnicodeName = 0x554E;  // the engine's own UTF-16 name block
-inline constexpr std::uint16_t kAes = 0x9901;
-inline constexpr std::uint16_t kInfoZipUnicodePath = 0x7075;
-}  // namespace extra_id
 
 // Escape values: the real value stands in the Zip64 records.
 inline constexpr std::uint16_t kEscape16 = 0xFFFF;
@@ -174,54 +167,18 @@ struct Zip64CentralDirEndLocator {
   void EncodeTo(ByteWriter& out) const;
 };
 
-// Data of the WinZip AES extra block (0x9901). The item's compMethod is 99; the real method
-// travels here.
-struct AesExtraField {
-  static constexpr std::size_t kEncodedLength = 7;
-  static constexpr std::uint16_t kVendorId = 0x4541;  // the bytes "AE"
-  std::uint16_t vendorVersion = 2;                    // 0: 1 (AE-1, CRC checked) or 2 (AE-2)
-  std::uint16_t vendorId = kVendorId;                 // 2
-  std::uint8_t strength = 0;                          // 4: 1 = AES-128, 2 = AES-192, 3 = AES-256
-  std::uint16_t actualCompMethod = 0;                 // 5: the item's real method (0 or 8)
-
-  void DecodeFrom(ByteReader& in);
-  void EncodeTo(ByteWriter& out) const;
-};
-
 // Sizes of what encryption adds around an item's compressed data. The AES start block is the
 // salt (key length / 2) followed by the 2-byte password verifier.
 inline constexpr std::size_t kClassicHeaderLength = 12;
 inline constexpr std::size_t kAesVerifierLength = 2;
 inline constexpr std::size_t kAesAuthenticationCodeLength = 10;
 
-// The values of a Zip64 extended information block (0x0001). Each is present in the block only
-// where the fixed record holds its escape value, in this order.
-struct Zip64ExtendedInfo {
-  std::uint64_t uncompSize = 0;
-  std::uint64_t compSize = 0;
-  std::uint64_t relOffsetLH = 0;
-  std::uint32_t diskNumberStart = 0;
-};
+// The Zip64 values an entry's block carries: those whose fixed field holds its escape value.
+Zip64Fields EscapedFields(const ZipCentralDir& entry);
 
-// One block of an extra field, with its data owned by the entry. dataSize always equals
-// data.size(); it is kept beside it because the writers emit it as read.
-struct ExtraFieldDataBlock {
-  static constexpr std::size_t kHeaderLength = 4;
-  std::uint16_t headerID = 0;
-  std::uint16_t dataSize = 0;
-  std::vector<std::uint8_t> data;
-
-  bool operator==(const ExtraFieldDataBlock&) const = default;
-};
-
-// Splits an extra field into blocks. A block whose dataSize runs past the field is cut to what
-// remains; a trailing fragment shorter than a block header is dropped.
-std::vector<ExtraFieldDataBlock> SplitExtraField(std::span<const std::uint8_t> field);
-void EncodeExtraField(const std::vector<ExtraFieldDataBlock>& blocks, ByteWriter& out);
-
-// Reads the Zip64 values that `entry` calls for from a block's data: each only while data is
-// left for it, so a short block gives only the values that fit.
-void DecodeZip64ExtendedInfo(std::span<const std::uint8_t> data, const ZipCentralDir& entry,
-                             Zip64ExtendedInfo& info);
+// The fields a local header and a central directory entry share, copied across; the central
+// entry's versionMadeBy takes the local extractVersion, its own fields start at zero.
+ZipCentralDir CentralDirFromLocal(const ZipLocalHeader& local);
+ZipLocalHeader LocalHeaderFromCentral(const ZipCentralDir& entry);
 
 }  // namespace qm::archive

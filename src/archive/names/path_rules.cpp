@@ -1,5 +1,7 @@
 #include "archive/names/path_rules.h"
 
+#include <algorithm>
+
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -10,10 +12,8 @@ namespace {
 using platform::kPathSeparator;
 using platform::Platform;
 
-bool HasDrives() { return kPathSeparator == u'\\'; }
-
 bool IsDriveOrServerName(const std::u16string& name) {
-  if (!HasDrives()) return false;
+  if (!PlatformHasDrives()) return false;
   return name.find(u':') != std::u16string::npos || name.starts_with(u"\\\\");
 }
 
@@ -23,6 +23,8 @@ std::u16string WithSeparator(std::u16string path) {
 }
 
 }  // namespace
+
+bool PlatformHasDrives() { return kPathSeparator == u'\\'; }
 
 std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_dir) {
   return WithSeparator(base.empty() ? cur_dir : base);
@@ -48,7 +50,7 @@ std::u16string ResolvePath(const std::u16string& base, const std::u16string& nam
 
 bool IsRemovableDrive(const std::u16string& file_name) {
   std::u16string drive = file_name;
-  if (HasDrives() && file_name.size() >= 2 && file_name[1] == u':') {
+  if (PlatformHasDrives() && file_name.size() >= 2 && file_name[1] == u':') {
     drive = platform::AsciiUpper(file_name.substr(0, 2));
     if (drive == u"A:" || drive == u"B:") return true;
   }
@@ -58,7 +60,7 @@ bool IsRemovableDrive(const std::u16string& file_name) {
 bool IsCompletePath(std::u16string_view name) {
   if (name.empty()) return false;
   if (name.front() == u'/' || name.front() == kPathSeparator) return true;
-  return HasDrives() && (name.find(u':') != std::u16string_view::npos ||
+  return PlatformHasDrives() && (name.find(u':') != std::u16string_view::npos ||
                          name.starts_with(u"\\\\"));
 }
 
@@ -80,9 +82,9 @@ bool LeadsOutside(std::u16string_view name) {
   return false;
 }
 
-std::u16string ExcludeTrailingSeparator(std::u16string path) {
-  if (!path.empty() && path.back() == kPathSeparator) path.pop_back();
-  return path;
+std::u16string ForCallers(std::u16string stored_name) {
+  std::replace(stored_name.begin(), stored_name.end(), u'/', kPathSeparator);
+  return stored_name;
 }
 
 }  // namespace qm::archive

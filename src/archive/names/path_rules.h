@@ -8,6 +8,10 @@ namespace qm::archive {
 // Path rules shared by extraction and adding. Paths use the platform separator. Drive letters
 // and "\\server" names are honoured only on a platform whose separator is "\".
 
+// Whether disk paths of this platform have drive letters and "\\server" names (and a path
+// beginning with one separator is relative to the current drive, not absolute).
+bool PlatformHasDrives();
+
 // `base` when it is not empty, else `cur_dir`, ending in a separator.
 std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_dir);
 
@@ -26,7 +30,7 @@ bool LeadsOutside(std::u16string_view name);
 // A name that is a complete path by itself: a drive or server name, or an absolute one.
 bool IsCompletePath(std::u16string_view name);
 
-// Drops one trailing separator.
-std::u16string ExcludeTrailingSeparator(std::u16string path);
+// A stored name as callers and event handlers see it: "/" becomes the platform separator.
+std::u16string ForCallers(std::u16string stored_name);
 
 }  // namespace qm::archive

@@ -12,6 +12,16 @@ StoredName EncodeStoredName(std::u16string_view name) {
   return {platform::Utf16ToUtf8(name), true};
 }
 
+RecordName EncodeRecordName(std::u16string_view name, bool oem_file_names) {
+  StoredName stored = EncodeStoredName(name);
+  RecordName out{std::move(stored.bytes), stored.utf8, true};
+  if (oem_file_names && !out.utf8) {
+    out.bytes = platform::AnsiToOem(out.bytes);
+    out.exact = DecodeStoredName(OemNameToAnsi(out.bytes)) == name;
+  }
+  return out;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
@@ -74,38 +84,37 @@ std::string OemNameToAnsi(std::string_view bytes) {
   return out;
 }
 
-bool UnicodeExtendedInfo::Load(std::span<const std::uint8_t> data) {
-  ByteReader in(data);
-  FAdditionalSignature = in.U32();
-  if (!in.ok() || FAdditionalSignature != kSignature) return false;
-  const std::uint32_t count = in.U32();
-  if (!in.ok() || count > in.remaining() / 2) return false;
-  std::u16string name(count, u'\0');
-  for (auto& c : name) c = in.U16();
-  FName = std::move(name);
-  return true;
+namespace {
+
+std::uint32_t NameCrc32(std::string_view bytes) {
+  return static_cast<std::uint32_t>(
+      ::crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
-void UnicodeExtendedInfo::SaveTo(ByteWriter& out) const {
-  out.U32(FAdditionalSignature == 0 ? kSignature : FAdditionalSignature);
-  out.U32(static_cast<std::uint32_t>(FName.size()));
-  for (char16_t c : FName) out.U16(c);
-}
+}  // namespace
 
 std::optional<std::u16string> DecodeInfoZipUnicodePath(std::span<const std::uint8_t> data,
                                                        std::string_view stored_name_bytes) {
   ByteReader in(data);
-  const std::uint8_t version = in.U8();
-  const std::uint32_t crc = in.U32();
-  if (!in.ok() || version != 1) return std::nullopt;
-  const auto actual = static_cast<std::uint32_t>(
-      ::crc32(0L, reinterpret_cast<const Bytef*>(stored_name_bytes.data()),
-              static_cast<uInt>(stored_name_bytes.size())));
-  if (crc != actual) return std::nullopt;
-  const auto utf8 = in.View(in.remaining());
-  const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
-  if (text.empty() || !IsValidUtf8(text)) return std::nullopt;
-  return platform::Utf8ToUtf16(text);
+  InfoZipUnicodePath block;
+  if (!block.DecodeFrom(in) || block.version != InfoZipUnicodePath::kVersion) return std::nullopt;
+  if (block.nameCrc32 != NameCrc32(stored_name_bytes)) return std::nullopt;
+  if (block.utf8Name.empty() || !IsValidUtf8(block.utf8Name)) return std::nullopt;
+  return platform::Utf8ToUtf16(block.utf8Name);
+}
+
+InfoZipUnicodePath MakeInfoZipUnicodePath(std::u16string_view name,
+                                          std::string_view stored_name_bytes) {
+  InfoZipUnicodePath block;
+  block.nameCrc32 = NameCrc32(stored_name_bytes);
+  block.utf8Name = platform::Utf16ToUtf8(name);
+  return block;
+}
+
+UnicodeExtendedInfo MakeUnicodeExtendedInfo(std::u16string_view name) {
+  UnicodeExtendedInfo info;
+  info.FName = std::u16string(name);
+  return info;
 }
 
 }  // namespace qm::archive

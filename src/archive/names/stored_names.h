@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/format/byte_reader.h"
+#include "archive/format/extra_fields.h"
 
 namespace qm::archive {
 
@@ -23,6 +23,17 @@ struct StoredName {
 // cut, whatever their length.
 StoredName EncodeStoredName(std::u16string_view name);
 
+// A name as a record stores it: the bytes after the OEM step, whether they are UTF-8 (flag bit
+// 11), and whether they read back as the name. They do not when the OEM page lacks a letter the
+// ANSI page has (the euro sign under 437, for one); Info-ZIP's Unicode Path block then carries
+// the name for other tools.
+struct RecordName {
+  std::string bytes;
+  bool utf8 = false;
+  bool exact = true;
+};
+RecordName EncodeRecordName(std::u16string_view name, bool oem_file_names);
+
 // UTF-8 when the bytes are valid UTF-8 holding a non-ASCII character, else the ANSI page. The
 // decision is taken from the bytes alone.
 std::u16string DecodeStoredName(std::string_view bytes, bool* as_utf8 = nullptr);
@@ -34,22 +45,15 @@ bool IsValidUtf8(std::string_view bytes);
 // anything after it unchanged.
 std::string OemNameToAnsi(std::string_view bytes);
 
-// The engine's own Unicode-name block (0x554E): "NUCX", a 32-bit count of UTF-16 code units,
-// the code units.
-struct UnicodeExtendedInfo {
-  static constexpr std::uint32_t kSignature = 0x5843554E;  // "NUCX"
-  std::uint32_t FAdditionalSignature = 0;
-  std::u16string FName;
-
-  // False when the signature differs or the count claims more code units than the block holds
-  // (the block is then ignored and the 8-bit name stays).
-  bool Load(std::span<const std::uint8_t> data);
-  void SaveTo(ByteWriter& out) const;
-};
-
-// Info-ZIP's Unicode Path block (0x7075): version 1, CRC-32 of the stored name bytes, the name
-// in UTF-8. The name when the version is 1 and the CRC matches `stored_name_bytes`.
+// The name an Info-ZIP Unicode Path block (0x7075) gives: only when its version is 1, its CRC
+// matches `stored_name_bytes` (the block belongs to this name, not to one renamed since) and
+// its UTF-8 is valid.
 std::optional<std::u16string> DecodeInfoZipUnicodePath(std::span<const std::uint8_t> data,
                                                        std::string_view stored_name_bytes);
+// The Info-ZIP Unicode Path block for `name` stored as `stored_name_bytes`.
+InfoZipUnicodePath MakeInfoZipUnicodePath(std::u16string_view name,
+                                          std::string_view stored_name_bytes);
+// The engine's Unicode-name block for `name`.
+UnicodeExtendedInfo MakeUnicodeExtendedInfo(std::u16string_view name);
 
 }  // namespace qm::archive

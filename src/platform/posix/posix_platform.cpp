@@ -192,6 +192,15 @@ class PosixPlatform final : public Platform {
     return {};
   }
 
+  std::error_code FlushDirectory(const std::u16string& path) override {
+    const int fd = ::open(SystemPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    const int result = ::fsync(fd);
+    const std::error_code error = result != 0 ? LastError() : std::error_code();
+    ::close(fd);
+    return error;
+  }
+
   std::error_code DeleteFile(const std::u16string& path) override {
     const std::string native = SystemPath(path);
     struct stat st {};
@@ -321,6 +330,9 @@ class PosixPlatform final : public Platform {
       if (::stat((native + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
       DirEntry entry;
       entry.name = Utf8ToUtf16(name);
+      struct stat link {};
+      entry.symbolic_link =
+          ::lstat((native + "/" + name).c_str(), &link) == 0 && S_ISLNK(link.st_mode);
       entry.attributes = AttributesOf(st, entry.name);
       if (!PassesFilter(entry.attributes, attribute_filter)) continue;
       entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);

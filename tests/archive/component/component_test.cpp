@@ -6,21 +6,13 @@
 
 #include "archive/archive_error.h"
 #include "fixture_tools.h"
+#include "native_error.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
 namespace qm::archive::testing {
 namespace {
-
-int NativeErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ArchiveError& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 TEST(ComponentSettings, CompressionLevelAndModeFollowEachOther) {
   ZipArchiver z;
@@ -184,6 +176,32 @@ TEST(ComponentLifecycle, CallersStreamIsReadAndNotOwned) {
   ZipArchiver spanning;
   spanning.SetSpanningMode(SpanningMode::smSplitting);
   EXPECT_EQ(NativeErrorOf([&] { spanning.OpenArchive(stream, false); }), 51);
+}
+
+// The directory of an archive with items cannot be written yet: a new comment is refused before
+// the comment in memory or the file changes, in a transaction or outside one.
+TEST(ComponentLifecycle, CommentIsWrittenAtOnceOutsideATransactionAndAtTheCommitInside) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q -r out.zip a.txt && echo kept | zip -q -z out.zip", dir.path());
+  ZipArchiver z;
+  z.SetFileName(dir.U16("out.zip"));
+  z.OpenArchive();
+  ASSERT_EQ(z.Comment(), "kept");
+  z.SetComment("changed");
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "changed");
+  z.BeginUpdate();
+  z.SetComment("in a transaction");
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "changed");
+  z.EndUpdate();
+  EXPECT_EQ(PythonView(dir / "out.zip").comment, "in a transaction");
+  // Cancelled: the comment in memory goes back with the directory.
+  z.BeginUpdate();
+  z.SetComment("dropped");
+  z.CancelUpdate();
+  EXPECT_EQ(z.Comment(), "in a transaction");
+  z.CloseArchive();
+  MustRun("unzip -tq out.zip", dir.path());
 }
 
 TEST(ComponentLifecycle, MemoryArchiveMovesToItsFile) {

@@ -265,9 +265,18 @@ TEST(Events, FolderEntriesAreCreatedAndFileProgressSeesPlatformNames) {
   EXPECT_EQ(std::vector<std::string>(log.events.begin(), log.events.begin() + expected.size()),
             expected);
   EXPECT_EQ(log.events.back(), "overall end 100");
-  // The folder entry made a folder; its time was not set from the item.
   EXPECT_TRUE(fs::is_directory(dir / "out/a"));
   EXPECT_EQ(Platform::Current().GetLastWriteDosTime(dir.U16("out/a/b.txt")), kItemTime);
+
+  // The folder entry alone (so no file written into the folder changes its time afterwards):
+  // the folder is made, and its time is not set from the item.
+  archiver.SetBaseDir(dir.U16("folder_only"));
+  archiver.ExtractFiles(u"a", kAll, u"");
+  ASSERT_TRUE(fs::is_directory(dir / "folder_only/a"));
+  EXPECT_FALSE(fs::exists(dir / "folder_only/a/b.txt"));
+  const auto folder_time = Platform::Current().GetLastWriteDosTime(dir.U16("folder_only/a"));
+  ASSERT_TRUE(folder_time.has_value());
+  EXPECT_NE(*folder_time, kItemTime);
 }
 
 TEST(Events, ExtractFileHandlerRenamesAndDecliningEveryItemWritesNothing) {

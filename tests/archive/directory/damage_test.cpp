@@ -7,6 +7,7 @@
 
 #include "archive/archive_error.h"
 #include "fixture_tools.h"
+#include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
 
 namespace qm::archive::testing {
@@ -139,6 +140,32 @@ TEST(DamagedArchive, FileWithoutAnyZipRecord) {
   }
 }
 
+// A failure that is not damage, here memory running out while the directory is read, reaches
+// the caller: it is no reason to rebuild the directory from the local headers.
+TEST(DamagedArchive, FailureOtherThanDamageIsNotTakenForDamage) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q -r out.zip a.txt docs", dir.path());
+  const std::string data = ReadFile(dir / "out.zip");
+  class FailingAt final : public platform::MemoryStream {
+   public:
+    FailingAt(const std::string& data, std::int64_t at)
+        : MemoryStream(std::vector<unsigned char>(data.begin(), data.end())), at_(at) {}
+    std::size_t Read(void* buffer, std::size_t count) override {
+      if (Position() == at_) throw std::bad_alloc();
+      return MemoryStream::Read(buffer, count);
+    }
+
+   private:
+    std::int64_t at_;
+  };
+  FailingAt stream(data, static_cast<std::int64_t>(FindBytes(data, kCentralSig)));
+  ZipArchiver archiver;
+  archiver.SetOpenCorruptedArchives(true);
+  EXPECT_THROW(archiver.OpenArchive(stream, false), std::bad_alloc);
+  EXPECT_FALSE(archiver.Active());
+}
+
 TEST(DamagedArchive, Zip64LocatorWithoutItsRecordFailsEitherWay) {
   ScratchDir dir;
   dir.MakeTree();
@@ -197,7 +224,7 @@ TEST(DamagedArchive, SizesAddingUpBeyondTheFile) {
         lenient.OpenArchive(kReadOnly);
         FAIL() << "opened";
       } catch (const ArchiveError& e) {
-        EXPECT_EQ(e.NativeError(), 69);
+        EXPECT_EQ(e.NativeError(), 70);
       }
     }
   }

@@ -3,23 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_error.h"
+#include "native_error.h"
 
 namespace qm::archive {
 namespace {
+
+using testing::NativeErrorOf;
 
 void AddNamed(DirArray& dir, std::u16string name) {
   const auto i = dir.Count();
   dir.SetCount(i + 1);
   dir.SetItemName(i, std::move(name));
-}
-
-int NativeErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ArchiveError& e) {
-    return e.NativeError();
-  }
-  return -1;
 }
 
 TEST(DirArray, CapacityGrowsInDoublingStepsUpToTenThousand) {

@@ -61,7 +61,7 @@ class OverlappingItems : public ::testing::TestWithParam<OverlapCase> {};
 TEST_P(OverlappingItems, AreRefusedOnEveryPath) {
   ScratchDir dir;
   WriteFixture(dir, GetParam().program);
-  EXPECT_EQ(OpenError(dir, true), 69) << "the component's defaults";
+  EXPECT_EQ(OpenError(dir, true), 70) << "the component's defaults";
   EXPECT_EQ(OpenError(dir, false), GetParam().strict_error) << "strict";
 }
 
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "d = central(b'a.txt', 100, 10, zlib.crc32(b'A' * 10), 0)"
                     " + central(b'b.txt', 100, 100, zlib.crc32(b'B' * 100), len(first))\n"
                     "open('out.zip', 'wb').write(out + d + end(2, d, len(out)))\n",
-                    69},
+                    70},
         // An entry count of 0xFFFF without Zip64 records sends the load to the rebuild from
         // local headers, even strictly.
         OverlapCase{"rebuilt_from_local_headers",
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "e = bytearray(end(1, d, len(out)))\n"
                     "e[8:12] = b'\\xff\\xff\\xff\\xff'\n"
                     "open('out.zip', 'wb').write(out + d + bytes(e))\n",
-                    69}),
+                    70}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OverlappingItems, RebuildOfManyEntriesWithoutZip64StillLoads) {
@@ -138,7 +138,7 @@ TEST(LocalHeaderCheck, AnOffsetThatMissesTheHeaderFailsTheItem) {
     archiver.ExtractToString(u"b.txt", text);
     FAIL() << "decoded from the wrong bytes";
   } catch (const ArchiveError& e) {
-    EXPECT_EQ(e.NativeError(), 70);
+    EXPECT_EQ(e.NativeError(), 71);
     EXPECT_NE(e.Message().find(u"b.txt"), std::u16string::npos);
   }
   std::vector<int> failures;
@@ -148,7 +148,7 @@ TEST(LocalHeaderCheck, AnOffsetThatMissesTheHeaderFailsTheItem) {
     action = Action::fxaIgnore;
   };
   archiver.TestFiles(u"*.*", kAll, u"");
-  EXPECT_EQ(failures, std::vector<int>{70});
+  EXPECT_EQ(failures, std::vector<int>{71});
 }
 
 // unzip, Python and 7-Zip read the second of two concatenated archives; so does the engine,

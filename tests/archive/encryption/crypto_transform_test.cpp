@@ -8,9 +8,9 @@
 
 #include "archive/directory/dir_item.h"
 #include "archive/encryption/aes_crypto_transform.h"
+#include "archive/encryption/aes_item_cipher.h"
+#include "archive/encryption/cipher_factory.h"
 #include "archive/encryption/classic_cipher.h"
-#include "archive/encryption/item_decryptor.h"
-#include "archive/encryption/item_encryptor.h"
 #include "encryption_test_support.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
@@ -284,23 +284,27 @@ TEST(AesTransform, SaltsComeFromTheRandomSource) {
   EXPECT_NE(a.data, b.data);
 }
 
-// --- The per-item decryptor
+// --- The per-item decipher
 
 // Only an entry of the alternate set goes without the AES block at a high version; a ZIP
 // entry's version field switches nothing off.
-TEST(ItemDecryptor, AesBlockOfAnAlternateEntryMeansClassic) {
+TEST(ItemDecipher, AesBlockOfAnAlternateEntryMeansClassic) {
   DirItem item;
   item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
   item.CentralDir.signature = sig::kAltCentralDir;
   item.CentralDir.extractVersion = kAltVersionThreshold;
-  EXPECT_FALSE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
+  const auto is_aes = [&] {
+    return dynamic_cast<AesDecipher*>(MakeItemDecipher(item, ZipLocalHeader{}).get()) != nullptr;
+  };
+  EXPECT_FALSE(is_aes());
   item.CentralDir.signature = sig::kCentralDir;
-  EXPECT_TRUE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
+  EXPECT_TRUE(is_aes());
+  item.CentralDir.signature = sig::kAltCentralDir;
   item.CentralDir.extractVersion = 51;
-  EXPECT_TRUE(ItemDecryptor(item, ZipLocalHeader{}).IsAes());
+  EXPECT_TRUE(is_aes());
 }
 
-TEST(ItemDecryptor, ClassicDamageFailsTheCrc) {
+TEST(ItemDecipher, ClassicDamageFailsTheCrc) {
   RepeatableRandom random;
   const auto plain = Pattern(200);
   StoredItem stored = EncryptItem(CryptoAlgorithm::caPkzipClassic, "pw", plain, false);
@@ -309,14 +313,14 @@ TEST(ItemDecryptor, ClassicDamageFailsTheCrc) {
   item.CentralDir.crc32 = stored.crc32;
   ZipLocalHeader local;
   local.crc32 = stored.crc32;
-  ItemDecryptor decryptor(item, local);
+  const auto decipher = MakeItemDecipher(item, local);
   MemoryStream stream = StreamOf(stored.data);
-  ASSERT_TRUE(decryptor.CheckPassword(stream, "pw"));
+  ASSERT_TRUE(decipher->CheckPassword(stream, "pw"));
   std::vector<std::uint8_t> body(plain.size());
   stream.ReadBuffer(body.data(), body.size());
-  decryptor.Decrypt(body);
+  decipher->Decrypt(body);
   EXPECT_NE(body, plain);
-  EXPECT_FALSE(decryptor.Verify(stream, item, Crc32(body)));
+  EXPECT_FALSE(decipher->Verify(stream, item, Crc32(body)));
 }
 
 }  // namespace

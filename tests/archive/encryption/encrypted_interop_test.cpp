@@ -7,7 +7,7 @@
 
 #include "archive/directory/dir_array.h"
 #include "archive/directory/dir_item.h"
-#include "archive/encryption/item_decryptor.h"
+#include "archive/encryption/cipher_factory.h"
 #include "encryption_test_support.h"
 #include "fixture_tools.h"
 #include "platform/file_mode.h"
@@ -69,18 +69,18 @@ std::map<std::string, DecodedItem> DecodeWithTransforms(const fs::path& archive,
     d.flags = local.genPurposeFlag;
     stream.Seek(local.nameLength + local.extraLength, platform::Stream::Origin::kCurrent);
 
-    ItemDecryptor decryptor(item, local);
-    d.password_ok = decryptor.CheckPassword(stream, password);
+    const auto decipher = MakeItemDecipher(item, local);
+    d.password_ok = decipher->CheckPassword(stream, password);
     d.data_offset = static_cast<std::uint64_t>(stream.Position());
     const std::uint64_t count = item.CompressedSize() -
-                                static_cast<std::uint64_t>(decryptor.HeaderSize() +
-                                                           decryptor.TrailerSize());
+                                static_cast<std::uint64_t>(decipher->HeaderSize() +
+                                                           decipher->TrailerSize());
     std::vector<std::uint8_t> stored(count);
     for (std::uint64_t done = 0; done < count;) {
       const std::uint64_t n = std::min<std::uint64_t>(0x100000, count - done);
       std::span<std::uint8_t> chunk(stored.data() + done, n);
       stream.ReadBuffer(chunk.data(), chunk.size());
-      decryptor.Decrypt(chunk);
+      decipher->Decrypt(chunk);
       done += n;
     }
     std::vector<std::uint8_t> plain;
@@ -90,7 +90,7 @@ std::map<std::string, DecodedItem> DecodeWithTransforms(const fs::path& archive,
     } else {
       plain = std::move(stored);
     }
-    d.verified = decryptor.Verify(stream, item, Crc32(plain)) && inflated;
+    d.verified = decipher->Verify(stream, item, Crc32(plain)) && inflated;
     d.data.assign(plain.begin(), plain.end());
   }
   return result;

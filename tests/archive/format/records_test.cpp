@@ -77,8 +77,8 @@ TEST(Records, ReadingPastTheEndSetsAStickyErrorAndYieldsZeros) {
 
 TEST(Records, ExtraFieldBlocksAreCutToTheField) {
   // A block claiming 10 bytes with 3 left, then nothing; and a 2-byte fragment is dropped.
-  const std::vector<std::uint8_t> field = {0x01, 0x00, 0x02, 0x00, 0xAA, 0xBB,
-                                           0x34, 0x12, 0x0A, 0x00, 1,    2,    3};
+  const std::vector<std::uint8_t> field = {0x01, 0x00, 0x02, 0x00, 0xAA, 0xBB, 0x34,
+                                           0x12, 0x0A, 0x00, 1,    2,    3};
   const auto blocks = SplitExtraField(field);
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(blocks[0].data, (std::vector<std::uint8_t>{0xAA, 0xBB}));
@@ -102,7 +102,8 @@ TEST(Records, Zip64BlockGivesOnlyTheEscapedValuesThatFit) {
   out.U64(2222);
   out.U32(7);  // half an offset
   Zip64ExtendedInfo info;
-  DecodeZip64ExtendedInfo(data, cd, info);
+  ByteReader in(data);
+  info.DecodeFrom(in, EscapedFields(cd));
   EXPECT_EQ(info.uncompSize, 1111u);
   EXPECT_EQ(info.compSize, 2222u);
   EXPECT_EQ(info.relOffsetLH, 0u);
@@ -110,7 +111,8 @@ TEST(Records, Zip64BlockGivesOnlyTheEscapedValuesThatFit) {
   ZipCentralDir offset_only;
   offset_only.relOffsetLH = kEscape32;
   Zip64ExtendedInfo info2;
-  DecodeZip64ExtendedInfo(data, offset_only, info2);
+  ByteReader in2(data);
+  info2.DecodeFrom(in2, EscapedFields(offset_only));
   EXPECT_EQ(info2.relOffsetLH, 1111u);
 }
 

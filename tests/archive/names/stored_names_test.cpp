@@ -37,11 +37,18 @@ TEST(StoredNameCoding, Utf8IsRecognisedOnlyWhenStrictlyValid) {
     bool valid;
   };
   const Case cases[] = {
-      {"\xc2\x80", true},       {"\xc1\xbf", false},          // overlong two-byte lead
-      {"\xe0\xa0\x80", true},   {"\xe0\x9f\xbf", false},      // overlong three-byte
-      {"\xed\x9f\xbf", true},   {"\xf0\x90\x80\x80", true},   {"\xf0\x8f\xbf\xbf", false},
-      {"\xf4\x8f\xbf\xbf", true}, {"\xf4\x90\x80\x80", false},  // above U+10FFFF
-      {"\xe2\x82", false},      {"\x80", false},              {"\xff", false},
+      {"\xc2\x80", true},
+      {"\xc1\xbf", false},  // overlong two-byte lead
+      {"\xe0\xa0\x80", true},
+      {"\xe0\x9f\xbf", false},  // overlong three-byte
+      {"\xed\x9f\xbf", true},
+      {"\xf0\x90\x80\x80", true},
+      {"\xf0\x8f\xbf\xbf", false},
+      {"\xf4\x8f\xbf\xbf", true},
+      {"\xf4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xe2\x82", false},
+      {"\x80", false},
+      {"\xff", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
   bool as_utf8 = true;
@@ -56,20 +63,33 @@ TEST(StoredNameCoding, OemStepStopsAtAZeroByte) {
 }
 
 TEST(UnicodeNameBlock, LoadsOnlyAWholeBlockWithItsSignature) {
-  std::vector<std::uint8_t> block;
-  ByteWriter out(block);
-  UnicodeExtendedInfo written;
-  written.FName = u"Ωx";
-  written.SaveTo(out);
-  EXPECT_EQ(block.size(), 8u + 4);
+  const ExtraFieldDataBlock block = MakeBlock(MakeUnicodeExtendedInfo(u"Ωx"));
+  EXPECT_EQ(block.data.size(), 8u + 4);
+  auto decode = [](const std::vector<std::uint8_t>& data, UnicodeExtendedInfo& info) {
+    ByteReader in(data);
+    return info.DecodeFrom(in);
+  };
   UnicodeExtendedInfo info;
-  ASSERT_TRUE(info.Load(block));
+  ASSERT_TRUE(decode(block.data, info));
   EXPECT_EQ(info.FName, u"Ωx");
-  auto cut = block;
+  auto cut = block.data;
   cut.pop_back();  // count 2, one and a half units left
-  EXPECT_FALSE(UnicodeExtendedInfo{}.Load(cut));
-  block[0] ^= 1;
-  EXPECT_FALSE(UnicodeExtendedInfo{}.Load(block));
+  EXPECT_FALSE(decode(cut, info));
+  cut = block.data;
+  cut[0] ^= 1;
+  EXPECT_FALSE(decode(cut, info));
+}
+
+TEST(InfoZipUnicodePathBlock, GivesTheNameOnlyWhileItBelongsToTheStoredBytes) {
+  const StoredName stored = EncodeStoredName(u"журнал.txt");
+  const std::string ansi_fallback = "?????? .txt";
+  const ExtraFieldDataBlock block = MakeBlock(MakeInfoZipUnicodePath(u"журнал.txt", ansi_fallback));
+  EXPECT_EQ(DecodeInfoZipUnicodePath(block.data, ansi_fallback), u"журнал.txt");
+  // The 8-bit name was changed by a tool that left the block: the block no longer applies.
+  EXPECT_EQ(DecodeInfoZipUnicodePath(block.data, stored.bytes), std::nullopt);
+  auto wrong_version = block.data;
+  wrong_version[0] = 2;
+  EXPECT_EQ(DecodeInfoZipUnicodePath(wrong_version, ansi_fallback), std::nullopt);
 }
 
 TEST(PathRules, ResolvesAgainstTheBaseFolder) {

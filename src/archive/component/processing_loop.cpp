@@ -1,0 +1,138 @@
+// The per-item processing loop: tags the items an operation works on and runs its step on each,
+// counting what the steps return and offering their archive errors to the failure event
+// (retry, ignore, abort). Extraction, testing and deletion run through it; adding and updating
+// join as steps of their own.
+#include <mutex>
+
+#include "archive/archive_error.h"
+#include "archive/base_archiver.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/names/path_rules.h"
+#include "platform/archive_lock.h"
+#include "platform/platform.h"
+
+namespace qm::archive {
+
+using platform::Platform;
+
+void BaseArchiver::TagItems() {
+  DirArray& dir = dm_handle_->CDir;
+  dir.ClearTags();
+  ArchiveItem f;
+  for (bool found = FindFirst(f); found; found = FindNext(f)) {
+    dir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
+  }
+}
+
+void BaseArchiver::TagItems(const std::u16string& file_mask, std::int32_t search_attr,
+                            const std::u16string& exclusion_mask) {
+  DirArray& dir = dm_handle_->CDir;
+  dir.ClearTags();
+  ArchiveItem f;
+  for (bool found = FindFirst(file_mask, f, search_attr, exclusion_mask); found;
+       found = FindNext(f)) {
+    dir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
+  }
+}
+
+void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t index) {
+  std::lock_guard<std::recursive_mutex> lock(platform::ArchiveLock());
+  DirArray& dir = dm_handle_->CDir;
+  processed_file_no_ = 0;
+  completed_file_count_ = 0;
+  kept_file_count_ = 0;
+  last_made_dir_.clear();
+  removable_checked_dir_.clear();
+  progress_cancel_ = false;
+  progress_enabled_ = true;
+  if (index == -1) {
+    processed_file_count_ = 0;
+    for (std::int32_t i = 0; i < dir.Count(); ++i) {
+      if (dir.GetItem(i).Tagged) ++processed_file_count_;
+    }
+  } else {
+    processed_file_count_ = 1;
+  }
+  const bool reports =
+      operation == ProcessOperation::poExtract || operation == ProcessOperation::poTest;
+  if (reports) DoOverallProgress(0, operation, ProgressPhase::ppStart, progress_cancel_);
+
+  bool aborted = false;
+  for (std::int32_t i = index == -1 ? 0 : index;
+       !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {
+    bool removed = false;
+    if (dir.GetItem(i).Tagged) {
+      dir.ItemPtr(i)->Operation = operation;
+      Action action = Action::fxaIgnore;
+      do {
+        action = Action::fxaIgnore;
+        const std::u16string stored_name = dir.GetItem(i).Name;
+        const std::u16string name = ForCallers(stored_name);
+        try {
+          bool confirm = true;
+          DoConfirmProcessFile(name, operation, confirm);
+          if (!confirm) {
+            ++kept_file_count_;
+            break;
+          }
+          if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
+          const std::u16string base_dir = BaseFolder(base_dir_, current_dir_);
+          if (reports) {
+            DoFileProgress(stored_name, 0, operation, ProgressPhase::ppStart, progress_cancel_);
+            if (progress_cancel_) break;
+          }
+          const std::int32_t count_before = dir.Count();
+          const ItemOutcome outcome = RunItemStep(operation, i, name, base_dir);
+          removed = dir.Count() < count_before;
+          if (reports) {
+            DoFileProgress(stored_name, 100, operation, ProgressPhase::ppEnd, progress_cancel_);
+          }
+          if (!progress_cancel_) {
+            ++processed_file_no_;
+            if (outcome == ItemOutcome::kCompleted) ++completed_file_count_;
+            if (outcome == ItemOutcome::kKept) ++kept_file_count_;
+          }
+        } catch (const ArchiveError& e) {
+          DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(),
+                               action);
+        }
+      } while (action == Action::fxaRetry);
+      aborted = action == Action::fxaAbort;
+    }
+    if (index != -1) break;
+    if (!removed) ++i;
+  }
+
+  if (reports) {
+    // The end event's answer cannot undo the run; the cancel flag keeps telling what happened.
+    bool ignored = false;
+    DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
+  }
+  if (progress_cancel_ || aborted) CancelUpdate();
+}
+
+BaseArchiver::ItemOutcome BaseArchiver::RunItemStep(ProcessOperation operation, std::int32_t index,
+                                                    const std::u16string& name,
+                                                    const std::u16string& base_dir) {
+  switch (operation) {
+    case ProcessOperation::poDelete:
+      return DeleteItemAt(index);
+    case ProcessOperation::poExtract:
+      return ExtractItemToFile(index, name, base_dir);
+    case ProcessOperation::poTest:
+      return TestItem(index, name);
+    default:
+      return ItemOutcome::kSkipped;
+  }
+}
+
+BaseArchiver::ItemOutcome BaseArchiver::DeleteItemAt(std::int32_t index) {
+  DirArray& dir = dm_handle_->CDir;
+  if (index < 0 || index >= dir.Count())
+    throw ArchiveError(ErrorSite::kUpdateIndex, ComponentName());
+  if (!InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotStartedOnItem, ComponentName());
+  dir.DeleteItem(index);
+  return ItemOutcome::kCompleted;
+}
+
+}  // namespace qm::archive

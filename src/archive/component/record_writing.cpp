@@ -1,0 +1,236 @@
+// One new item record: the local header with placeholders, the name and the extra blocks, the
+// encoded data, then the header (and blocks) written again with the final CRC, sizes and
+// method. No size needs to be known before the data has passed.
+#include <algorithm>
+
+#include "archive/archive_error.h"
+#include "archive/base_archiver.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/encryption/cipher_factory.h"
+#include "archive/writing/guarded_source.h"
+#include "archive/writing/record_writer.h"
+#include "platform/file_attributes.h"
+#include "platform/file_mode.h"
+#include "platform/file_stream.h"
+#include "platform/platform.h"
+
+namespace qm::archive {
+namespace {
+
+namespace fm = platform::file_mode;
+
+std::uint16_t ShareBits(FileShareMode mode) {
+  switch (mode) {
+    case FileShareMode::smShareCompat:
+      return fm::kShareCompat;
+    case FileShareMode::smShareExclusive:
+      return fm::kShareExclusive;
+    case FileShareMode::smShareDenyWrite:
+      return fm::kShareDenyWrite;
+    case FileShareMode::smShareDenyRead:
+      return fm::kShareDenyRead;
+    case FileShareMode::smShareDenyNone:
+      break;
+  }
+  return fm::kShareDenyNone;
+}
+
+// The blocks of a new local header: Zip64 space (filled once the sizes are known), the name
+// blocks, the AES block.
+std::vector<ExtraFieldDataBlock> LocalBlocks(const DirItem& item, bool zip64_space,
+                                             std::uint64_t source_size) {
+  std::vector<ExtraFieldDataBlock> blocks;
+  if (zip64_space) {
+    Zip64ExtendedInfo sizes;
+    sizes.uncompSize = source_size;
+    sizes.compSize = item.CompressedSize();
+    ExtraFieldDataBlock block;
+    block.headerID = extra_id::kZip64;
+    ByteWriter out(block.data);
+    sizes.EncodeTo(out, Zip64Fields{.uncompSize = true, .compSize = true});
+    block.dataSize = static_cast<std::uint16_t>(block.data.size());
+    blocks.push_back(std::move(block));
+  }
+  auto rest = LocalNameAndCipherBlocks(item);
+  blocks.insert(blocks.end(), rest.begin(), rest.end());
+  return blocks;
+}
+
+std::vector<std::uint8_t> EncodeLocalRecordHead(const ZipLocalHeader& header,
+                                                const std::string& name,
+                                                const std::vector<ExtraFieldDataBlock>& blocks) {
+  std::vector<std::uint8_t> bytes;
+  ByteWriter out(bytes);
+  header.EncodeTo(out);
+  out.Bytes(name);
+  EncodeExtraField(blocks, out);
+  return bytes;
+}
+
+}  // namespace
+
+bool BaseArchiver::WriteItemRecord(std::int32_t index) {
+  UpdateCompressionMethod();
+  DirManager& dm = *dm_handle_;
+  platform::Stream& archive = *compressed_stream_;
+  DirItem& item = *dm.CDir.ItemPtr(index);
+  const bool from_disk =
+      item.Operation == ProcessOperation::poAdd || item.Operation == ProcessOperation::poMove;
+  const std::u16string progress_name =
+      from_disk && !item.SrcFileName.empty() ? item.SrcFileName : item.Name;
+  DoFileProgress(progress_name, 0, item.Operation, ProgressPhase::ppStart, progress_cancel_);
+  if (progress_cancel_) return false;
+
+  const RecordSettings settings = MakeRecordSettings();
+  const std::int64_t start = archive.Position();
+  std::unique_ptr<platform::FileStream> opened;
+  platform::Stream* source = nullptr;
+  std::int64_t caller_position = 0;
+  auto release = [&] {
+    opened.reset();
+    if (item.Stream && source == item.Stream.get()) {
+      if (item.bDestroyStream) {
+        item.Stream.reset();
+        item.bDestroyStream = false;
+      } else {
+        item.Stream->SetPosition(caller_position);
+      }
+    }
+    source = nullptr;
+  };
+  auto take_back = [&] {
+    archive.SetSize(start);
+    archive.SetPosition(start);
+  };
+
+  try {
+    const RecordName name = EncodeRecordName(item.Name, settings.oem_file_names);
+    std::erase_if(item.ExtraFields, [](const ExtraFieldDataBlock& b) {
+      return b.headerID == extra_id::kZip64 || b.headerID == extra_id::kAes;
+    });
+    RefreshNameBlocks(item, name, settings);
+    item.StoredNameBytes = name.bytes;
+    item.StoredNameFor = item.Name;
+
+    const bool folder =
+        !item.Stream && (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;
+    if (item.Stream) {
+      source = item.Stream.get();
+      caller_position = source->Position();
+    } else if (!folder) {
+      platform::Platform& os = platform::Platform::Current();
+      // The archive never swallows itself.
+      if (!in_memory_ && !is_custom_stream_ &&
+          os.ExpandPath(item.SrcFileName) == os.ExpandPath(file_name_)) {
+        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
+      }
+      try {
+        opened = std::make_unique<platform::FileStream>(item.SrcFileName,
+                                                        fm::kRead | ShareBits(options_.ShareMode));
+      } catch (const platform::FileStreamError&) {
+        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
+      }
+      source = opened.get();
+    }
+    GuardedSource guarded(source != nullptr ? *source : archive,
+                          from_disk ? item.SrcFileName : item.Name, name_);
+    const std::uint64_t source_size =
+        source != nullptr ? static_cast<std::uint64_t>(guarded.Size()) : 0;
+
+    const bool always = zip64_mode_ == Zip64Mode::zmAlways;
+    const bool huge_offset = static_cast<std::uint64_t>(start) >= kEscape32;
+    const bool huge_source = source_size >= kEscape32;
+    if (zip64_mode_ == Zip64Mode::zmDisabled && (huge_offset || huge_source)) {
+      throw ArchiveError(ErrorSite::kDirectoryNeedsZip64, {item.SrcFileName}, ComponentName());
+    }
+    const bool zip64_space = always || huge_source;
+    item.bHugeFile = always || huge_offset || huge_source;
+    SetLocalHeaderOffset(item, static_cast<std::uint64_t>(start), always);
+
+    ZipCentralDir& cd = item.CentralDir;
+    const bool encrypted = !folder && !item.Password.empty();
+    const int aes_bits = encrypted ? AesKeyBits(crypto_algorithm_) : 0;
+    if (encrypted) cd.genPurposeFlag |= gpf::kEncrypted;
+    if (folder) {
+      cd.crc32 = 0;
+      cd.compSize = 0;
+      cd.unCompSize = 0;
+      cd.compMethod = method::kStored;
+    }
+    auto aes_block = [&] {
+      AesExtraField aes;
+      aes.strength = static_cast<std::uint8_t>(aes_bits / 64 - 1);
+      aes.actualCompMethod = item.CompressionMethod;
+      item.ExtraFields.push_back(MakeBlock(aes));
+    };
+    if (aes_bits != 0) aes_block();
+
+    auto make_header = [&](bool final) {
+      ZipLocalHeader header = LocalHeaderFromCentral(cd);
+      const std::uint16_t version = RecordVersion(item.bHugeFile, settings);
+      cd.versionMadeBy = version;
+      cd.extractVersion = version;
+      header.extractVersion = version;
+      header.nameLength = static_cast<std::uint16_t>(name.bytes.size());
+      header.unCompSize = zip64_space ? kEscape32 : static_cast<std::uint32_t>(source_size);
+      if (!final) {
+        header.crc32 = folder ? 0 : kEscape32;
+        header.compSize = 0;
+      } else {
+        header.compSize = always || cd.compSize == kEscape32 ? kEscape32 : cd.compSize;
+      }
+      return header;
+    };
+    auto blocks = LocalBlocks(item, zip64_space, source_size);
+    ZipLocalHeader header = make_header(false);
+    header.extraLength = static_cast<std::uint16_t>(ExtraFieldLength(blocks));
+    auto head = EncodeLocalRecordHead(header, name.bytes, blocks);
+    archive.WriteBuffer(head.data(), head.size());
+
+    if (source != nullptr) {
+      if (!EncodeItem(archive, guarded, item)) {
+        release();
+        take_back();
+        return false;
+      }
+      // The sizes found while encoding may call for Zip64 the header has no room for.
+      if (cd.compSize == kEscape32 && !zip64_space) {
+        throw ArchiveError(ErrorSite::kItemNeedsZip64, {item.SrcFileName}, ComponentName());
+      }
+      if (aes_bits != 0) {
+        std::erase_if(item.ExtraFields,
+                      [](const ExtraFieldDataBlock& b) { return b.headerID == extra_id::kAes; });
+        aes_block();
+      }
+      if (item.bHugeFile) SetLocalHeaderOffset(item, static_cast<std::uint64_t>(start), true);
+      blocks = LocalBlocks(item, zip64_space, source_size);
+      header = make_header(true);
+      header.extraLength = static_cast<std::uint16_t>(ExtraFieldLength(blocks));
+      head = EncodeLocalRecordHead(header, name.bytes, blocks);
+      const std::int64_t end = archive.Position();
+      archive.SetPosition(start);
+      archive.WriteBuffer(head.data(), head.size());
+      archive.SetPosition(end);
+    }
+    release();
+  } catch (const ArchiveError& e) {
+    release();
+    take_back();
+    // Without an archive stream there is nothing left to go on with.
+    if (compressed_stream_ == nullptr) {
+      commit_action_ = Action::fxaAbort;
+      return false;
+    }
+    DoProcessFileFailure(item.Operation == ProcessOperation::poUpdate ? item.Name : progress_name,
+                         item.Operation, e.NativeError(), e.ErrorCode(), e.Message(),
+                         commit_action_);
+    return false;
+  } catch (...) {
+    release();
+    throw;
+  }
+  DoFileProgress(progress_name, 100, item.Operation, ProgressPhase::ppEnd, progress_cancel_);
+  return true;
+}
+
+}  // namespace qm::archive

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "archive/data/item_sink.h"
+#include "platform/stream.h"
+
+namespace qm::archive {
+
+// The head of the reading path: an item's stored bytes, read from the archive in chunks of
+// 1 MiB and pushed into the first stage.
+class ArchiveSource {
+ public:
+  // `archive` stands at the first stored byte; `length` bytes belong to the item.
+  ArchiveSource(platform::Stream& archive, std::int64_t length)
+      : archive_(archive), length_(length) {}
+
+  // Pushes chunk after chunk into `first` until the item's bytes are through or `first` has
+  // ended. After every chunk `after_chunk` is asked whether enough has been made; true ends the
+  // run early. False when the archive came up short (no next volume to go on with here) or a
+  // stage stopped the path.
+  bool Run(ItemSink& first, const std::function<bool()>& after_chunk);
+
+ private:
+  platform::Stream& archive_;
+  std::int64_t length_;
+};
+
+}  // namespace qm::archive

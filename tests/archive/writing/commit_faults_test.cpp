@@ -1,0 +1,400 @@
+// Nothing lost, ever. One commit that adds (from a string and from a disk file), replaces,
+// renames and carries over items runs again and again under a platform that
+//   - fails its K-th call (each read, write, seek, size, truncate, flush, open, create,
+//     delete, rename in turn): the commit reports the failure, the archive is byte for byte
+//     what it was, the directory in memory is as before, no temporary file is left;
+//   - cuts the power after its N-th write: every later write fails, and what was not flushed
+//     to the medium is lost (file contents since their last flush; file names since their
+//     folder's last flush). The engine alone, on the next open, then gives back the old
+//     archive or the new one, whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "archive/archive_error.h"
+#include "archive/directory/dir_manager.h"
+#include "extract_helpers.h"
+#include "fixture_tools.h"
+#include "platform/file_mode.h"
+#include "platform/platform_wrapper.h"
+#include "platform/text.h"
+
+namespace qm::archive::testing {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr std::time_t kWhen = 1700000000;
+constexpr std::int32_t kAll = ArchiveOptions::kDefaultSearchAttr;
+
+std::error_code Broken() {
+  return std::make_error_code(std::errc::io_error);
+}
+
+// What the medium holds of a file: its name once its folder was flushed, its content as of its
+// last flush.
+struct Durable {
+  bool name = false;
+  std::string content;
+};
+
+struct FaultPlan {
+  bool armed = false;
+  // The archive's folder cannot hold a tail file (the commit writes beside and renames).
+  bool refuse_tail = false;
+  // The failure table: the call that fails (counted from 1 while armed).
+  long fail_at = -1;
+  long calls = 0;
+  // The crash table: writes allowed before the power goes.
+  long crash_after = -1;
+  long writes = 0;
+  bool dead = false;
+  std::map<std::string, Durable> medium;
+
+  bool FailThisCall() {
+    if (!armed) return false;
+    if (dead) return true;
+    return ++calls == fail_at;
+  }
+  bool WriteFails() {
+    if (FailThisCall()) return true;
+    if (!armed || crash_after < 0) return false;
+    if (++writes > crash_after) dead = true;
+    return dead;
+  }
+};
+
+class FaultyFile final : public platform::File {
+ public:
+  FaultyFile(std::unique_ptr<platform::File> inner, FaultPlan& plan, std::string path)
+      : inner_(std::move(inner)), plan_(plan), path_(std::move(path)) {}
+  std::size_t Read(void* b, std::size_t n, std::error_code& e) override {
+    if (plan_.armed && !plan_.dead && plan_.FailThisCall()) {
+      e = Broken();
+      return 0;
+    }
+    return inner_->Read(b, n, e);
+  }
+  std::size_t Write(const void* b, std::size_t n, std::error_code& e) override {
+    if (plan_.WriteFails()) {
+      e = Broken();
+      return 0;
+    }
+    return inner_->Write(b, n, e);
+  }
+  std::int64_t Seek(std::int64_t o, Origin w, std::error_code& e) override {
+    if (plan_.armed && !plan_.dead && plan_.FailThisCall()) {
+      e = Broken();
+      return -1;
+    }
+    return inner_->Seek(o, w, e);
+  }
+  std::int64_t Size(std::error_code& e) override {
+    if (plan_.armed && !plan_.dead && plan_.FailThisCall()) {
+      e = Broken();
+      return -1;
+    }
+    return inner_->Size(e);
+  }
+  std::error_code Truncate(std::int64_t s) override {
+    if (plan_.FailThisCall()) return Broken();
+    return inner_->Truncate(s);
+  }
+  std::error_code Flush() override {
+    if (plan_.FailThisCall()) return Broken();
+    if (auto e = inner_->Flush()) return e;
+    auto found = plan_.medium.find(path_);
+    if (found != plan_.medium.end()) found->second.content = ReadFile(path_);
+    return {};
+  }
+
+ private:
+  std::unique_ptr<platform::File> inner_;
+  FaultPlan& plan_;
+  std::string path_;
+};
+
+class FaultyDisk final : public platform::PlatformWrapper {
+ public:
+  explicit FaultyDisk(FaultPlan& plan)
+      : PlatformWrapper(platform::Platform::Native()), plan_(plan) {}
+
+  std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
+                                           std::error_code& error) override {
+    const std::string native = platform::Utf16ToUtf8(path);
+    const bool writes = platform::file_mode::CanWrite(mode);
+    if (plan_.refuse_tail && native.ends_with(".qmtail") && platform::file_mode::IsCreate(mode)) {
+      error = std::make_error_code(std::errc::filename_too_long);
+      return nullptr;
+    }
+    if (plan_.FailThisCall() && (writes || !plan_.dead)) {
+      error = Broken();
+      return nullptr;
+    }
+    const bool existed = fs::exists(native);
+    auto file = target().OpenFile(path, mode, error);
+    if (!file) return file;
+    if (writes && !plan_.medium.contains(native)) {
+      plan_.medium[native] = existed ? Durable{true, ReadFile(native)} : Durable{};
+    }
+    return std::make_unique<FaultyFile>(std::move(file), plan_, native);
+  }
+  std::error_code DeleteFile(const std::u16string& path) override {
+    if (plan_.FailThisCall()) return Broken();
+    // A deletion is taken as durable at once: the engine never relies on one not having been.
+    plan_.medium.erase(platform::Utf16ToUtf8(path));
+    return target().DeleteFile(path);
+  }
+  std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override {
+    if (plan_.FailThisCall()) return Broken();
+    return target().MoveFile(from, to);
+  }
+  std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override {
+    if (plan_.FailThisCall()) return Broken();
+    return target().ReplaceFile(from, to);
+  }
+  std::u16string CreateTempFile(const std::u16string& directory, const std::u16string& prefix,
+                                std::error_code& error) override {
+    if (plan_.FailThisCall()) {
+      error = Broken();
+      return {};
+    }
+    return target().CreateTempFile(directory, prefix, error);
+  }
+  std::error_code FlushDirectory(const std::u16string& path) override {
+    if (plan_.FailThisCall()) return Broken();
+    const fs::path folder = fs::absolute(platform::Utf16ToUtf8(path)).lexically_normal();
+    for (auto& [name, durable] : plan_.medium) {
+      if (fs::absolute(name).parent_path().lexically_normal() == folder) durable.name = true;
+    }
+    return target().FlushDirectory(path);
+  }
+
+ private:
+  FaultPlan& plan_;
+};
+
+// The power came back: every file the commit wrote holds what reached the medium.
+void Reboot(const FaultPlan& plan) {
+  for (const auto& [name, durable] : plan.medium) {
+    if (!durable.name) {
+      fs::remove(name);
+    } else {
+      WriteFile(name, durable.content);
+    }
+  }
+}
+
+struct Scenario {
+  ScratchDir dir;
+  std::string old_bytes;
+  std::string new_bytes;
+  ArchiveView old_view;
+  ArchiveView new_view;
+
+  Scenario() {
+    MakeZip(dir.path(),
+            "with zipfile.ZipFile('old.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+            "  z.comment = b'kept comment'\n"
+            "  z.writestr('a.txt', 'alpha' * 50)\n"
+            "  z.writestr('b.txt', 'to be replaced')\n"
+            "  z.writestr('c.txt', 'to be renamed' * 20)\n"
+            "  z.writestr('d.txt', 'carried over' * 30)\n");
+    dir.Write("src/s.txt", std::string(3000, 's'));
+    fs::last_write_time(dir / "src/s.txt", fs::last_write_time(dir / "old.zip"));
+    old_bytes = ReadFile(dir / "old.zip");
+    old_view = EngineView(dir / "old.zip");
+    Reset();
+    ZipArchiver archiver;
+    Run(archiver);
+    archiver.CloseArchive();
+    new_bytes = ReadFile(dir / "work.zip");
+    new_view = EngineView(dir / "work.zip");
+  }
+
+  void Reset() {
+    fs::remove(dir / "work.zip.qmtail");
+    WriteFile(dir / "work.zip", old_bytes);
+  }
+
+  // Opens work.zip and makes the transaction; `before_commit` runs just before EndUpdate.
+  void Run(
+      ZipArchiver& archiver, const std::function<void()>& before_commit = [] {}) {
+    archiver.SetFileName(dir.U16("work.zip"));
+    archiver.SetBaseDir(dir.U16("src"));
+    archiver.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                       int, const std::u16string&,
+                                       Action& action) { action = Action::fxaAbort; };
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    archiver.AddFromString(u"b.txt", u"replacement", 0x20, kWhen);
+    archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
+    archiver.AddFiles(u"s.txt", kAll, u"");
+    DirArray& cdir = archiver.DMHandle()->CDir;
+    std::int32_t index = -1;
+    ASSERT_TRUE(cdir.FileExists(u"c.txt", index));
+    cdir.ItemPtr(index)->OldName = u"c.txt";
+    cdir.SetItemName(index, u"renamed.txt");
+    cdir.ItemPtr(index)->Modified = true;
+    cdir.ItemPtr(index)->Operation = ProcessOperation::poRename;
+    before_commit();
+    archiver.EndUpdate();
+  }
+
+  std::set<std::string> Files() const { return TreeOf(dir.path()); }
+};
+
+std::vector<std::string> NamesOf(const DirArray& dir) {
+  std::vector<std::string> names;
+  for (std::int32_t i = 0; i < dir.Count(); ++i) names.push_back(Utf8(dir.GetItem(i).Name));
+  return names;
+}
+
+class CommitFaultTable : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CommitFaultTable, AFaultAtAnyCallLeavesArchiveAndDirectoryAsTheyWere) {
+  Scenario scenario;
+  ASSERT_NE(scenario.new_bytes, scenario.old_bytes);
+  ASSERT_EQ(scenario.new_view.entries.size(), 6u);
+  const std::set<std::string> files_before = [&] {
+    scenario.Reset();
+    return scenario.Files();
+  }();
+  long faults = 0;
+  for (long k = 1;; ++k) {
+    SCOPED_TRACE("call " + std::to_string(k));
+    scenario.Reset();
+    FaultPlan plan;
+    plan.fail_at = k;
+    plan.refuse_tail = GetParam();
+    FaultyDisk disk(plan);
+    bool failed = false;
+    std::vector<std::string> names_before;
+    {
+      platform::ScopedPlatform installed(disk);
+      ZipArchiver archiver;
+      try {
+        scenario.Run(archiver, [&] {
+          names_before = NamesOf(archiver.DMHandle()->RBCDir);
+          plan.armed = true;
+        });
+      } catch (const std::exception&) {
+        failed = true;
+      }
+      plan.armed = false;
+      if (plan.calls < k) {
+        // The fault was never reached: this was the whole commit, in place or beside.
+        EXPECT_FALSE(failed);
+        archiver.CloseArchive();
+        EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.new_bytes);
+        EXPECT_EQ(scenario.Files(), files_before);
+        break;
+      }
+      ++faults;
+      // Failed, or aborted through the failure event (a source read): the old archive and the
+      // old directory. Otherwise the fault was gone around and the new archive is whole.
+      const bool rolled_back = ReadFile(scenario.dir / "work.zip") == scenario.old_bytes;
+      if (rolled_back) {
+        EXPECT_EQ(NamesOf(archiver.DMHandle()->CDir), names_before);
+      } else {
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.new_bytes);
+      }
+    }
+    ASSERT_EQ(scenario.Files(), files_before);
+  }
+  EXPECT_GT(faults, 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(TailFile, CommitFaultTable, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Beside" : "InPlace"; });
+
+TEST_P(CommitFaultTable, APowerCutAfterAnyWriteGivesBackTheOldOrTheNewArchiveOnTheNextOpen) {
+  Scenario scenario;
+  std::set<std::string> outcomes;
+  for (long n = 0;; ++n) {
+    SCOPED_TRACE("writes before the cut: " + std::to_string(n));
+    scenario.Reset();
+    FaultPlan plan;
+    plan.crash_after = n;
+    plan.refuse_tail = GetParam();
+    FaultyDisk disk(plan);
+    {
+      platform::ScopedPlatform installed(disk);
+      {
+        ZipArchiver archiver;
+        try {
+          scenario.Run(archiver, [&] { plan.armed = true; });
+        } catch (const std::exception&) {
+        }
+        // The process dies here; nothing it does from now on reaches the disk.
+        plan.dead = plan.dead || plan.writes > n;
+        plan.armed = true;
+      }
+      plan.armed = false;
+    }
+    if (!plan.dead) break;  // the commit finished within n writes
+    Reboot(plan);
+    // The engine alone, on the next open.
+    ZipArchiver archiver;
+    OpenForReading(archiver, scenario.dir / "work.zip");
+    archiver.CloseArchive();
+    const std::string bytes = ReadFile(scenario.dir / "work.zip");
+    const bool old_one = bytes == scenario.old_bytes;
+    ASSERT_TRUE(old_one || bytes == scenario.new_bytes);
+    outcomes.insert(old_one ? "old" : "new");
+    ASSERT_FALSE(fs::exists(scenario.dir / "work.zip.qmtail"));
+    // A new archive cut off before its rename stays behind as a temporary file.
+    for (const auto& name : scenario.Files()) {
+      if (name.starts_with("FC")) fs::remove(scenario.dir / name);
+    }
+  }
+  EXPECT_TRUE(outcomes.contains("old"));
+}
+
+TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
+  Scenario scenario;
+  scenario.Reset();
+  // A complete tail file left by a cut-off commit, beside an archive that may not be written.
+  {
+    FaultPlan plan;
+    plan.crash_after = 3;
+    FaultyDisk disk(plan);
+    platform::ScopedPlatform installed(disk);
+    auto cut_off = [&] {
+      return fs::exists(scenario.dir / "work.zip.qmtail") &&
+             ReadFile(scenario.dir / "work.zip") != scenario.old_bytes;
+    };
+    for (long n = 0; !cut_off() && n < 1000; ++n) {
+      scenario.Reset();
+      plan = FaultPlan{};
+      plan.crash_after = n;
+      ZipArchiver archiver;
+      try {
+        scenario.Run(archiver, [&] { plan.armed = true; });
+      } catch (const std::exception&) {
+      }
+      plan.dead = true;
+    }
+  }
+  ASSERT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
+  fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::remove);
+  ZipArchiver archiver;
+  archiver.SetFileName(scenario.dir.U16("work.zip"));
+  try {
+    archiver.OpenArchive();
+    ADD_FAILURE() << "opened";
+  } catch (const ArchiveError& e) {
+    EXPECT_EQ(e.NativeError(), 69);
+    EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
+  }
+  EXPECT_FALSE(archiver.Active());
+  EXPECT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
+  fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::add);
+  OpenForReading(archiver, scenario.dir / "work.zip");
+  EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.old_bytes);
+}
+
+}  // namespace
+}  // namespace qm::archive::testing
