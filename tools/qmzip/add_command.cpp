@@ -15,6 +15,7 @@
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -28,7 +29,7 @@ struct AddOptions {
   std::vector<std::string> exclude;
   bool recurse = false;
   int level = 6;
-  std::string password;
+  PasswordOption password;
   int aes_bits = 0;
   bool move = false;
   // -u: replace entries only by newer files (new files are added); -f: only that, nothing new.
@@ -73,7 +74,7 @@ constexpr const char* kAddHelp =
 int RunFreshen(CliArchiver& archiver, const AddOptions& options, ProgressBar& bar) {
   // Freshening adds nothing, so it never makes an archive either.
   if (!archiver.Exists()) {
-    std::cerr << "qmzip: " << options.archive << ": no such archive\n";
+    std::cerr << "qmzip: " << ForTerminal(options.archive) << ": no such archive\n";
     return kExitArchiveError;
   }
   if (options.paths.empty()) archiver.SetFileMasks({u"*.*"});
@@ -126,9 +127,9 @@ std::string NothingFoundMessage(const std::string& path, const AddOptions& optio
                                               ? std::filesystem::path(path)
                                               : std::filesystem::path(options.base_dir) / path;
   if (!options.recurse && std::filesystem::is_directory(disk_path, error)) {
-    return "qmzip: " + path + ": is a folder; add -r to take it";
+    return "qmzip: " + ForTerminal(path) + ": is a folder; add -r to take it";
   }
-  return "qmzip: " + path + ": no file or folder matches";
+  return "qmzip: " + ForTerminal(path) + ": no file or folder matches";
 }
 
 int RunAdd(const AddOptions& options) {
@@ -141,7 +142,9 @@ int RunAdd(const AddOptions& options) {
   archiver.SetZip64Mode(archive::Zip64Mode::zmAuto);
   archiver.SetCompressionMode(static_cast<std::uint8_t>(options.level));
   archiver.SetEncryptionMethod(CipherOf(options.aes_bits));
-  ApplyPassword(archiver, options.password);
+  if (options.password.given) {
+    archiver.SetPassword(EncryptionPasswordForm(options.password, options.aes_bits != 0));
+  }
   if (!options.base_dir.empty()) archiver.SetBaseDir(FromUtf8(options.base_dir));
   archive::ArchiveOptions& settings = archiver.Options();
   settings.StorePath = StorePathOf(options.store_path);
