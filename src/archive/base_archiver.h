@@ -586,6 +586,8 @@ class BaseArchiver {
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;
+  // The folder last found free of links on the way from the base folder, for the same run.
+  std::u16string link_checked_dir_;
   // Whether the folder last asked about lies on a removable drive (FlushBuffers).
   std::u16string removable_checked_dir_;
   bool removable_dir_ = false;

@@ -132,10 +132,15 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
 
   // The old file stays until the new content is whole (PendingFile); a link where the file
   // goes is replaced, and one on the way to it refused.
+  // Items of one folder come one after another: it is walked once for them.
   const auto cut_folder = LastSeparator(dest);
-  if (!root.empty() && cut_folder != std::u16string::npos &&
-      os.FindLinkBelow(root, dest.substr(0, cut_folder))) {
-    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+  if (!root.empty() && cut_folder != std::u16string::npos) {
+    const std::u16string dest_folder = dest.substr(0, cut_folder);
+    if (dest_folder != link_checked_dir_) {
+      if (os.FindLinkBelow(root, dest_folder))
+        throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+      link_checked_dir_ = dest_folder;
+    }
   }
   std::unique_ptr<PendingFile> file;
   try {
