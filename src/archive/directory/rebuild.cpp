@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "archive/archive_error.h"
@@ -92,6 +93,13 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
       cd.crc32 = descriptor.crc32;
       cd.compSize = descriptor.compSize;
       cd.unCompSize = descriptor.unCompSize;
+    } else {
+      // No descriptor: the archive ends inside the entry. The header's zero sizes and CRC
+      // would pass it off as an empty file that verifies; its data runs to the end of the
+      // stream instead, so that whatever it decodes to fails the recorded size of 0.
+      const std::int64_t data_at = name_at + header.nameLength + header.extraLength;
+      cd.compSize = static_cast<std::uint32_t>(
+          std::clamp<std::int64_t>(stream_size - data_at, 0, kEscape32 - 1));
     }
   }
   return index;
