@@ -10,6 +10,8 @@ namespace qm::crypto::detail {
 
 bool CpuHasAes();
 bool CpuHasSha();
+// The wide counter-mode kernel (VAES with AVX2, and the system saving the 256-bit registers).
+bool CpuHasVaes();
 
 // `round_keys` holds rounds + 1 round keys of 16 bytes in the FIPS-197 byte order. The decrypt
 // kernel takes the equivalent-inverse-cipher schedule, stored in forward order.

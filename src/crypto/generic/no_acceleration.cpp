@@ -12,6 +12,9 @@ bool CpuHasAes() {
 bool CpuHasSha() {
   return false;
 }
+bool CpuHasVaes() {
+  return false;
+}
 
 void AesHwEncryptBlock(const std::uint8_t*, int, std::uint8_t*) {
   std::abort();
