@@ -12,6 +12,7 @@
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
+#include "volume_set.h"
 
 namespace qm::qmzip {
 
@@ -32,7 +33,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   ProgressBar& bar = session.Bar();
 
   CliArchiver archiver(bar);
-  archiver.SetFileName(FromUtf8(options.archive));
+  archiver.SetFileName(ArchiveOfVolume(FromUtf8(options.archive)));
   archiver.SetOpenCorruptedArchives(false);
   std::vector<std::u16string> masks;
   for (const auto& m : options.masks) masks.push_back(FromUtf8(m));

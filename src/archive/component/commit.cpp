@@ -55,6 +55,10 @@ std::u16string BaseArchiver::MakeTempFileName() const {
 }
 
 void BaseArchiver::WriteDirectory(bool recreate_end) {
+  if (WritesVolumes() && platform::file_mode::IsCreate(file_open_mode_)) {
+    WriteDirectoryToVolumes();
+    return;
+  }
   DirManager& dm = *dm_handle_;
   dm.SaveDir(recreate_end, compressed_stream_);
 }
@@ -119,6 +123,10 @@ void BaseArchiver::CommitUpdate() {
     return;
   }
 
+  if (WritesVolumes()) {
+    CommitToVolumes(op);
+    return;
+  }
   // A tail that an earlier failed rollback could not play back is the only copy of old
   // records: nothing may run over it.
   if (tail_file_)
