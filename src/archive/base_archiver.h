@@ -554,6 +554,11 @@ class BaseArchiver {
   void CopyRecordToVolumes(platform::Stream& record, std::int64_t head_length, DirItem& item,
                            bool zip64_offset);
   void WriteDirectoryToVolumes();
+  // The temporary file a set's record is made in (one per commit), emptied.
+  platform::Stream& VolumeRecordFile();
+  std::unique_ptr<platform::Stream> volume_record_file_;
+  std::u16string volume_record_path_;
+  void DropVolumeRecordFile();
   void RenameLastVolume();
   // Deletes the volumes made so far and closes the archive.
   void DiscardVolumes();

@@ -125,6 +125,7 @@ void BaseArchiver::ReleaseArchive() {
   compressed_stream_ = nullptr;
   volume_chain_.reset();
   owned_stream_.reset();
+  DropVolumeRecordFile();
 }
 
 void BaseArchiver::SetInMemory(bool value) {

@@ -2,7 +2,6 @@
 // encoded data, then the header (and blocks) written again with the final CRC, sizes and
 // method. No size needs to be known before the data has passed.
 #include <algorithm>
-#include <optional>
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
@@ -14,7 +13,6 @@
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
-#include "platform/temp_file_guard.h"
 
 namespace qm::archive {
 namespace {
@@ -86,12 +84,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   // A set's record is made whole in a temporary file and then copied into the volumes: its
   // header is written again once the sizes are known, and the volume it began in may be gone
   // by then.
-  std::optional<platform::TempFileGuard> record_guard;
-  std::unique_ptr<platform::FileStream> record_file;
-  if (WritesVolumes()) {
-    record_guard.emplace(MakeTempFileName());
-    record_file = std::make_unique<platform::FileStream>(record_guard->Path(), fm::kCreate);
-  }
+  platform::Stream* record_file = WritesVolumes() ? &VolumeRecordFile() : nullptr;
   platform::Stream& archive = record_file ? *record_file : *compressed_stream_;
   const std::int64_t start = archive.Position();
   std::int64_t head_length = 0;

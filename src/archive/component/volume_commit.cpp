@@ -78,6 +78,28 @@ void BaseArchiver::CopyRecordToVolumes(platform::Stream& record, std::int64_t he
   if (cancel) commit_action_ = Action::fxaAbort;
 }
 
+platform::Stream& BaseArchiver::VolumeRecordFile() {
+  if (!volume_record_file_) {
+    volume_record_path_ = MakeTempFileName();
+    try {
+      volume_record_file_ =
+          std::make_unique<platform::FileStream>(volume_record_path_, platform::file_mode::kCreate);
+    } catch (...) {
+      DropVolumeRecordFile();
+      throw;
+    }
+  }
+  volume_record_file_->SetSize(0);
+  volume_record_file_->SetPosition(0);
+  return *volume_record_file_;
+}
+
+void BaseArchiver::DropVolumeRecordFile() {
+  volume_record_file_.reset();
+  if (!volume_record_path_.empty()) platform::Platform::Current().DeleteFile(volume_record_path_);
+  volume_record_path_.clear();
+}
+
 void BaseArchiver::WriteDirectoryToVolumes() {
   VolumeWriting volumes(*this);
   dm_handle_->SaveDirToVolumes(volumes);
@@ -131,9 +153,11 @@ void BaseArchiver::CommitToVolumes(ProcessOperation op) {
     first.SetSize(dm.StubSize());
     first.SetPosition(dm.StubSize());
     stopped = !RunEntryLoop(0, nullptr, 0);
+    DropVolumeRecordFile();
     if (!stopped) WriteDirectoryToVolumes();
   } catch (...) {
     // Nothing of a set that was not finished is left behind; the archive is closed.
+    DropVolumeRecordFile();
     DiscardVolumes();
     throw;
   }

@@ -153,12 +153,21 @@ void BaseArchiver::CreateArchiveFile() {
   }
   dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, true, MakeDirSettings());
   volume_number_info_.SetFirstVolume(true);
-  if (!sfx_stub_.empty()) {
-    archive::VolumeNumberInfo first;
-    first.SetFirstVolume(true);
-    const std::int64_t limit =
-        spanning_mode_ == SpanningMode::smNone ? -1 : spanning_options_.GetVolumeSize(first);
+  if (sfx_stub_.empty()) return;
+  archive::VolumeNumberInfo first;
+  first.SetFirstVolume(true);
+  const std::int64_t limit =
+      spanning_mode_ == SpanningMode::smNone ? -1 : spanning_options_.GetVolumeSize(first);
+  try {
     dm_handle_->SetStubSize(PlaceStub(*compressed_stream_, sfx_stub_, limit, ComponentName()));
+  } catch (...) {
+    // The archive was never made: the file created for it goes again.
+    if (!in_memory_) {
+      const std::u16string created = volume_file_name_;
+      ReleaseArchive();
+      platform::Platform::Current().DeleteFile(created);
+    }
+    throw;
   }
 }
 
