@@ -9,24 +9,88 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 71> kNativeToCode = {{
-    {0, 0},   {1, 1},   {2, 1},   {3, 1},   {4, 1},   {5, 2},   {6, 3},   {7, 1},   {8, 4},
-    {9, 5},   {10, 5},  {11, 6},  {12, 6},  {13, 7},  {14, 7},  {15, 6},  {16, 1},  {17, 8},
-    {18, 6},  {19, 9},  {20, 10}, {21, 1},  {22, 11}, {23, 9},  {24, 1},  {25, 11}, {26, 13},
-    {27, 14}, {28, 15}, {29, 5},  {30, 6},  {31, 6},  {32, 16}, {33, 12}, {34, 17}, {35, 18},
-    {36, 19}, {37, 20}, {38, 6},  {39, 21}, {40, 22}, {41, 23}, {42, 6},  {43, 23}, {44, 24},
-    {45, 24}, {46, 25}, {47, 26}, {48, 27}, {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},
-    {54, 6},  {55, 32}, {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35}, {61, 36}, {62, 37},
-    {63, 38}, {64, 38}, {65, 39}, {66, 39}, {67, 40},
+constexpr std::array<std::pair<int, int>, 73> kNativeToCode = {{
+    {0, 0},
+    {1, 1},
+    {2, 1},
+    {3, 1},
+    {4, 1},
+    {5, 2},
+    {6, 3},
+    {7, 1},
+    {8, 4},
+    {9, 5},
+    {10, 5},
+    {11, 6},
+    {12, 6},
+    {13, 7},
+    {14, 7},
+    {15, 6},
+    {16, 1},
+    {17, 8},
+    {18, 6},
+    {19, 9},
+    {20, 10},
+    {21, 1},
+    {22, 11},
+    {23, 9},
+    {24, 1},
+    {25, 11},
+    {26, 13},
+    {27, 14},
+    {28, 15},
+    {29, 5},
+    {30, 6},
+    {31, 6},
+    {32, 16},
+    {33, 12},
+    {34, 17},
+    {35, 18},
+    {36, 19},
+    {37, 20},
+    {38, 6},
+    {39, 21},
+    {40, 22},
+    {41, 23},
+    {42, 6},
+    {43, 23},
+    {44, 24},
+    {45, 24},
+    {46, 25},
+    {47, 26},
+    {48, 27},
+    {49, 28},
+    {50, 29},
+    {51, 30},
+    {52, 31},
+    {53, 6},
+    {54, 6},
+    {55, 32},
+    {56, 33},
+    {57, 27},
+    {58, 34},
+    {59, 34},
+    {60, 35},
+    {61, 36},
+    {62, 37},
+    {63, 38},
+    {64, 38},
+    {65, 39},
+    {66, 39},
+    {67, 40},
     // Added by this engine: an item's name leads outside the destination folder.
     {68, 41},
     // Added by this engine: an interrupted commit's tail file cannot be played back.
     {69, 42},
     // Added by this engine: an archive cannot take its own records.
     {70, 43},
+    // Items whose data ranges overlap (the non-recursive zip bomb).
+    {71, 44},
+    // An item's offset does not lead to a local header.
+    {72, 45},
 }};
 
-constexpr std::array<std::u16string_view, 44> kMessages = {
+constexpr std::array<std::u16string_view, 46> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -74,6 +138,8 @@ constexpr std::array<std::u16string_view, 44> kMessages = {
     u"An interrupted update left \"%s\" holding part of the archive; the archive cannot be "
     u"opened until it is put back, which needs write access to it and to that file",
     u"Cannot merge archive \"%s\" into itself",
+    u"Items of the archive overlap each other (a possible zip bomb). Open failed",
+    u"Local header of \"%s\" is missing or overlapped",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {
@@ -107,10 +173,10 @@ ArchiveError::ArchiveError(int native_error, Composed composed)
       message_(std::move(composed.message)) {}
 
 ArchiveError::ArchiveError(int native_error, std::u16string_view component_name)
-    : ArchiveError(native_error,
-                   Composed{Compose(native_error,
-                                    std::u16string(ErrorMessageOf(ErrorCodeOf(native_error))),
-                                    component_name)}) {}
+    : ArchiveError(
+          native_error,
+          Composed{Compose(native_error, std::u16string(ErrorMessageOf(ErrorCodeOf(native_error))),
+                           component_name)}) {}
 
 ArchiveError::ArchiveError(int native_error, std::span<const FormatArg> args,
                            std::u16string_view component_name)

@@ -85,10 +85,12 @@ enum class ErrorSite : int {
   kPathOutsideBase = 68,
   kTailFileBlocked = 69,
   kMergeIntoItself = 70,
+  kOverlappingItems = 71,
+  kLocalHeaderMissing = 72,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number
-// (0 to 67) that identifies the place; it maps to a public code (0 to 40) that picks the
+// (0 to 70) that identifies the place; it maps to a public code (0 to 40) that picks the
 // message. The message reads "<component>: <text> - Native error: 000NN", the component part
 // only when a component with a name raised it.
 class ArchiveError : public std::runtime_error {

@@ -17,6 +17,10 @@ std::error_code Platform::SetUnixPermissions(const std::u16string&, std::uint32_
 
 Platform& Platform::Current() { return current != nullptr ? *current : Native(); }
 
+std::error_code Platform::FindLinkBelow(const std::u16string&, const std::u16string&) {
+  return {};
+}
+
 ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
   current = &replacement;
 }

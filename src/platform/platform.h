@@ -45,8 +45,15 @@ struct DirEntry {
 };
 
 // The kinds a drive can be of, in the numbering Windows gives them.
-enum class DriveType { kUnknown = 0, kNoRootDir = 1, kRemovable = 2, kFixed = 3, kRemote = 4,
-                       kCdRom = 5, kRamDisk = 6 };
+enum class DriveType {
+  kUnknown = 0,
+  kNoRootDir = 1,
+  kRemovable = 2,
+  kFixed = 3,
+  kRemote = 4,
+  kCdRom = 5,
+  kRamDisk = 6
+};
 
 // Everything the program asks of the operating system about files, folders and drives.
 // Paths are UTF-16 with the platform separator (see kPathSeparator); a relative path is taken
@@ -125,6 +132,14 @@ class Platform {
   virtual std::vector<DirEntry> ListDirectory(const std::u16string& path,
                                               std::uint32_t attribute_filter,
                                               std::error_code& error) = 0;
+
+  // --- Links
+  // Whether a symbolic link stands on `path` below `base` (full paths, `path` inside `base`;
+  // `base` itself may be a link): an error that says so for the first one found, none when
+  // there is none. Extraction asks before it creates a folder or a file, so that nothing is
+  // written outside the base folder through a link, whoever made it. Platforms without links
+  // keep this default.
+  virtual std::error_code FindLinkBelow(const std::u16string& base, const std::u16string& path);
 
   // --- Drives
   virtual DriveType GetDriveType(const std::u16string& path) = 0;

@@ -70,6 +70,10 @@ class PlatformWrapper : public Platform {
                                       std::error_code& error) override {
     return target_.ListDirectory(path, attribute_filter, error);
   }
+  std::error_code FindLinkBelow(const std::u16string& base,
+                                const std::u16string& path) override {
+    return target_.FindLinkBelow(base, path);
+  }
   DriveType GetDriveType(const std::u16string& path) override {
     return target_.GetDriveType(path);
   }

@@ -1,9 +1,10 @@
+#include "archive/archive_error.h"
+
 #include <gtest/gtest.h>
 
-#include "archive/archive_error.h"
-#include "archive/prompt_texts.h"
-
 #include <vector>
+
+#include "archive/prompt_texts.h"
 
 namespace qm::archive {
 namespace {
@@ -18,22 +19,47 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
     std::u16string message;
   };
   const Case cases[] = {
-      {12, {u"C:\\Data\\x.zip"}, true, u"Archiver1", 6,
+      {12,
+       {u"C:\\Data\\x.zip"},
+       true,
+       u"Archiver1",
+       6,
        u"Archiver1: File \"C:\\Data\\x.zip\" not found - Native error: 00012"},
       {13, {}, false, u"Archiver1", 7, u"Archiver1: Archive is not open - Native error: 00013"},
       {13, {}, false, u"", 7, u"Archive is not open - Native error: 00013"},
-      {62, {}, false, u"", 37,
+      {62,
+       {},
+       false,
+       u"",
+       37,
        u"Multiple transactions are not supported for multi-volume archives - Native error: 00062"},
-      {36, {u"out.zip"}, true, u"", 19,
+      {36,
+       {u"out.zip"},
+       true,
+       u"",
+       19,
        u"Cannot create output file. Probably file is locked by another process. "
        u"FileName = 'out.zip'. - Native error: 00036"},
-      {34, {std::int64_t{10}, std::int64_t{-3}}, true, u"Z", 17,
+      {34,
+       {std::int64_t{10}, std::int64_t{-3}},
+       true,
+       u"Z",
+       17,
        u"Z: Invalid compressed size, rfs.size = 10, count = -3 - Native error: 00034"},
-      {68, {u"../x.txt"}, true, u"A", 41,
+      {68,
+       {u"../x.txt"},
+       true,
+       u"A",
+       41,
        u"A: Path \"../x.txt\" leads outside the destination folder - Native error: 00068"},
       {70, {u"a.zip"}, true, u"", 43,
        u"Cannot merge archive \"a.zip\" into itself - Native error: 00070"},
-      {71, {}, false, u"", 0, u"Unknown error - Native error: 00071"},
+      {71, {}, false, u"A", 44,
+       u"A: Items of the archive overlap each other (a possible zip bomb). Open failed - Native "
+       u"error: 00071"},
+      {72, {u"a/b.txt"}, true, u"", 45,
+       u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00072"},
+      {73, {}, false, u"", 0, u"Unknown error - Native error: 00073"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -41,7 +67,8 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
   };
   for (const auto& c : cases) {
     const ArchiveError error =
-        c.fill ? ArchiveError(c.native, std::span<const FormatArg>(c.args), c.component) : ArchiveError(c.native, c.component);
+        c.fill ? ArchiveError(c.native, std::span<const FormatArg>(c.args), c.component)
+               : ArchiveError(c.native, c.component);
     EXPECT_EQ(error.Message(), c.message) << c.native;
     EXPECT_EQ(error.ErrorCode(), c.code) << c.native;
     EXPECT_EQ(error.NativeError(), c.native);
@@ -58,7 +85,9 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(68), 41);  // the engine's own: a path leading out of the destination
   EXPECT_EQ(ErrorCodeOf(69), 42);  // and a commit's tail file that cannot be played back
   EXPECT_EQ(ErrorCodeOf(70), 43);  // and an archive merged into itself
-  EXPECT_EQ(ErrorMessageOf(44), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(71), 44);  // items whose data overlap
+  EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
+  EXPECT_EQ(ErrorMessageOf(46), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

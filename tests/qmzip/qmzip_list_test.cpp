@@ -67,7 +67,8 @@ TEST(QmzipList, ListsWhatZipfileSeesForEveryTool) {
     ASSERT_EQ(r.exit_code, 0) << make << "\n" << r.output;
     const auto expected = FromView(PythonView(dir / "out.zip"));
     EXPECT_EQ(ParseListing(r.output), expected) << make;
-    const std::string total = std::to_string(expected.size()) + (expected.size() == 1 ? " file" : " files");
+    const std::string total =
+        std::to_string(expected.size()) + (expected.size() == 1 ? " file" : " files");
     EXPECT_NE(r.output.find(total), std::string::npos) << r.output;
   }
 }
@@ -87,7 +88,8 @@ TEST(QmzipList, MissingOrDamagedArchiveGivesAMessageAndNonZeroExit) {
   ScratchDir dir;
   dir.Write("text.zip", std::string(100, 't'));
   dir.MakeTree();
-  MustRun("zip -q out.zip a.txt && cp out.zip junk.zip && printf 0123456789 >> junk.zip", dir.path());
+  MustRun("zip -q out.zip a.txt && cp out.zip junk.zip && printf 0123456789 >> junk.zip",
+          dir.path());
   struct Case {
     std::string args, message;
   };
@@ -110,6 +112,25 @@ TEST(QmzipList, MissingOrDamagedArchiveGivesAMessageAndNonZeroExit) {
   const CommandResult help = RunShell("'" + kQmzip + "' --help", dir.path());
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.output.find("list"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::archive::testing
+
+namespace qm::archive::testing {
+namespace {
+
+// A FIFO or a folder given as the archive is refused at once and named for what it is.
+TEST(QmzipList, OddArchiveFilesAreRefusedAtOnceWithWhatTheyAre) {
+  ScratchDir dir;
+  MustRun("mkfifo pipe.zip && mkdir folder.zip", dir.path());
+  for (const auto& [name, says] : {std::pair{"pipe.zip", "FIFO"}, {"folder.zip", "folder"}}) {
+    SCOPED_TRACE(name);
+    const CommandResult r =
+        RunShell("timeout 20 '" + kQmzip + "' list " + name + " < /dev/null", dir.path());
+    EXPECT_EQ(r.exit_code, 2) << r.output;
+    EXPECT_NE(r.output.find(says), std::string::npos) << r.output;
+  }
 }
 
 }  // namespace

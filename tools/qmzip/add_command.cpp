@@ -15,6 +15,7 @@
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -28,7 +29,7 @@ struct AddOptions {
   std::vector<std::string> exclude;
   bool recurse = false;
   int level = 6;
-  std::string password;
+  PasswordOption password;
   int aes_bits = 0;
   bool move = false;
   // -u: replace entries only by newer files (new files are added); -f: only that, nothing new.
@@ -99,7 +100,7 @@ constexpr const char* kAddHelp =
 int RunFreshen(CliArchiver& archiver, const AddOptions& options, ProgressBar& bar) {
   // Freshening adds nothing, so it never makes an archive either.
   if (!archiver.Exists()) {
-    std::cerr << "qmzip: " << options.archive << ": no such archive\n";
+    std::cerr << "qmzip: " << ForTerminal(options.archive) << ": no such archive\n";
     return kExitArchiveError;
   }
   if (options.paths.empty()) archiver.SetFileMasks({u"*.*"});
@@ -129,7 +130,9 @@ int RunAdd(const AddOptions& options) {
   archiver.SetZip64Mode(archive::Zip64Mode::zmAuto);
   archiver.SetCompressionMode(static_cast<std::uint8_t>(options.level));
   archiver.SetEncryptionMethod(CipherOf(options.aes_bits));
-  ApplyPassword(archiver, options.password);
+  if (options.password.given) {
+    archiver.SetPassword(EncryptionPasswordForm(options.password, options.aes_bits != 0));
+  }
   if (!options.base_dir.empty()) archiver.SetBaseDir(FromUtf8(options.base_dir));
   archive::ArchiveOptions& settings = archiver.Options();
   settings.StorePath = StorePathOf(options.store_path);

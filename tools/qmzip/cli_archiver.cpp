@@ -1,11 +1,34 @@
 #include "cli_archiver.h"
 
+#include <algorithm>
 #include <iostream>
 
-#include "command_runner.h"
 #include "platform/terminal.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
+
+CliArchiver::CliArchiver(ProgressBar& bar, std::vector<std::string> password_forms)
+    : bar_(bar), password_forms_(std::move(password_forms)) {
+  if (!password_forms_.empty()) SetPassword(password_forms_.front());
+}
+
+void CliArchiver::DoPassword(const std::u16string& file_name, std::string& new_password,
+                             bool& skip_file) {
+  if (file_name != password_item_) {
+    password_item_ = file_name;
+    tried_.clear();
+  }
+  tried_.push_back(new_password);
+  for (const std::string& form : password_forms_) {
+    if (std::find(tried_.begin(), tried_.end(), form) == tried_.end()) {
+      new_password = form;
+      skip_file = false;
+      return;
+    }
+  }
+  archive::ZipArchiver::DoPassword(file_name, new_password, skip_file);
+}
 
 void CliArchiver::DoProcessFileFailure(const std::u16string& file_name,
                                        archive::ProcessOperation operation, int native_error,
@@ -13,7 +36,7 @@ void CliArchiver::DoProcessFileFailure(const std::u16string& file_name,
                                        archive::Action& action) {
   ++failures_;
   bar_.Clear();
-  std::cerr << "qmzip: " << ToUtf8(file_name) << ": " << ToUtf8(error_message) << '\n';
+  std::cerr << "qmzip: " << ForTerminal(file_name) << ": " << ForTerminal(error_message) << '\n';
   archive::ZipArchiver::DoProcessFileFailure(file_name, operation, native_error, error_code,
                                              error_message, action);
 }

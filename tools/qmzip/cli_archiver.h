@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/prompter.h"
 #include "archive/zip_archiver.h"
@@ -12,13 +13,18 @@ namespace qm::qmzip {
 
 // The component with its failure question reported on the terminal first: whatever the
 // answer, the user (or the log of a script) sees which item failed and why.
+//
+// The password's byte forms (PasswordForms) are each tried before anybody is asked: when one
+// fails for an item, the next untried one is offered in its place.
 class CliArchiver final : public archive::ZipArchiver {
  public:
-  explicit CliArchiver(ProgressBar& bar) : bar_(bar) {}
+  explicit CliArchiver(ProgressBar& bar, std::vector<std::string> password_forms = {});
   // Items that reached the failure event.
   int FailureCount() const { return failures_; }
 
  protected:
+  void DoPassword(const std::u16string& file_name, std::string& new_password,
+                  bool& skip_file) override;
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
                             int native_error, int error_code, const std::u16string& error_message,
                             archive::Action& action) override;
@@ -26,6 +32,10 @@ class CliArchiver final : public archive::ZipArchiver {
  private:
   ProgressBar& bar_;
   int failures_ = 0;
+  std::vector<std::string> password_forms_;
+  // The item the engine last asked about, and the forms it has tried on it.
+  std::u16string password_item_;
+  std::vector<std::string> tried_;
 };
 
 // Installs a prompter for the length of a run.

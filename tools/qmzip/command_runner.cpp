@@ -6,12 +6,10 @@
 #include "archive/archive_error.h"
 #include "platform/stream_errors.h"
 #include "platform/text.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 
-std::string ToUtf8(const std::u16string& text) {
-  return platform::Utf16ToUtf8(text);
-}
 std::u16string FromUtf8(const std::string& text) {
   return platform::Utf8ToUtf16(text);
 }
@@ -20,14 +18,14 @@ int RunCommand(const std::function<int()>& body) {
   try {
     return body();
   } catch (const archive::ArchiveError& e) {
-    std::cerr << "qmzip: " << ToUtf8(e.Message()) << '\n';
+    std::cerr << "qmzip: " << ForTerminal(e.Message()) << '\n';
     return kExitArchiveError;
   } catch (const platform::StreamError& e) {
     // A record cut short by the end of the file surfaces as a read error of the stream.
-    std::cerr << "qmzip: " << e.what() << '\n';
+    std::cerr << "qmzip: " << ForTerminal(e.what()) << '\n';
     return kExitArchiveError;
   } catch (const std::exception& e) {
-    std::cerr << "qmzip: " << e.what() << '\n';
+    std::cerr << "qmzip: " << ForTerminal(e.what()) << '\n';
     return kExitInternalError;
   }
 }

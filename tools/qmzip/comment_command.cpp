@@ -9,6 +9,7 @@
 
 #include "archive/zip_archiver.h"
 #include "command_runner.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -39,7 +40,7 @@ int RunComment(const CommentOptions& options) {
   archiver.SetFileName(name);
   // A comment goes into an archive that exists; a typing mistake must not make a new one.
   if (!archiver.Exists()) {
-    std::cerr << "qmzip: " << options.archive << ": no such archive\n";
+    std::cerr << "qmzip: " << ForTerminal(options.archive) << ": no such archive\n";
     return kExitArchiveError;
   }
   // The comment is stored as given: the bytes of the argument or of standard input.
@@ -61,7 +62,7 @@ int RunComment(const CommentOptions& options) {
   }
   archiver.SetComment(text);
   archiver.CloseArchive();
-  std::cout << "Comment of " << options.archive << ": " << text.size() << " bytes\n";
+  std::cout << "Comment of " << ForTerminal(options.archive) << ": " << text.size() << " bytes\n";
   return kExitOk;
 }
 

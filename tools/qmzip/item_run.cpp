@@ -1,5 +1,6 @@
 #include "item_run.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
+#include "terminal_text.h"
 #include "volume_set.h"
 
 namespace qm::qmzip {
@@ -32,7 +34,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   TerminalSession session;
   ProgressBar& bar = session.Bar();
 
-  CliArchiver archiver(bar);
+  CliArchiver archiver(bar, PasswordForms(options.password));
   archiver.SetFileName(ArchiveOfVolume(FromUtf8(options.archive)));
   archiver.SetOpenCorruptedArchives(false);
   std::vector<std::u16string> masks;
@@ -43,7 +45,6 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   for (const auto& m : options.exclude) exclusions.push_back(FromUtf8(m));
   archiver.SetExclusionMasks(std::move(exclusions));
   ShowProgress(archiver, bar);
-  ApplyPassword(archiver, options.password);
   configure(archiver);
   namespace fm = platform::file_mode;
   archiver.OpenArchive(options.writable ? fm::kReadWrite | fm::kShareDenyWrite

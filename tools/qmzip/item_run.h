@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/zip_archiver.h"
+#include "password_option.h"
 
 namespace qm::qmzip {
 
@@ -14,8 +15,8 @@ struct ItemRunOptions {
   std::string archive;
   std::vector<std::string> masks;
   std::vector<std::string> exclude;
-  // For encrypted items (--password, UTF-8); empty: asked on a terminal, else skipped.
-  std::string password;
+  // For encrypted items (--password); without it asked on a terminal, else skipped.
+  PasswordOption password;
   // Opened for writing (denying other writers) rather than read-only.
   bool writable = false;
 };

@@ -10,6 +10,7 @@
 #include "command_runner.h"
 #include "listing_format.h"
 #include "platform/file_mode.h"
+#include "terminal_text.h"
 #include "volume_set.h"
 
 namespace qm::qmzip {
@@ -39,9 +40,9 @@ int RunList(const ListOptions& options) {
 
   std::string out;
   out.reserve(1 << 16);
-  out += "Archive:  " + options.archive + '\n';
+  out += "Archive:  " + ForTerminal(options.archive) + '\n';
   const std::string& comment = archiver.Comment();
-  if (!comment.empty()) out += comment + '\n';
+  if (!comment.empty()) out += ForTerminalLines(comment) + '\n';
   out += ListingHeader() + '\n' + ListingRule() + '\n';
   std::uint64_t total_length = 0;
   std::uint64_t total_size = 0;

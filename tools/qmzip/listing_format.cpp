@@ -4,6 +4,7 @@
 
 #include "archive/format/records.h"
 #include "command_runner.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -115,7 +116,7 @@ void AppendListingLine(std::string& out, const archive::ArchiveItem& item) {
   out += "  ";
   out += item.Encrypted ? '*' : '-';
   out += "  ";
-  out += ToUtf8(item.StoredName);
+  out += ForTerminal(item.StoredName);
 }
 
 std::string ListingLine(const archive::ArchiveItem& item) {

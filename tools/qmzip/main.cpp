@@ -27,6 +27,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
   std::vector<char*> pointers;
   for (auto& argument : arguments) pointers.push_back(argument.data());
-  CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
+  try {
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::ParseError& e) {
+    // Help ends with 0; a command line that cannot be used ends like an archive that cannot
+    // be, with 2, never with one of CLI11's own numbers.
+    return app.exit(e) == 0 ? qm::qmzip::kExitOk : qm::qmzip::kExitUsage;
+  }
   return exit_code;
 }

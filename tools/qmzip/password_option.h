@@ -1,28 +1,35 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
 }
 
-namespace qm::archive {
-class BaseArchiver;
-}
-
 namespace qm::qmzip {
 
-// --password for the commands that decode items. The value is typed in UTF-8 and reaches
-// the engine in its single-byte code page (Windows-1252), the form the ciphers key from; a
-// password that code page cannot hold is refused when the command line is read, rather than
-// turned into '?' characters. Without the option, or with a wrong password, the engine asks
-// through its prompter (on a terminal, a masked prompt) or skips the item.
-//
+// --password for the commands that decode items, as typed (UTF-8). `given` tells an empty
+// password (-P "") from none.
+struct PasswordOption {
+  std::string utf8;
+  bool given = false;
+};
+
 // A password on the command line is visible to other users of the machine (the process
 // list); the help text says so and points to the prompt.
-void AddPasswordOption(CLI::App& command, std::string& password_utf8);
+void AddPasswordOption(CLI::App& command, PasswordOption& password);
 
-// Gives the archiver the password from the option (nothing when it was not given).
-void ApplyPassword(archive::BaseArchiver& archiver, const std::string& password_utf8);
+// The byte forms the password is tried in, in order. Windows tools key the classic cipher from
+// the Windows-1252 bytes, zip and 7-Zip on a UTF-8 system from the UTF-8 bytes (and AES
+// items always from UTF-8): the code-page form first when the code page holds every character,
+// then the UTF-8 bytes when they differ. Nothing when the option was not given; one empty
+// password for -P "". Without a working form the engine asks through its prompter (a masked
+// prompt on a terminal) or skips the item.
+std::vector<std::string> PasswordForms(const PasswordOption& password);
+
+// The one form new items are encrypted with: the UTF-8 bytes for AES, as zip tools key it; for
+// the classic cipher the first of PasswordForms, so that Windows tools open what we write.
+std::string EncryptionPasswordForm(const PasswordOption& password, bool aes);
 
 }  // namespace qm::qmzip

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "command_runner.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -14,7 +15,7 @@ constexpr std::size_t kNameWidth = 40;
 
 void ProgressBar::SetFile(const std::u16string& name) {
   if (!enabled_) return;
-  file_ = ToUtf8(name);
+  file_ = ForTerminal(name);
   Draw(false);
 }
 

@@ -5,6 +5,7 @@
 
 #include "command_runner.h"
 #include "platform/terminal.h"
+#include "terminal_text.h"
 
 namespace qm::qmzip {
 namespace {
@@ -80,7 +81,8 @@ PromptButton ParseAnswer(std::string_view line, PromptButtons buttons) {
 PromptButton TerminalPrompter::Confirm(std::u16string_view text, PromptButtons buttons) {
   if (before_asking_) before_asking_();
   for (;;) {
-    std::cerr << ToUtf8(std::u16string(text)) << "\n" << ChoicesOf(buttons) << "? " << std::flush;
+    std::cerr << ForTerminal(std::u16string(text)) << "\n"
+              << ChoicesOf(buttons) << "? " << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return PromptButton::kNone;
     const PromptButton answer = ParseAnswer(line, buttons);
@@ -91,8 +93,8 @@ PromptButton TerminalPrompter::Confirm(std::u16string_view text, PromptButtons b
 bool TerminalPrompter::AskPassword(std::u16string_view caption, std::u16string_view label,
                                    std::u16string& value) {
   if (before_asking_) before_asking_();
-  std::cerr << ToUtf8(std::u16string(caption)) << "\n"
-            << ToUtf8(std::u16string(label)) << std::flush;
+  std::cerr << ForTerminal(std::u16string(caption)) << "\n"
+            << ForTerminal(std::u16string(label)) << std::flush;
   std::string line;
   const bool got = platform::ReadLineWithoutEcho(line);
   std::cerr << "\n";

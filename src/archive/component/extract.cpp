@@ -4,6 +4,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/pending_file.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/directory/host_metadata.h"
 #include "archive/names/path_rules.h"
@@ -88,6 +89,9 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
     const std::u16string folder = os.ExpandPath(
         root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
     if (!folder.empty() && folder != last_made_dir_) {
+      // A link standing where a folder goes would lead the item outside the base folder.
+      if (!root.empty() && os.FindLinkBelow(root, folder))
+        throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       if (os.CreateDirectories(folder))
         throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       last_made_dir_ = folder;
@@ -124,13 +128,18 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
         break;
       }
     }
-    os.SetAttributes(dest, 0);
-    os.DeleteFile(dest);
   }
 
-  std::unique_ptr<platform::FileStream> file;
+  // The old file stays until the new content is whole (PendingFile); a link where the file
+  // goes is replaced, and one on the way to it refused.
+  const auto cut_folder = LastSeparator(dest);
+  if (!root.empty() && cut_folder != std::u16string::npos &&
+      os.FindLinkBelow(root, dest.substr(0, cut_folder))) {
+    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+  }
+  std::unique_ptr<PendingFile> file;
   try {
-    file = std::make_unique<platform::FileStream>(dest, platform::file_mode::kCreate);
+    file = std::make_unique<PendingFile>(dest);
   } catch (const platform::FileStreamError&) {
     throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
   }
@@ -151,28 +160,23 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   // Time, flush and close happen on every way out; the partial file of a failed, skipped or
   // cancelled item is removed.
   auto finish = [&]() {
-    if (flush) {
-      try {
-        file->Flush();
-      } catch (const platform::StreamError&) {
-      }
-    }
+    file->Close(flush);
+    const bool keep = !(skip_file_ || progress_cancel_ || failed) && file->Commit();
     file.reset();
+    if (!keep) return;
     // Unix tools' entries: the exact time of their timestamp block, their permission bits.
     if (const auto exact = ExtendedModificationTime(item)) {
       os.SetLastWriteUnixTime(dest, *exact);
     } else {
       os.SetLastWriteDosTime(dest, dos_time);
     }
-    if (skip_file_ || progress_cancel_ || failed) {
-      os.DeleteFile(dest);
-    } else if (options_.SetAttributes) {
+    if (options_.SetAttributes) {
       os.SetAttributes(dest, attr);
       if (const auto mode = UnixPermissions(item)) os.SetUnixPermissions(dest, *mode);
     }
   };
   try {
-    verified = ExtractItemToStream(index, *file, 0, 0);
+    verified = ExtractItemToStream(index, file->Stream(), 0, 0);
   } catch (...) {
     failed = true;
     finish();

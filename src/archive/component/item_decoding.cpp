@@ -68,6 +68,11 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
                               const DirItem& item) {
   // For the classic cipher the local header's flags, time and CRC give the check byte.
   const ZipLocalHeader local = SkipLocalHeader(archive);
+  // An offset into other bytes (another item's data) must not be decoded from there.
+  const bool alternate = item.CentralDir.signature == sig::kAltCentralDir;
+  if (local.signature != (alternate ? sig::kAltLocalHeader : sig::kLocalHeader)) {
+    throw ArchiveError(ErrorSite::kLocalHeaderMissing, {ForCallers(item.Name)}, ComponentName());
+  }
 
   std::int64_t compressed =
       static_cast<std::int64_t>(std::min<std::uint64_t>(item.CompressedSize(), INT64_MAX / 2));
@@ -126,7 +131,7 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   if (!source.Run(first, {})) return false;
 
   if (limit.Produced() != expected) return false;
-  if (item.CentralDir.extractVersion >= kAltVersionThreshold) return true;
+  if (SkipsZipChecks(alternate, item.CentralDir.extractVersion)) return true;
   if (decipher) {
     // The cipher's own check after the data (AES: the authentication code).
     archive.SetPosition(data_begin + compressed);

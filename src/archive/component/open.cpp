@@ -4,6 +4,7 @@
 #include "archive/names/path_rules.h"
 #include "archive/volumes/volume_chain.h"
 #include "archive/writing/tail_file.h"
+#include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
@@ -46,7 +47,10 @@ void BaseArchiver::OpenArchive(std::uint16_t mode) {
   updated_ = false;
   if (!in_memory_ && NamePartEmpty(file_name_))
     throw ArchiveError(ErrorSite::kBlankFileNameOnCreate, ComponentName());
-  if (mode != fm::kCreate && !Exists() && spanning_mode_ != SpanningMode::smSpanning &&
+  // A folder or a FIFO of that name is no missing archive: opening it says what it is.
+  const bool something_there =
+      platform::Platform::Current().GetAttributes(file_name_) != platform::attr::kInvalid;
+  if (mode != fm::kCreate && !something_there && spanning_mode_ != SpanningMode::smSpanning &&
       !IsRemovableDrive(file_name_)) {
     throw ArchiveError(ErrorSite::kArchiveNotFound, {file_name_}, ComponentName());
   }

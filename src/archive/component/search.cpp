@@ -13,9 +13,7 @@ namespace {
 using platform::AsciiLower;
 using platform::kPathSeparator;
 
-bool HasDrives() {
-  return kPathSeparator == u'\\';
-}
+bool HasDrives() { return kPathSeparator == u'\\'; }
 
 std::u16string WithoutTrailingSlash(std::u16string_view name) {
   if (!name.empty() && (name.back() == u'/' || name.back() == u'\\')) name.remove_suffix(1);
@@ -125,7 +123,8 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
       const DirItem& item = dir.GetItem(k);
       // The list variant matches each mask against the whole name, so its folder parts do the
       // restricting; the folder check belongs to the mask variant.
-      if (!options_.Recurse && !h.UseProperties && AsciiLower(FolderOf(item.Name)) != mask_folder) {
+      if (!options_.Recurse && !h.UseProperties &&
+          AsciiLower(FolderOf(item.Name)) != mask_folder) {
         continue;
       }
       bool matches = false;
@@ -147,8 +146,7 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
       }
       if (!matches) continue;
       const auto attributes = item.CentralDir.externalAttr;
-      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) !=
-          0) {
+      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) != 0) {
         continue;
       }
       found = k;
@@ -165,11 +163,11 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   f.StoredPath = cut == std::u16string::npos ? std::u16string() : s.substr(0, cut + 1);
   f.CompressedSize = static_cast<std::int64_t>(item.CompressedSize());
   f.UncompressedSize = static_cast<std::int64_t>(item.UncompressedSize());
-  f.CompressionRate = f.UncompressedSize > 0
-                          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
-                                                     static_cast<double>(f.UncompressedSize)) *
-                                              100.0)
-                          : 100.0;
+  f.CompressionRate =
+      f.UncompressedSize > 0
+          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
+                                     static_cast<double>(f.UncompressedSize)) * 100.0)
+          : 100.0;
   f.Encrypted = item.IsEncrypted();
   f.LastModFileDate = item.CentralDir.lastModDate;
   f.LastModFileTime = item.CentralDir.lastModTime;

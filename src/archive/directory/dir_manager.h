@@ -62,6 +62,7 @@ struct DirSettings {
 //   dir_manager.cpp   construction, the end-record search and the detection questions
 //   loading.cpp       LoadDir: end records, Zip64, the entries and their extra blocks
 //   stub.cpp          the stub in front of the archive and the offset correction
+//   overlap.cpp       the refusal of items whose bytes overlap (zip bombs)
 //   rebuild.cpp       a directory rebuilt from local headers, for damaged archives
 //   saving.cpp        SaveDir: the directory and end records written back
 //   merging.cpp       another archive's directory appended behind this one
@@ -143,13 +144,22 @@ class DirManager {
   // its offset, or -1.
   std::int64_t FindCentralDirEnd(std::uint32_t signature);
   void ResetCentralDirEnd();
+  // LoadDir without the overlap check.
+  void ReadDirectory();
   void ReadEntries(std::int64_t position, std::int64_t count);
   // Reads an entry's extra field into `item` and applies the blocks the engine knows;
   // `stored_name` is the name bytes as stored, for the Info-ZIP Unicode Path check.
   void ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> field,
                        std::string_view stored_name, std::u16string& name);
-  std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only) const;
-  void DetectStub(std::int64_t end_offset);
+  // `version_made_by` names the host that wrote the entry; 0 where it is not known.
+  std::u16string DecodeName(const std::string& stored, std::uint16_t flags, bool ansi_only,
+                            std::uint16_t version_made_by = 0) const;
+  // `directory_offset` is where the directory was found, which the stored offset of a
+  // directory behind a stub falls short of.
+  void DetectStub(std::int64_t end_offset, std::int64_t directory_offset);
+  // The stub a directory's own offset gives away: an archive appended to another file (or to
+  // another archive) with offsets counted from its own start. True when found and applied.
+  bool DetectUnadjustedStub(std::int64_t directory_offset);
   // Where a directory lies, for its end records.
   struct EndRecordPlace {
     std::uint32_t start_volume = 0;  // the volume where the directory starts
@@ -163,6 +173,9 @@ class DirManager {
   void EncodeEndRecords(ByteWriter& out, const EndRecordPlace& place);
   std::size_t EndRecordsLength(std::int64_t position, std::uint32_t volume) const;
   bool OffsetsAreAbsolute() const;
+  // Refuses (native 71) an archive in which two items' bytes, local header to end of data,
+  // overlap.
+  void RefuseOverlappingItems();
   std::int32_t AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
                               std::int64_t stream_size, SignatureScanner& descriptors);
 

@@ -11,8 +11,6 @@ namespace qm::archive {
 // half of the external attributes (when the host byte of versionMadeBy is 3), and Info-ZIP's
 // extended timestamp block with the modification time in Unix seconds (UTC, one second).
 
-inline constexpr std::uint8_t kHostUnix = 3;
-
 // The permission bits (rwx for owner, group, others) of a regular file made on Unix; nullopt
 // for other hosts, for entries without a mode, and for links, devices and the like. Set-id and
 // sticky bits are never part of the answer.

@@ -10,8 +10,23 @@
 #include "platform/text.h"
 
 namespace qm::archive {
+namespace {
+
+bool HasNonAscii(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 void DirManager::LoadDir() {
+  ReadDirectory();
+  RefuseOverlappingItems();
+}
+
+void DirManager::ReadDirectory() {
   ResetCentralDirEnd();
   stub_size_ = 0;
   zip64_ = false;
@@ -127,7 +142,7 @@ void DirManager::LoadDir() {
   }
 
   if (last_volume == 0) {
-    DetectStub(end);
+    DetectStub(end, position);
   } else {
     ApplyStubOffset();
   }
@@ -159,14 +174,16 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
     if (cd.signature != sig::kCentralDir && cd.signature != sig::kAltCentralDir) {
       throw ArchiveError(ErrorSite::kArchiveDamaged, std::u16string_view(settings_.component_name));
     }
-    if ((cd.genPurposeFlag & gpf::kEncrypted) && cd.extractVersion < kAltVersionThreshold) {
+    const bool alternate = cd.signature == sig::kAltCentralDir;
+    if ((cd.genPurposeFlag & gpf::kEncrypted) && !SkipsZipChecks(alternate, cd.extractVersion)) {
       item.EncryptionAlgorithm = CryptoAlgorithm::caPkzipClassic;
     }
     item.CompressionMethod = cd.compMethod;
 
     reader.ReadInto(name_bytes, cd.nameLength);
-    std::u16string name =
-        cd.nameLength == 0 ? std::u16string() : DecodeName(name_bytes, cd.genPurposeFlag, false);
+    std::u16string name = cd.nameLength == 0
+                              ? std::u16string()
+                              : DecodeName(name_bytes, cd.genPurposeFlag, false, cd.versionMadeBy);
     if (cd.extraLength > 0) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
@@ -183,7 +200,15 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
 }
 
 std::u16string DirManager::DecodeName(const std::string& stored, std::uint16_t flags,
-                                      bool ansi_only) const {
+                                      bool ansi_only, std::uint16_t version_made_by) const {
+  // zip on Unix and macOS stores the name's bytes as the system has them, UTF-8 nowadays,
+  // without flag bit 11 (and without a Unicode Path block in the C locale): the OEM step
+  // would turn every non-ASCII character into two or three wrong ones.
+  const int host = version_made_by >> 8;
+  if ((flags & gpf::kUtf8) == 0 && (host == kHostUnix || host == kHostMacOs) &&
+      HasNonAscii(stored) && IsValidUtf8(stored)) {
+    return platform::Utf8ToUtf16(stored);
+  }
   const bool oem = central_dir_end_.signature == sig::kCentralDirEnd && settings_.oem_file_names &&
                    (flags & gpf::kUtf8) == 0;
   const std::string bytes = oem ? OemNameToAnsi(stored) : stored;
@@ -212,7 +237,10 @@ void DirManager::ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> fi
         break;
       }
       case extra_id::kAes: {
-        if (item.CentralDir.extractVersion >= kAltVersionThreshold) break;
+        if (SkipsZipChecks(item.CentralDir.signature == sig::kAltCentralDir,
+                           item.CentralDir.extractVersion)) {
+          break;
+        }
         // A short block gives nothing: its strength and method would be guesses.
         ByteReader in(block.data);
         AesExtraField aes;

@@ -59,7 +59,8 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
     item.bHugeFile = true;
   }
   item.CompressionMethod = header.compMethod;
-  if ((header.genPurposeFlag & gpf::kEncrypted) && header.extractVersion < kAltVersionThreshold) {
+  if ((header.genPurposeFlag & gpf::kEncrypted) &&
+      !SkipsZipChecks(!settings_.zip_format, header.extractVersion)) {
     item.EncryptionAlgorithm = CryptoAlgorithm::caPkzipClassic;
   }
 

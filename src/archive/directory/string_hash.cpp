@@ -38,7 +38,9 @@ const std::int32_t* StringHash::FindLink(std::u16string_view key, std::uint32_t 
   return link;
 }
 
-bool StringHash::Remove(std::u16string_view key) { return Remove(key, -1); }
+bool StringHash::Remove(std::u16string_view key) {
+  return Remove(key, -1);
+}
 
 bool StringHash::Remove(std::u16string_view key, std::int32_t value) {
   auto* link = const_cast<std::int32_t*>(FindLink(key, HashKey(key), value));

@@ -9,17 +9,18 @@ namespace qm::archive {
 // An archive put behind a stub (a self-extractor, or any data) is found by the first local
 // header that matches entry 0 of the directory. Its offsets either count from the archive's
 // own start (then every file entry moves by the stub's length) or already count the stub.
-void DirManager::DetectStub(std::int64_t end_offset) {
+void DirManager::DetectStub(std::int64_t end_offset, std::int64_t directory_offset) {
   if (central_dir_end_.entriesCentralDir == 0) {
     stub_size_ = end_offset;  // everything before the end record is stub
     return;
   }
   if (CDir.Count() == 0) return;
+  if (DetectUnadjustedStub(directory_offset)) return;
   platform::Stream& stream = *compressed_stream_;
   const std::int64_t size = stream.Size();
   const ZipCentralDir& first = CDir.GetItem(0).CentralDir;
-  const std::uint32_t local_signature = settings_.zip_format ? sig::kLocalHeader
-                                                           : sig::kAltLocalHeader;
+  const std::uint32_t local_signature =
+      settings_.zip_format ? sig::kLocalHeader : sig::kAltLocalHeader;
   SignatureScanner scanner(stream, local_signature, kStubWindow);
   std::int64_t from = static_cast<std::int64_t>(CDir.GetItem(0).LocalHeaderOffset());
   while (from < size) {
@@ -31,9 +32,9 @@ void DirManager::DetectStub(std::int64_t end_offset) {
     if (plausible) {
       ByteReader in(fixed.data(), fixed.size());
       header.DecodeFrom(in);
-      plausible = size - at - static_cast<std::int64_t>(fixed.size()) >= header.nameLength &&
-                  (header.signature == sig::kLocalHeader ||
-                   header.signature == sig::kAltLocalHeader);
+      plausible =
+          size - at - static_cast<std::int64_t>(fixed.size()) >= header.nameLength &&
+          (header.signature == sig::kLocalHeader || header.signature == sig::kAltLocalHeader);
     }
     if (plausible &&
         (at == 0 ||
@@ -47,6 +48,37 @@ void DirManager::DetectStub(std::int64_t end_offset) {
     from = at + 1;
   }
   if (!OffsetsAreAbsolute()) ApplyStubOffset();
+}
+
+bool DirManager::DetectUnadjustedStub(std::int64_t directory_offset) {
+  const std::uint64_t stored =
+      zip64_ ? zip64_central_dir_end_.offsetStartDir : central_dir_end_.offsetStartDir;
+  if (directory_offset <= 0 || stored >= static_cast<std::uint64_t>(directory_offset)) {
+    return false;
+  }
+  const std::int64_t shift = directory_offset - static_cast<std::int64_t>(stored);
+  // Entry 0's local header must stand where the shift puts it; the scan below handles the rest
+  // (a first archive in front of this one would otherwise be taken for its start).
+  const DirItem& first = CDir.GetItem(0);
+  const std::uint64_t at = first.LocalHeaderOffset() + static_cast<std::uint64_t>(shift);
+  platform::Stream& stream = *compressed_stream_;
+  std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> fixed{};
+  if (at > static_cast<std::uint64_t>(stream.Size()) ||
+      !ReadAt(stream, static_cast<std::int64_t>(at), fixed.data(), fixed.size())) {
+    return false;
+  }
+  ByteReader in(fixed.data(), fixed.size());
+  ZipLocalHeader header;
+  header.DecodeFrom(in);
+  const std::uint32_t local_signature =
+      settings_.zip_format ? sig::kLocalHeader : sig::kAltLocalHeader;
+  if (header.signature != local_signature || header.compMethod != first.CentralDir.compMethod ||
+      header.nameLength != first.CentralDir.nameLength) {
+    return false;
+  }
+  stub_size_ = shift;
+  ApplyStubOffset();
+  return true;
 }
 
 bool DirManager::OffsetsAreAbsolute() const {

@@ -21,7 +21,8 @@ int AesKeyBits(CryptoAlgorithm algorithm) {
 
 std::unique_ptr<ItemDecipher> MakeItemDecipher(const DirItem& item, const ZipLocalHeader& local) {
   const int bits = AesKeyBits(item.EncryptionAlgorithm);
-  if (bits != 0 && item.CentralDir.extractVersion < kAltVersionThreshold) {
+  if (bits != 0 && !SkipsZipChecks(item.CentralDir.signature == sig::kAltCentralDir,
+                                   item.CentralDir.extractVersion)) {
     return std::make_unique<AesDecipher>(item, bits);
   }
   return std::make_unique<ClassicDecipher>(local);

@@ -15,8 +15,8 @@ namespace qm::archive {
 // Key bits of an AES algorithm value; 0 for the classic cipher.
 int AesKeyBits(CryptoAlgorithm algorithm);
 
-// The decipher for an encrypted item: AES for ZIP entries (extractVersion below 0x4114) whose
-// EncryptionAlgorithm is an AES value, the classic cipher otherwise, whose check byte comes
+// The decipher for an encrypted item: AES for entries that keep the ZIP checks (SkipsZipChecks)
+// whose EncryptionAlgorithm is an AES value, the classic cipher otherwise, whose check byte comes
 // from `local` (flags, time and CRC). Never null.
 std::unique_ptr<ItemDecipher> MakeItemDecipher(const DirItem& item, const ZipLocalHeader& local);
 

@@ -47,12 +47,23 @@ inline constexpr std::uint16_t kAes = 99;  // the real method travels in the AES
 inline constexpr std::uint16_t kEscape16 = 0xFFFF;
 inline constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
 
-// Entries whose extractVersion is below this are ZIP entries (encryption and AES block apply).
+// Entries of the alternate set whose extractVersion is at or above this carry no cipher
+// header, AES block or CRC check of their own.
 inline constexpr std::uint16_t kAltVersionThreshold = 0x4114;
+
+// Whether an entry goes without the ZIP checks. Only the alternate set may: an entry read with
+// the ZIP signatures is checked whatever its version field claims, or a forged version would
+// switch the CRC and the cipher off.
+constexpr bool SkipsZipChecks(bool alternate_signatures, std::uint16_t extract_version) {
+  return alternate_signatures && extract_version >= kAltVersionThreshold;
+}
 
 inline constexpr std::uint16_t kVersionOem = 20;       // host MS-DOS, 2.0
 inline constexpr std::uint16_t kVersionNtfs = 0x0B14;  // host NTFS, 2.0
 inline constexpr std::uint16_t kVersionZip64 = 45;
+// Hosts in the high byte of versionMadeBy.
+inline constexpr int kHostUnix = 3;
+inline constexpr int kHostMacOs = 19;
 
 // Local file header; followed by the name, the extra field and the data.
 struct ZipLocalHeader {

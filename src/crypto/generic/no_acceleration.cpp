@@ -12,6 +12,9 @@ bool CpuHasAes() {
 bool CpuHasSha() {
   return false;
 }
+bool CpuHasVaes() {
+  return false;
+}
 
 void AesHwEncryptBlock(const std::uint8_t*, int, std::uint8_t*) {
   std::abort();
@@ -24,6 +27,10 @@ void AesHwCtrBlocks(const std::uint8_t*, int, std::uint64_t&, std::uint64_t, con
   std::abort();
 }
 void Sha1HwCompress(std::uint32_t*, const std::uint8_t*, std::size_t) {
+  std::abort();
+}
+void Sha1HwHmacIterate(const std::uint32_t*, const std::uint32_t*, std::uint8_t*, std::uint8_t*,
+                       int, int) {
   std::abort();
 }
 

@@ -105,11 +105,8 @@ QM_VAES_TARGET void CtrBlocksVaes(const std::uint8_t* round_keys, std::uint64_t&
   CtrBlocksAesNi<Rounds>(round_keys, counter, high, in, out, blocks);
 }
 
-bool CpuHasVaes() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx2");
-  }();
+bool HasVaes() {
+  static const bool has = CpuHasVaes();
   return has;
 }
 
@@ -136,7 +133,7 @@ QM_AES_TARGET void AesHwDecryptBlock(const std::uint8_t* round_keys, int rounds,
 void AesHwCtrBlocks(const std::uint8_t* round_keys, int rounds, std::uint64_t& counter,
                     std::uint64_t high, const std::uint8_t* in, std::uint8_t* out,
                     std::size_t blocks) {
-  const bool wide = CpuHasVaes();
+  const bool wide = HasVaes();
   switch (rounds) {
     case 10:
       return wide ? CtrBlocksVaes<10>(round_keys, counter, high, in, out, blocks)

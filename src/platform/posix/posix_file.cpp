@@ -15,6 +15,7 @@
 
 #include <cerrno>
 
+#include "platform/file_kind.h"
 #include "platform/file_mode.h"
 
 namespace qm::platform::posix {
@@ -23,7 +24,9 @@ namespace {
 constexpr off_t kLockBase = 0x7FFFFFFF00000000;
 enum LockByte : off_t { kHasRead = 0, kHasWrite = 1, kDeniesRead = 2, kDeniesWrite = 3 };
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
 
 // Answers true when some other open file description holds a lock on the byte.
 bool IsHeld(int fd, LockByte byte) {
@@ -99,7 +102,7 @@ class PosixFile final : public File {
 
   std::int64_t Seek(std::int64_t offset, Origin origin, std::error_code& error) override {
     error.clear();
-    const int whence = origin == Origin::kBegin ? SEEK_SET
+    const int whence = origin == Origin::kBegin     ? SEEK_SET
                        : origin == Origin::kCurrent ? SEEK_CUR
                                                     : SEEK_END;
     const off_t pos = ::lseek(fd_.get(), static_cast<off_t>(offset), whence);
@@ -164,14 +167,29 @@ std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
   } else {
     flags |= CanWrite(mode) ? O_WRONLY : O_RDONLY;
   }
-  FileDescriptor fd(::open(path.c_str(), flags, 0666));
+  // Opened without blocking: a FIFO would otherwise wait for a writer for ever. What is not a
+  // regular file or a block device is refused before anything is read from it.
+  FileDescriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666));
   if (fd.get() < 0) {
-    error = LastError();
+    error = errno == ENXIO ? MakeErrorCode(FileKind::kFifo) : LastError();
     return nullptr;
   }
   struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error = std::make_error_code(std::errc::is_a_directory);
+  if (::fstat(fd.get(), &st) != 0) {
+    error = LastError();
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    error = MakeErrorCode(S_ISDIR(st.st_mode)    ? FileKind::kFolder
+                          : S_ISFIFO(st.st_mode) ? FileKind::kFifo
+                          : S_ISSOCK(st.st_mode) ? FileKind::kSocket
+                          : S_ISCHR(st.st_mode)  ? FileKind::kCharacterDevice
+                                                 : FileKind::kOther);
+    return nullptr;
+  }
+  const int status = ::fcntl(fd.get(), F_GETFL);
+  if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+    error = LastError();
     return nullptr;
   }
   // The read-only attribute is the owner's write bit; it holds for every user, root included,

@@ -16,6 +16,7 @@
 
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
+#include "platform/file_kind.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_file.h"
 #include "platform/text.h"
@@ -26,8 +27,12 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
-std::string SystemPath(const std::u16string& path) { return Utf16ToUtf8(path); }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
+std::string SystemPath(const std::u16string& path) {
+  return Utf16ToUtf8(path);
+}
 
 std::u16string BaseName(const std::u16string& path) {
   const auto slash = path.find_last_of(u'/');
@@ -55,8 +60,8 @@ bool PassesFilter(std::uint32_t attributes, std::uint32_t filter) {
 // Reads a sysfs flag such as /sys/dev/block/8:16/removable; a partition has none of its own,
 // so its parent device is asked too.
 bool BlockDeviceRemovable(dev_t device) {
-  const std::string base = "/sys/dev/block/" + std::to_string(major(device)) + ":" +
-                           std::to_string(minor(device));
+  const std::string base =
+      "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
   for (const char* leaf : {"/removable", "/../removable"}) {
     std::ifstream flag(base + leaf);
     int value = 0;
@@ -155,8 +160,7 @@ class PosixPlatform final : public Platform {
     return UnixTimeToDosDateTime(st.st_mtime);
   }
 
-  std::error_code SetLastWriteDosTime(const std::u16string& path,
-                                      std::uint32_t dos_time) override {
+  std::error_code SetLastWriteDosTime(const std::u16string& path, std::uint32_t dos_time) override {
     const auto time = DosDateTimeToUnixTime(dos_time);
     if (!time) return std::make_error_code(std::errc::invalid_argument);
     struct timespec times[2];
@@ -195,7 +199,8 @@ class PosixPlatform final : public Platform {
     // renameat2(RENAME_NOREPLACE) would be atomic but is not on every file system; link+unlink
     // fails on folders. A check first is what the callers can rely on here.
     struct stat st {};
-    if (::lstat(SystemPath(to).c_str(), &st) == 0) return std::make_error_code(std::errc::file_exists);
+    if (::lstat(SystemPath(to).c_str(), &st) == 0)
+      return std::make_error_code(std::errc::file_exists);
     if (::rename(SystemPath(from).c_str(), SystemPath(to).c_str()) != 0) return LastError();
     return {};
   }
@@ -280,8 +285,29 @@ class PosixPlatform final : public Platform {
       error = LastError();
       return {};
     }
+    // Every caller renames the file over another one in the end: it gets the permissions a
+    // new file gets, not mkstemp's owner-only ones.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     return Utf8ToUtf16(pattern);
+  }
+
+  std::error_code FindLinkBelow(const std::u16string& base, const std::u16string& path) override {
+    std::u16string root = ExpandPath(base);
+    const std::u16string full = ExpandPath(path);
+    if (!root.ends_with(u'/')) root += u'/';
+    if (!full.starts_with(root)) return {};
+    for (std::size_t pos = root.size(); pos < full.size();) {
+      std::size_t end = full.find(u'/', pos);
+      if (end == std::u16string::npos) end = full.size();
+      struct stat st {};
+      if (::lstat(SystemPath(full.substr(0, end)).c_str(), &st) != 0) return {};  // not yet made
+      if (S_ISLNK(st.st_mode)) return MakeErrorCode(FileKind::kLink);
+      pos = end + 1;
+    }
+    return {};
   }
 
   std::error_code CreateDirectories(const std::u16string& path) override {

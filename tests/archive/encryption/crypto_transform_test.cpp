@@ -6,11 +6,11 @@
 #include <set>
 #include <stdexcept>
 
-#include "archive/encryption/aes_crypto_transform.h"
-#include "archive/encryption/classic_cipher.h"
 #include "archive/directory/dir_item.h"
+#include "archive/encryption/aes_crypto_transform.h"
 #include "archive/encryption/aes_item_cipher.h"
 #include "archive/encryption/cipher_factory.h"
+#include "archive/encryption/classic_cipher.h"
 #include "encryption_test_support.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
@@ -286,14 +286,20 @@ TEST(AesTransform, SaltsComeFromTheRandomSource) {
 
 // --- The per-item decipher
 
-TEST(ItemDecipher, AesBlockOfANonZipEntryMeansClassic) {
+// Only an entry of the alternate set goes without the AES block at a high version; a ZIP
+// entry's version field switches nothing off.
+TEST(ItemDecipher, AesBlockOfAnAlternateEntryMeansClassic) {
   DirItem item;
   item.EncryptionAlgorithm = CryptoAlgorithm::caAES_256;
+  item.CentralDir.signature = sig::kAltCentralDir;
   item.CentralDir.extractVersion = kAltVersionThreshold;
   const auto is_aes = [&] {
     return dynamic_cast<AesDecipher*>(MakeItemDecipher(item, ZipLocalHeader{}).get()) != nullptr;
   };
   EXPECT_FALSE(is_aes());
+  item.CentralDir.signature = sig::kCentralDir;
+  EXPECT_TRUE(is_aes());
+  item.CentralDir.signature = sig::kAltCentralDir;
   item.CentralDir.extractVersion = 51;
   EXPECT_TRUE(is_aes());
 }
