@@ -52,6 +52,13 @@ void BaseArchiver::MakeSFX(const std::u16string& sfx_file_name) {
     // goes back where it stands, with the moved offsets.
     DirManager moved(out, false, MakeDirSettings());
     moved.LoadDir();
+    // Loading leaves folder entries where they were (their offsets are never read), but
+    // their records moved with the rest: other tools check every entry's offset.
+    for (std::int32_t i = 0; i < moved.CDir.Count(); ++i) {
+      DirItem& item = *moved.CDir.ItemPtr(i);
+      if ((item.CentralDir.externalAttr & platform::attr::kDirectory) != 0)
+        MoveLocalHeaderOffset(item, moved.StubSize());
+    }
     moved.SaveDir(false);
     out.Flush();
   }
