@@ -73,6 +73,17 @@ void MakeSources(const ScratchDir& dir) {
   }
 }
 
+// The sources, an empty drive, and the drive installed in the platform seam.
+struct Scene {
+  ScratchDir dir;
+  FakeDrive drive{[this] {
+    MakeSources(dir);
+    fs::create_directories(dir / "drive");
+    return dir / "drive";
+  }()};
+  platform::ScopedPlatform installed{drive};
+};
+
 // A writer whose handlers change disks; `cancel_at` cancels the blank request of that disk.
 void WriteSpanned(ZipArchiver& archiver, const ScratchDir& dir, FakeDrive& drive, int cancel_at) {
   archiver.SetFileName(dir.U16("drive/arc.zip"));
@@ -90,11 +101,9 @@ void WriteSpanned(ZipArchiver& archiver, const ScratchDir& dir, FakeDrive& drive
 }
 
 TEST(Spanning, ASetOverSeveralDisksExtractsByteForByte) {
-  ScratchDir dir;
-  MakeSources(dir);
-  fs::create_directories(dir / "drive");
-  FakeDrive drive(dir / "drive");
-  platform::ScopedPlatform installed(drive);
+  Scene scene;
+  ScratchDir& dir = scene.dir;
+  FakeDrive& drive = scene.drive;
   {
     ZipArchiver archiver;
     WriteSpanned(archiver, dir, drive, -1);
@@ -131,11 +140,9 @@ TEST(Spanning, ASetOverSeveralDisksExtractsByteForByte) {
 }
 
 TEST(Spanning, ACancelledDiskRequestGives45AndLeavesNoHalfWrittenVolume) {
-  ScratchDir dir;
-  MakeSources(dir);
-  fs::create_directories(dir / "drive");
-  FakeDrive drive(dir / "drive");
-  platform::ScopedPlatform installed(drive);
+  Scene scene;
+  ScratchDir& dir = scene.dir;
+  FakeDrive& drive = scene.drive;
   ZipArchiver archiver;
   try {
     WriteSpanned(archiver, dir, drive, 3);
