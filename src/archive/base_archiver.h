@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -360,6 +361,11 @@ class BaseArchiver {
   virtual void DoCopyTempFileProgress(double progress, ProgressPhase phase, bool& cancel);
   virtual void DoConfirmOverwrite(const std::u16string& source_file_name,
                                   std::u16string& dest_file_name, bool& confirm);
+  // Whether an existing file or entry gives way to an incoming one, as Options().OverwriteMode
+  // says: omPrompt asks (DoConfirmOverwrite, whose handler may change `dest_file_name`);
+  // omIfNewer and omIfOlder compare the times, asking `incoming_vs_existing` only then.
+  bool OverwriteAllowed(const std::u16string& source_file_name, std::u16string& dest_file_name,
+                        const std::function<std::strong_ordering()>& incoming_vs_existing);
   virtual void DoConfirmProcessFile(const std::u16string& file_name, ProcessOperation operation,
                                     bool& confirm);
   virtual void DoPassword(const std::u16string& file_name, std::string& new_password,
@@ -486,9 +492,10 @@ class BaseArchiver {
   ItemOutcome UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
                                  const std::u16string& base);
   // Appends every record of `other` (open, read-only) to this archive and merges its
-  // directory (ZipArchiver::MergeWith). The archive is protected like a commit: until the new
-  // directory is on the medium its old directory is kept in a tail file, and a failed,
-  // short or cancelled copy puts the file back byte for byte. Native 26 inside a transaction,
+  // directory (ZipArchiver::MergeWith). The archive is rewritten as a commit rewrites it (the
+  // old directory kept in a tail file until the new one is on the medium, or the merged
+  // archive written beside and renamed over it), and a failed, short or cancelled copy puts
+  // the file back byte for byte. Native 26 inside a transaction,
   // 70 when `other` is this very archive file.
   void MergeFrom(BaseArchiver& other, const std::u16string& archive_file_name);
   // --- End of maintenance's steps -------------------------------------------------------
@@ -533,9 +540,20 @@ class BaseArchiver {
   // from `old_records`, whose byte 0 is the old archive's byte `old_base`. False when aborted or
   // cancelled.
   bool RunEntryLoop(std::int32_t first, platform::Stream* old_records, std::int64_t old_base);
-  // The commit without a tail file: the new archive written to a file beside the old one and
+  // Writes what follows the cut at the archive stream's position; the old records after the
+  // cut are read from `old_records`, whose byte 0 is the old archive's byte `old_base`. False
+  // when aborted, cancelled or short.
+  using RecordsWriter = std::function<bool(platform::Stream* old_records, std::int64_t old_base)>;
+  // The closing sequence of every change to the file (a commit, a merge): the archive is cut
+  // where `find_cut` says, kept in the tail file from there, `write_records` writes what follows
+  // the cut, then the directory is written, the archive flushed and the tail dropped. A failure
+  // or a stop puts file and directory (from the rollback copy) back; false for a stop. Where
+  // the folder cannot hold the tail file, CommitBeside.
+  bool RewriteFrom(const std::function<std::int64_t()>& find_cut,
+                   const RecordsWriter& write_records);
+  // The rewrite without a tail file: the new archive written to a file beside the old one and
   // renamed over it. False when aborted or cancelled (nothing changed then).
-  bool CommitBeside(std::int32_t first);
+  bool CommitBeside(const RecordsWriter& write_records);
   // After the new archive is whole: marks cleared, moved sources deleted, the end event.
   void FinishCommit(ProcessOperation op);
   void DeleteMovedSources();
@@ -658,6 +676,8 @@ class BaseArchiver {
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;
+  // The folder last found free of links on the way from the base folder, for the same run.
+  std::u16string link_checked_dir_;
   // Whether the folder last asked about lies on a removable drive (FlushBuffers).
   std::u16string removable_checked_dir_;
   bool removable_dir_ = false;
