@@ -78,9 +78,11 @@ def main():
         'qmzip': median(lambda: [qmzip, 'extract', os.path.join(sets, 'q.zip'), '-d', out],
                         lambda: work, args.runs, lambda: fresh(out)),
         # unzip reads no split set: zip -s 0 joins it first, and that is part of its time.
+        # unzip 6.0 refuses some joined sets with large items ("overlapped components"): its
+        # exit status is not taken as the bench's failure, and the row says so.
         'zip -s 0 + unzip': median(
             lambda: ['sh', '-c', f'zip -q -s 0 {sets}/z.zip --out {work}/joined.zip && '
-                                 f'unzip -q {work}/joined.zip -d {out}'],
+                                 f'(unzip -q {work}/joined.zip -d {out} || echo unzip refused)'],
             lambda: work, args.runs, lambda: (fresh(out), os.path.exists(
                 f'{work}/joined.zip') and os.remove(f'{work}/joined.zip'))),
         '7zz x': median(lambda: ['7zz', 'x', '-y', f'-o{out}', os.path.join(sets, 's.zip.001')],
