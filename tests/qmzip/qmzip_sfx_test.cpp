@@ -1,12 +1,16 @@
 // `qmzip sfx` and the program it makes: qmzip-sfx with the archive behind it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+
 #include "extract_helpers.h"
 
 namespace qm::archive::testing {
 namespace {
 
 const std::string kQmzip = QMZIP_PATH;
+constexpr std::uintmax_t kSevenZipSearchLimit = 4u << 20;
 
 CommandResult Shell(const ScratchDir& dir, const std::string& command) {
   return RunShell(command + " < /dev/null", dir.path());
@@ -34,7 +38,12 @@ TEST(QmzipSfx, TheSelfExtractorListsTestsAndExtractsByteForByte) {
   EXPECT_EQ(beside.exit_code, 0) << beside.output;
   MustRun("diff -r tree sub/tree", dir.path());
 
-  MustRun("unzip -tqq arc.run && 7zz t arc.run > /dev/null", dir.path());
+  MustRun("unzip -tqq arc.run", dir.path());
+  // 7-Zip looks for an archive behind a program only within the first few megabytes; the
+  // sanitizer build's stub is far larger than that, a release stub about one megabyte.
+  if (std::filesystem::file_size(dir.path() / "arc.run") < kSevenZipSearchLimit) {
+    MustRun("7zz t arc.run > /dev/null", dir.path());
+  }
   // A self-extractor is not made of one.
   EXPECT_EQ(Shell(dir, "'" + kQmzip + "' sfx arc.run again.run").exit_code, 2);
 }
