@@ -108,7 +108,7 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   LengthLimit limit(crc, expected);
   std::unique_ptr<ItemSink> decoder;
   if (method == method::kDeflated) {
-    decoder = std::make_unique<InflateStage>(limit, events, progress_total);
+    decoder = std::make_unique<InflateStage>(limit, events, progress_total, compressed);
   } else {
     decoder = std::make_unique<StoredStage>(limit, events, progress_total);
   }

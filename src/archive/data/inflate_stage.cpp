@@ -1,19 +1,36 @@
 #include "archive/data/inflate_stage.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "archive/data/coding_errors.h"
+#include "archive/data/fast_decoding.h"
 
 namespace qm::archive {
 namespace {
 
 constexpr std::int64_t kOutputChunk = 0x100000;
+// The most output inflated in one call: the buffer is kept per thread, so this bounds memory.
+constexpr std::int64_t kWholeOutputLimit = 8 * 0x100000;
+
+// The one-call inflater's output buffer, kept for the next item and never filled with zeros.
+std::span<std::uint8_t> WholeOutputBuffer(std::size_t size) {
+  thread_local std::unique_ptr<std::uint8_t[]> kept;
+  thread_local std::size_t kept_size = 0;
+  if (kept_size < size) {
+    kept.reset();
+    kept = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    kept_size = size;
+  }
+  return std::span(kept.get(), size);
+}
 
 }  // namespace
 
-InflateStage::InflateStage(ItemSink& next, ItemDataEvents& events, std::int64_t progress_total)
-    : next_(next), events_(events), progress_total_(progress_total) {
+InflateStage::InflateStage(ItemSink& next, ItemDataEvents& events, std::int64_t progress_total,
+                           std::int64_t input_size)
+    : next_(next), events_(events), progress_total_(progress_total), input_size_(input_size) {
   const int rc = inflateInit2(&stream_, -MAX_WBITS);
   if (rc != Z_OK) {
     throw DecompressionError("Cannot start inflating item data: zlib error " + std::to_string(rc));
@@ -25,7 +42,37 @@ InflateStage::~InflateStage() {
   inflateEnd(&stream_);
 }
 
+bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
+  const bool first_and_whole =
+      stream_.total_in == 0 && static_cast<std::int64_t>(data.size()) == input_size_;
+  if (!first_and_whole) return false;
+  const std::int64_t room = std::min(next_.Room(), kWholeOutputLimit);
+  const std::span<std::uint8_t> whole = WholeOutputBuffer(static_cast<std::size_t>(room));
+  const std::optional<std::size_t> size = InflateWhole(data, whole);
+  if (!size) return false;
+  // The steps the step-by-step inflater takes for the same stream: a progress event before
+  // each, then as much as the room further down takes, up to the output chunk.
+  const auto total = static_cast<std::int64_t>(*size);
+  passed = false;
+  for (;;) {
+    if (!events_.Progress(produced_, progress_total_)) return true;
+    const std::int64_t step = std::min(static_cast<std::int64_t>(output_.size()), next_.Room());
+    const std::int64_t made = std::min(step, total - produced_);
+    if (!next_.Write(
+            whole.subspan(static_cast<std::size_t>(produced_), static_cast<std::size_t>(made)))) {
+      return true;
+    }
+    produced_ += made;
+    if (produced_ == total) break;
+    if (made == 0) return true;
+  }
+  ended_ = true;
+  passed = true;
+  return true;
+}
+
 bool InflateStage::Write(std::span<std::uint8_t> data) {
+  if (bool passed = false; InflatedWhole(data, passed)) return passed;
   stream_.next_in = data.data();
   stream_.avail_in = static_cast<uInt>(data.size());
   for (;;) {

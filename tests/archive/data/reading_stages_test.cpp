@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/data/archive_source.h"
@@ -118,6 +119,62 @@ TEST(InflateStage, CancelFromProgressStopsBeforeInflating) {
   InflateStage inflate(out, events, static_cast<std::int64_t>(plain.size()));
   EXPECT_FALSE(Feed(inflate, RawDeflate(plain), 1 << 20));
   EXPECT_TRUE(out.bytes.empty());
+}
+
+// An item given whole (its deflated size known and all of it in one write) may be inflated in
+// one call; what is passed on, in which pieces, the progress and the answer must be those of the
+// step-by-step inflater, for sound, damaged, truncated and oversized streams alike.
+TEST(InflateStage, WholeItemsGoThroughAsStepByStep) {
+  struct Pieces final : ItemSink {
+    std::vector<Bytes> pieces;
+    bool Write(std::span<std::uint8_t> d) override {
+      pieces.emplace_back(d.begin(), d.end());
+      return true;
+    }
+  };
+  const Bytes damaged = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0x00};
+  Bytes truncated = RawDeflate(Pattern(200000));
+  truncated.resize(truncated.size() / 2);
+  struct Case {
+    const char* what;
+    Bytes deflated;
+    std::int64_t limit;
+    std::int64_t cancel_at = -1;
+  };
+  const std::vector<Case> cases = {
+      {"empty", RawDeflate({}), 0},
+      {"one byte", RawDeflate(Pattern(1)), 1},
+      {"one chunk less one", RawDeflate(Pattern((1 << 20) - 1)), (1 << 20) - 1},
+      {"one chunk", RawDeflate(Pattern(1 << 20)), 1 << 20},
+      {"chunk and a byte", RawDeflate(Pattern((1 << 20) + 1)), (1 << 20) + 1},
+      {"several chunks", RawDeflate(Pattern(5 << 19)), 5 << 19},
+      {"cancelled on the second step", RawDeflate(Pattern(5 << 19)), 5 << 19, 1},
+      {"shorter than recorded", RawDeflate(Pattern(3000)), 4000},
+      {"one byte over the record", RawDeflate(Pattern(3001)), 3000},
+      {"bomb", RawDeflate(Bytes(3 << 20, 0)), 1000},
+      {"past the one-call limit", RawDeflate(Bytes(9 << 20, 1)), 9 << 20},
+      {"damaged", damaged, 100},
+      {"truncated", truncated, 200000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto run = [&](std::int64_t input_size, RecordingEvents& events, Pieces& out) {
+      LengthLimit limit(out, c.limit);
+      InflateStage inflate(limit, events, c.limit, input_size);
+      const bool ok = Feed(inflate, c.deflated, c.deflated.size());
+      return std::pair(ok, inflate.Ended());
+    };
+    RecordingEvents step_events;
+    RecordingEvents whole_events;
+    step_events.cancel_at = whole_events.cancel_at = c.cancel_at;
+    Pieces step_out;
+    Pieces whole_out;
+    const auto step = run(-1, step_events, step_out);
+    const auto whole = run(static_cast<std::int64_t>(c.deflated.size()), whole_events, whole_out);
+    EXPECT_EQ(whole, step);
+    EXPECT_EQ(whole_events.progress, step_events.progress);
+    EXPECT_EQ(whole_out.pieces, step_out.pieces);
+  }
 }
 
 // A bomb: far more data than the record says. The limit lets exactly the recorded size
