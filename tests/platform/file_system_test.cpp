@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
 #include "platform/file_attributes.h"
-#include "platform/file_mode.h"
 #include "platform/platform.h"
 #include "platform/temp_file_guard.h"
 #include "support/temp_dir.h"
@@ -143,40 +141,6 @@ TEST(Drives, LocalFoldersAreNotRemovableAndHaveFreeSpace) {
   EXPECT_NE(type, DriveType::kRemovable);
   EXPECT_NE(type, DriveType::kNoRootDir);
   EXPECT_GT(os().FreeSpace(dir.u16()).value_or(0), 0u);
-}
-
-}  // namespace
-}  // namespace qm::platform
-
-namespace qm::platform {
-namespace {
-
-// What is not a regular file is refused at once, and the error says what it is; a FIFO must
-// not block the open waiting for a writer.
-TEST(Files, OddFilesAreRefusedAtOnceWithWhatTheyAre) {
-  TempDir dir;
-  fs::create_directory(dir / "folder");
-  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-  struct Case {
-    const char* name;
-    std::uint16_t mode;
-    const char* says;
-  };
-  const Case cases[] = {
-      {"pipe", file_mode::kRead, "FIFO"},
-      {"pipe", file_mode::kReadWrite, "FIFO"},
-      {"pipe", file_mode::kCreate, "FIFO"},
-      {"folder", file_mode::kRead, "folder"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
-    std::error_code error;
-    EXPECT_EQ(os().OpenFile(dir.u16(c.name), c.mode, error), nullptr);
-    EXPECT_NE(error.message().find(c.says), std::string::npos) << error.message();
-  }
-  std::error_code error;
-  EXPECT_EQ(os().OpenFile(u"/dev/null", file_mode::kRead, error), nullptr);
-  EXPECT_NE(error.message().find("character device"), std::string::npos) << error.message();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_file.h"
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_replace.h"
 #include "platform/win32/windows_api.h"
 
 namespace qm::platform {
@@ -134,10 +135,7 @@ class Win32Platform final : public Platform {
   }
 
   std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override {
-    if (!::MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return LastError();
-    }
-    return {};
+    return ReplaceOpenFile(from, to);
   }
 
   std::error_code DeleteFile(const std::u16string& path) override {
