@@ -29,6 +29,12 @@ std::vector<std::u16string_view> Components(std::u16string_view path) {
   return parts;
 }
 
+// "/" separates folders in a mask on every platform, as Windows itself accepts it.
+std::u16string WithNativeSeparators(std::u16string mask) {
+  std::replace(mask.begin(), mask.end(), u'/', kPathSeparator);
+  return mask;
+}
+
 std::u16string WithSeparator(std::u16string path) {
   if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
   return path;
@@ -130,9 +136,10 @@ std::u16string BuildStoredName(const std::u16string& source, const std::u16strin
   return name;
 }
 
-ResolvedMask ResolveMask(const std::u16string& mask, const std::u16string& dir,
+ResolvedMask ResolveMask(const std::u16string& mask_in, const std::u16string& dir,
                          const std::u16string& cur_dir) {
-  if (mask.empty()) return {};
+  if (mask_in.empty()) return {};
+  const std::u16string mask = WithNativeSeparators(mask_in);
   const std::u16string resolved_dir = ResolvePath(dir, u"", cur_dir);
   const std::u16string d = WithSeparator(resolved_dir);
   auto separator = [](char16_t c) { return c == u'/' || c == kPathSeparator; };
@@ -155,7 +162,7 @@ bool MatchesDiskMask(const std::u16string& path_in, const std::u16string& mask_i
                      const std::u16string& cur_dir, const std::u16string& base_dir) {
   if (mask_in == u"*.*") return true;
   std::u16string path = path_in;
-  std::u16string mask = mask_in;
+  std::u16string mask = WithNativeSeparators(mask_in);
   if (is_folder) {
     path = WithSeparator(path);
     if (!mask.empty() && mask.back() != u'*') mask = WithSeparator(mask);

@@ -102,6 +102,16 @@ class Win32Platform final : public Platform {
     return {};
   }
 
+  // Windows keeps no permission bits; a file its owner may not write is a read-only file, as
+  // Info-ZIP's unzip has it there.
+  std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
+    if ((mode & 0200) != 0) return {};
+    const DWORD attributes = ::GetFileAttributesW(Wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (!::SetFileAttributesW(Wide(path), attributes | FILE_ATTRIBUTE_READONLY)) return LastError();
+    return {};
+  }
+
   std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return std::nullopt;
