@@ -34,7 +34,8 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-run CONTENT [=[#!/bin/sh
 export WINEPREFIX="@QM_WINE_PREFIX@" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Two test programs may start at once; one of them makes the prefix.
-  mkdir -p "$WINEPREFIX.lock" 2>/dev/null && { wineboot -i >/dev/null 2>&1; wineserver -w; rmdir "$WINEPREFIX.lock"; }
+  # No display is needed: wineboot makes the prefix without a window.
+  mkdir "$WINEPREFIX.lock" 2>/dev/null && { DISPLAY= wineboot -i >/dev/null 2>&1; wineserver -w; rmdir "$WINEPREFIX.lock"; }
   while [ -d "$WINEPREFIX.lock" ]; do sleep 1; done
 fi
 exec wine "$@"
