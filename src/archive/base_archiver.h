@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -223,10 +224,9 @@ class BaseArchiver {
   std::int32_t RepairedFileCount() const { return repaired_file_count_; }
   std::int32_t RepairSkippedCount() const { return repair_skipped_count_; }
   // Appends `in` (from its start) to the end of `out` in 1 MiB pieces, with poMakeSFX
-  // progress events (start, one per piece, end). True only when all of it was copied; a short read or write, or a cancel
-  // from a progress event, answers false.
-  bool FastFileAppend(platform::Stream& out, platform::Stream& in,
-                      const std::u16string& file_name);
+  // progress events (start, one per piece, end). True only when all of it was copied; a short read
+  // or write, or a cancel from a progress event, answers false.
+  bool FastFileAppend(platform::Stream& out, platform::Stream& in, const std::u16string& file_name);
   // --- End of maintenance ---------------------------------------------------------------
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
@@ -349,6 +349,11 @@ class BaseArchiver {
   virtual void DoCopyTempFileProgress(double progress, ProgressPhase phase, bool& cancel);
   virtual void DoConfirmOverwrite(const std::u16string& source_file_name,
                                   std::u16string& dest_file_name, bool& confirm);
+  // Whether an existing file or entry gives way to an incoming one, as Options().OverwriteMode
+  // says: omPrompt asks (DoConfirmOverwrite, whose handler may change `dest_file_name`);
+  // omIfNewer and omIfOlder compare the times, asking `incoming_vs_existing` only then.
+  bool OverwriteAllowed(const std::u16string& source_file_name, std::u16string& dest_file_name,
+                        const std::function<std::strong_ordering()>& incoming_vs_existing);
   virtual void DoConfirmProcessFile(const std::u16string& file_name, ProcessOperation operation,
                                     bool& confirm);
   virtual void DoPassword(const std::u16string& file_name, std::string& new_password,
@@ -436,9 +441,10 @@ class BaseArchiver {
   ItemOutcome UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
                                  const std::u16string& base);
   // Appends every record of `other` (open, read-only) to this archive and merges its
-  // directory (ZipArchiver::MergeWith). The archive is protected like a commit: until the new
-  // directory is on the medium its old directory is kept in a tail file, and a failed,
-  // short or cancelled copy puts the file back byte for byte. Native 26 inside a transaction,
+  // directory (ZipArchiver::MergeWith). The archive is rewritten as a commit rewrites it (the
+  // old directory kept in a tail file until the new one is on the medium, or the merged
+  // archive written beside and renamed over it), and a failed, short or cancelled copy puts
+  // the file back byte for byte. Native 26 inside a transaction,
   // 70 when `other` is this very archive file.
   void MergeFrom(BaseArchiver& other, const std::u16string& archive_file_name);
   // --- End of maintenance's steps -------------------------------------------------------
@@ -483,9 +489,20 @@ class BaseArchiver {
   // from `old_records`, whose byte 0 is the old archive's byte `old_base`. False when aborted or
   // cancelled.
   bool RunEntryLoop(std::int32_t first, platform::Stream* old_records, std::int64_t old_base);
-  // The commit without a tail file: the new archive written to a file beside the old one and
+  // Writes what follows the cut at the archive stream's position; the old records after the
+  // cut are read from `old_records`, whose byte 0 is the old archive's byte `old_base`. False
+  // when aborted, cancelled or short.
+  using RecordsWriter = std::function<bool(platform::Stream* old_records, std::int64_t old_base)>;
+  // The closing sequence of every change to the file (a commit, a merge): the archive is cut
+  // where `find_cut` says, kept in the tail file from there, `write_records` writes what follows
+  // the cut, then the directory is written, the archive flushed and the tail dropped. A failure
+  // or a stop puts file and directory (from the rollback copy) back; false for a stop. Where
+  // the folder cannot hold the tail file, CommitBeside.
+  bool RewriteFrom(const std::function<std::int64_t()>& find_cut,
+                   const RecordsWriter& write_records);
+  // The rewrite without a tail file: the new archive written to a file beside the old one and
   // renamed over it. False when aborted or cancelled (nothing changed then).
-  bool CommitBeside(std::int32_t first);
+  bool CommitBeside(const RecordsWriter& write_records);
   // After the new archive is whole: marks cleared, moved sources deleted, the end event.
   void FinishCommit(ProcessOperation op);
   void DeleteMovedSources();
@@ -520,8 +537,7 @@ class BaseArchiver {
                   const std::u16string& file_name, ProcessOperation operation);
   // Stores every entry of the open archive that verifies in `target` (only those whose names
   // it lacks, with `only_missing`); answers how many file entries it looked at.
-  std::int32_t CopyRepairedEntries(BaseArchiver& target, platform::Stream& temp,
-                                   bool only_missing);
+  std::int32_t CopyRepairedEntries(BaseArchiver& target, platform::Stream& temp, bool only_missing);
   bool DirectoryWasRebuilt() const;
   static std::int32_t StoredFileCount(BaseArchiver& archiver);
   std::int32_t repaired_file_count_ = 0;
@@ -586,6 +602,8 @@ class BaseArchiver {
   // The folder the extract step made last in this run: items of one folder follow each other,
   // so most need no system call to make theirs.
   std::u16string last_made_dir_;
+  // The folder last found free of links on the way from the base folder, for the same run.
+  std::u16string link_checked_dir_;
   // Whether the folder last asked about lies on a removable drive (FlushBuffers).
   std::u16string removable_checked_dir_;
   bool removable_dir_ = false;

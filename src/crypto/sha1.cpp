@@ -179,7 +179,11 @@ const HashDescriptor& Sha1Descriptor() {
 }
 
 void Sha1HmacIterate(const Sha1Context& inner, const Sha1Context& outer, std::uint8_t* u,
-                     std::uint8_t* t, int iterations) {
+                     std::uint8_t* t, int chains, int iterations) {
+  if (ShaInstructionsInUse()) {
+    detail::Sha1HwHmacIterate(inner.state, outer.state, u, t, chains, iterations);
+    return;
+  }
   // One key block and one digest: 84 bytes, 672 bits, in both the inner and the outer hash.
   constexpr std::uint32_t kMessageBits = (kSha1BlockSize + kSha1DigestSize) * 8;
   std::uint8_t block[kSha1BlockSize] = {};
@@ -192,18 +196,20 @@ void Sha1HmacIterate(const Sha1Context& inner, const Sha1Context& outer, std::ui
         block[4 * i + j] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
     }
   };
-  std::memcpy(block, u, kSha1DigestSize);
-  for (int n = 2; n <= iterations; ++n) {
-    std::uint32_t state[5];
-    std::memcpy(state, inner.state, sizeof state);
-    Compress(state, block, 1);
-    store(state);
-    std::memcpy(state, outer.state, sizeof state);
-    Compress(state, block, 1);
-    store(state);
-    for (std::size_t k = 0; k < kSha1DigestSize; ++k) t[k] ^= block[k];
+  for (int chain = 0; chain < chains; ++chain, u += kSha1DigestSize, t += kSha1DigestSize) {
+    std::memcpy(block, u, kSha1DigestSize);
+    for (int n = 2; n <= iterations; ++n) {
+      std::uint32_t state[5];
+      std::memcpy(state, inner.state, sizeof state);
+      CompressPortable(state, block, 1);
+      store(state);
+      std::memcpy(state, outer.state, sizeof state);
+      CompressPortable(state, block, 1);
+      store(state);
+      for (std::size_t k = 0; k < kSha1DigestSize; ++k) t[k] ^= block[k];
+    }
+    std::memcpy(u, block, kSha1DigestSize);
   }
-  std::memcpy(u, block, kSha1DigestSize);
   SecureWipe(block);
 }
 

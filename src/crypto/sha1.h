@@ -25,13 +25,14 @@ void Sha1Update(Sha1Context& context, const void* data, std::size_t length);
 // Writes 20 bytes and wipes the context.
 void Sha1Final(Sha1Context& context, std::uint8_t* digest);
 
-// PBKDF2-HMAC-SHA1's inner loop, past its first iteration: `u` holds U(1); runs U(2) to
-// U(`iterations`) and XORs each into `t`, leaving the last in `u`. `inner` and `outer` are
+// PBKDF2-HMAC-SHA1's inner loop, past its first iteration, for `chains` output blocks: chain
+// k's U(1) is the 20 bytes at u + 20k; runs U(2) to U(`iterations`) and XORs each into the 20
+// bytes at t + 20k, leaving the last in u + 20k. `inner` and `outer` are
 // contexts that have absorbed exactly the key block XORed with the inner and outer pads. Every
 // message here is one digest long, so each HMAC is two compressions of a block padded once,
 // with no buffering or length bookkeeping on the way.
 void Sha1HmacIterate(const Sha1Context& inner, const Sha1Context& outer, std::uint8_t* u,
-                     std::uint8_t* t, int iterations);
+                     std::uint8_t* t, int chains, int iterations);
 
 // The registry descriptor for SHA-1 (slot 3, name "SHA1", OID 1.3.14.3.2.26).
 const HashDescriptor& Sha1Descriptor();

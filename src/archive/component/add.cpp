@@ -208,26 +208,9 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
     const auto new_time = static_cast<std::int32_t>(
         from_disk ? os.GetLastWriteDosTime(source_name).value_or(NowDosTime())
                   : DosTimeOf(date_time));
-    bool replace = false;
-    switch (options_.OverwriteMode) {
-      case OverwriteMode::omPrompt: {
-        std::u16string destination = name;
-        DoConfirmOverwrite(source_name, destination, replace);
-        break;
-      }
-      case OverwriteMode::omAlways:
-        replace = true;
-        break;
-      case OverwriteMode::omNever:
-        break;
-      case OverwriteMode::omIfNewer:
-        replace = new_time > existing_time;
-        break;
-      case OverwriteMode::omIfOlder:
-        replace = new_time < existing_time;
-        break;
-    }
-    if (!replace) return -1;
+    std::u16string destination = name;
+    if (!OverwriteAllowed(source_name, destination, [&] { return new_time <=> existing_time; }))
+      return -1;
     DirItem& item = *dir.ItemPtr(index);
     item.Modified = true;
     item.SrcFileName = source_name;

@@ -94,7 +94,6 @@ void BaseArchiver::CommitUpdate() {
   if (update_count_ <= 0) return;
   update_count_ = 0;
   DirManager& dm = *dm_handle_;
-  platform::Stream& archive = *compressed_stream_;
 
   processed_file_no_ = 0;
   processed_file_count_ = 0;
@@ -119,16 +118,27 @@ void BaseArchiver::CommitUpdate() {
     return;
   }
 
+  const std::int32_t first = FindFirstChangedItem();
+  const bool committed = RewriteFrom([&] { return CommitCut(first); },
+                                     [&](platform::Stream* old_records, std::int64_t old_base) {
+                                       return RunEntryLoop(first, old_records, old_base);
+                                     });
+  if (committed) FinishCommit(op);
+}
+
+bool BaseArchiver::RewriteFrom(const std::function<std::int64_t()>& find_cut,
+                               const RecordsWriter& write_records) {
+  DirManager& dm = *dm_handle_;
+  platform::Stream& archive = *compressed_stream_;
   // A tail that an earlier failed rollback could not play back is the only copy of old
   // records: nothing may run over it.
   if (tail_file_)
     throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
-  const std::int32_t first = FindFirstChangedItem();
   // A failure here leaves the archive untouched and no tail file; the directory goes back too,
   // so that a failed commit always leaves memory as BeginUpdate found it.
   bool beside = false;
   try {
-    commit_cut_ = CommitCut(first);
+    commit_cut_ = find_cut();
     if (archive.Size() > commit_cut_) {
       try {
         SaveTail(commit_cut_);
@@ -143,18 +153,14 @@ void BaseArchiver::CommitUpdate() {
     dm.RestoreRollbackCopy();
     throw;
   }
-  if (beside) {
-    if (!CommitBeside(first)) return;
-    FinishCommit(op);
-    return;
-  }
+  if (beside) return CommitBeside(write_records);
 
   bool stopped = false;
   try {
     if (tail_file_) tail_file_->MarkArchiveCut();
     archive.SetSize(commit_cut_);
     archive.SetPosition(commit_cut_);
-    stopped = !RunEntryLoop(first, tail_file_ ? &tail_file_->Data() : nullptr, commit_cut_);
+    stopped = !write_records(tail_file_ ? &tail_file_->Data() : nullptr, commit_cut_);
     if (!stopped) {
       dm.SaveDir(true, &archive);
       // The new directory must be on the medium before the tail file, the only other copy of
@@ -170,11 +176,8 @@ void BaseArchiver::CommitUpdate() {
     RollBackUpdate();
     throw;
   }
-  if (stopped) {
-    RollBackUpdate();
-    return;
-  }
-  FinishCommit(op);
+  if (stopped) RollBackUpdate();
+  return !stopped;
 }
 
 void BaseArchiver::FinishCommit(ProcessOperation op) {
@@ -191,7 +194,7 @@ void BaseArchiver::FinishCommit(ProcessOperation op) {
   DoOverallProgress(100, op, ProgressPhase::ppEnd, late_cancel);
 }
 
-bool BaseArchiver::CommitBeside(std::int32_t first) {
+bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   DirManager& dm = *dm_handle_;
   platform::Platform& os = platform::Platform::Current();
   platform::Stream& old_archive = *compressed_stream_;
@@ -215,7 +218,7 @@ bool BaseArchiver::CommitBeside(std::int32_t first) {
     old_archive.SetPosition(0);
     CopyExactly(old_archive, *fresh, commit_cut_);
     compressed_stream_ = fresh.get();
-    if (!RunEntryLoop(first, &old_archive, 0)) {
+    if (!write_records(&old_archive, 0)) {
       give_up();
       return false;
     }

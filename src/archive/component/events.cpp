@@ -79,6 +79,27 @@ void BaseArchiver::DoConfirmOverwrite(const std::u16string& source_file_name,
   }
 }
 
+bool BaseArchiver::OverwriteAllowed(
+    const std::u16string& source_file_name, std::u16string& dest_file_name,
+    const std::function<std::strong_ordering()>& incoming_vs_existing) {
+  switch (options_.OverwriteMode) {
+    case OverwriteMode::omPrompt: {
+      bool confirm = false;
+      DoConfirmOverwrite(source_file_name, dest_file_name, confirm);
+      return confirm;
+    }
+    case OverwriteMode::omAlways:
+      return true;
+    case OverwriteMode::omNever:
+      return false;
+    case OverwriteMode::omIfNewer:
+      return incoming_vs_existing() > 0;
+    case OverwriteMode::omIfOlder:
+      return incoming_vs_existing() < 0;
+  }
+  return false;
+}
+
 void BaseArchiver::DoConfirmProcessFile(const std::u16string& file_name, ProcessOperation operation,
                                         bool& confirm) {
   confirm = true;

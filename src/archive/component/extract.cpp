@@ -108,34 +108,24 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
     if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) {
       return ItemOutcome::kKept;
     }
-    switch (options_.OverwriteMode) {
-      case OverwriteMode::omPrompt: {
-        bool confirm = false;
-        DoConfirmOverwrite(name, dest, confirm);
-        if (!confirm) return ItemOutcome::kKept;
-        break;
-      }
-      case OverwriteMode::omAlways:
-        break;
-      case OverwriteMode::omNever:
-        return ItemOutcome::kKept;
-      case OverwriteMode::omIfNewer:
-      case OverwriteMode::omIfOlder: {
-        const auto file_time = static_cast<std::int32_t>(os.GetLastWriteDosTime(dest).value_or(0));
-        const std::int32_t item_time = DosDateTimeOf(item);
-        const bool newer = options_.OverwriteMode == OverwriteMode::omIfNewer;
-        if (newer ? item_time <= file_time : item_time >= file_time) return ItemOutcome::kKept;
-        break;
-      }
-    }
+    const bool overwrite = OverwriteAllowed(name, dest, [&] {
+      return DosDateTimeOf(item) <=>
+             static_cast<std::int32_t>(os.GetLastWriteDosTime(dest).value_or(0));
+    });
+    if (!overwrite) return ItemOutcome::kKept;
   }
 
   // The old file stays until the new content is whole (PendingFile); a link where the file
   // goes is replaced, and one on the way to it refused.
+  // Items of one folder come one after another: it is walked once for them.
   const auto cut_folder = LastSeparator(dest);
-  if (!root.empty() && cut_folder != std::u16string::npos &&
-      os.FindLinkBelow(root, dest.substr(0, cut_folder))) {
-    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+  if (!root.empty() && cut_folder != std::u16string::npos) {
+    const std::u16string dest_folder = dest.substr(0, cut_folder);
+    if (dest_folder != link_checked_dir_) {
+      if (os.FindLinkBelow(root, dest_folder))
+        throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
+      link_checked_dir_ = dest_folder;
+    }
   }
   std::unique_ptr<PendingFile> file;
   try {

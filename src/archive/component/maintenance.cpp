@@ -170,27 +170,10 @@ BaseArchiver::ItemOutcome BaseArchiver::UpdateItemIfNeeded(std::int32_t index,
     return ItemOutcome::kKept;
   }
 
-  bool update = false;
   const auto disk_time = static_cast<std::int32_t>(os.GetLastWriteDosTime(path).value_or(0));
-  switch (options_.OverwriteMode) {
-    case OverwriteMode::omPrompt: {
-      std::u16string destination = name;
-      DoConfirmOverwrite(path, destination, update);
-      break;
-    }
-    case OverwriteMode::omAlways:
-      update = true;
-      break;
-    case OverwriteMode::omNever:
-      break;
-    case OverwriteMode::omIfNewer:
-      update = disk_time > item.DosDateTime();
-      break;
-    case OverwriteMode::omIfOlder:
-      update = disk_time < item.DosDateTime();
-      break;
-  }
-  if (!update) return ItemOutcome::kKept;
+  std::u16string destination = name;
+  if (!OverwriteAllowed(path, destination, [&] { return disk_time <=> item.DosDateTime(); }))
+    return ItemOutcome::kKept;
 
   // Stored names are built relative to the base folder the caller set.
   ScopedValue<std::u16string> current(current_dir_, ResolvePath(base_dir_, u"", current_dir_));

@@ -1,11 +1,12 @@
 // Merging another archive by copying its records as one block, and appending one file to
 // another; both copy in 1 MiB pieces with progress events.
 //
-// A merge writes over this archive's directory, so it is protected as a commit is: the old
-// directory and end record go into the tail file beside the archive before the archive is cut,
-// and the tail is dropped only once the merged directory is on the medium. A copy that fails,
-// comes up short or is cancelled puts the archive back byte for byte; a process that dies in
-// the middle leaves the tail for the next open to play back.
+// A merge writes over this archive's directory, so it goes through the commit's rewrite: the
+// old directory and end record go into the tail file beside the archive before the archive is
+// cut, and the tail is dropped only once the merged directory is on the medium (or, where the
+// folder cannot hold the tail file, the merged archive is written beside and renamed over it).
+// A copy that fails, comes up short or is cancelled puts the archive back byte for byte; a
+// process that dies in the middle leaves the tail for the next open to play back.
 #include <algorithm>
 #include <vector>
 
@@ -98,72 +99,43 @@ void BaseArchiver::MergeFrom(BaseArchiver& other, const std::u16string& archive_
   if (progress_cancel_) return;
 
   dm.TakeRollbackCopy();
-  commit_cut_ = cut;
-  if (archive.Size() > cut) SaveTail(cut);
-  try {
-    if (tail_file_) tail_file_->MarkArchiveCut();
-    archive.SetSize(cut);
-    archive.SetPosition(cut);
-    source.SetPosition(from);
-    if (!CopyBlocks(archive, source, count, archive_file_name, ProcessOperation::poMerge)) {
-      // Short, failed or cancelled: the archive as it was, directory included.
-      RollBackUpdate();
-      return;
-    }
-    // The copied records now start at `cut`; the other's offsets count from its file start.
-    const std::int64_t delta = cut - from;
-    DirArray& dir = dm.CDir;
-    dir.ClearTags();
-    bool confirm = false;
-    for (std::int32_t j = 0; j < source_dm.CDir.Count(); ++j) {
-      DirItem moved = source_dm.CDir.GetItem(j);
-      moved.Tagged = false;
-      moved.Modified = false;
-      MoveLocalHeaderOffset(moved, delta);
-      std::int32_t k = -1;
-      if (!dir.FileExists(moved.Name, k)) {
-        const std::int32_t next = dir.Count();
-        dir.SetCount(next + 1);
-        dir.SetItem(next, moved);
-        continue;
-      }
-      bool replace = false;
-      switch (options_.OverwriteMode) {
-        case OverwriteMode::omPrompt: {
-          std::u16string destination = file_name_ + platform::kPathSeparator + dir.GetItem(k).Name;
-          DoConfirmOverwrite(archive_file_name + platform::kPathSeparator + moved.Name, destination,
-                             confirm);
-          replace = confirm;
-          break;
+  const bool merged = RewriteFrom(
+      [cut] { return cut; },
+      [&](platform::Stream*, std::int64_t) {
+        source.SetPosition(from);
+        // Short, failed or cancelled: the archive goes back as it was, directory included.
+        if (!CopyBlocks(*compressed_stream_, source, count, archive_file_name,
+                        ProcessOperation::poMerge)) {
+          return false;
         }
-        case OverwriteMode::omAlways:
-          replace = true;
-          break;
-        case OverwriteMode::omNever:
-          break;
-        case OverwriteMode::omIfNewer:
-          replace = moved.DosDateTime() > dir.GetItem(k).DosDateTime();
-          break;
-        case OverwriteMode::omIfOlder:
-          replace = moved.DosDateTime() < dir.GetItem(k).DosDateTime();
-          break;
-      }
-      // A refused prompt ends the merge of the directories; the records stay in the file,
-      // unreferenced, as those of kept entries do.
-      if (options_.OverwriteMode == OverwriteMode::omPrompt && !replace) break;
-      if (replace) dir.SetItem(k, moved);
-    }
-    dm.SaveDir(true, &archive);
-    FlushToMedium(archive);
-    if (tail_file_) {
-      tail_file_->MarkArchiveCommitted();
-      tail_file_->Drop();
-    }
-    tail_file_.reset();
-  } catch (...) {
-    RollBackUpdate();
-    throw;
-  }
+        // The copied records now start at `cut`; the other's offsets count from its file start.
+        const std::int64_t delta = cut - from;
+        DirArray& dir = dm.CDir;
+        dir.ClearTags();
+        for (std::int32_t j = 0; j < source_dm.CDir.Count(); ++j) {
+          DirItem moved = source_dm.CDir.GetItem(j);
+          moved.Tagged = false;
+          moved.Modified = false;
+          MoveLocalHeaderOffset(moved, delta);
+          std::int32_t k = -1;
+          if (!dir.FileExists(moved.Name, k)) {
+            const std::int32_t next = dir.Count();
+            dir.SetCount(next + 1);
+            dir.SetItem(next, moved);
+            continue;
+          }
+          std::u16string destination = file_name_ + platform::kPathSeparator + dir.GetItem(k).Name;
+          const bool replace = OverwriteAllowed(
+              archive_file_name + platform::kPathSeparator + moved.Name, destination,
+              [&] { return moved.DosDateTime() <=> dir.GetItem(k).DosDateTime(); });
+          // A refused prompt ends the merge of the directories; the records stay in the file,
+          // unreferenced, as those of kept entries do.
+          if (options_.OverwriteMode == OverwriteMode::omPrompt && !replace) break;
+          if (replace) dir.SetItem(k, moved);
+        }
+        return true;
+      });
+  if (!merged) return;
   if (progress_enabled_) {
     bool ignored = false;
     DoFileProgress(archive_file_name, 100, ProcessOperation::poMerge, ProgressPhase::ppEnd,

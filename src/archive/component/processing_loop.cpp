@@ -42,6 +42,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   completed_file_count_ = 0;
   kept_file_count_ = 0;
   last_made_dir_.clear();
+  link_checked_dir_.clear();
   removable_checked_dir_.clear();
   progress_cancel_ = false;
   progress_enabled_ = true;

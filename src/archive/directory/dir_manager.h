@@ -140,8 +140,11 @@ class DirManager {
   // Refuses (native 71) an archive in which two items' bytes, local header to end of data,
   // overlap.
   void RefuseOverlappingItems();
+  // `next_header` is where the next local header found starts (the stream's size after the
+  // last): the most an entry whose data descriptor is lost can own.
   std::int32_t AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
-                              std::int64_t stream_size, SignatureScanner& descriptors);
+                              std::int64_t stream_size, std::int64_t next_header,
+                              SignatureScanner& descriptors);
 
   struct EndRecords {
     std::string archive_comment;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "archive/archive_error.h"
@@ -25,22 +26,24 @@ void DirManager::RebuildFromLocalHeaders() {
   std::int64_t at = headers.Find(0);
   if (at < 0) throw ArchiveError(ErrorSite::kInvalidArchive);
   while (at >= 0) {
+    const std::int64_t next = headers.Find(at + 4);
     std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> fixed{};
     if (ReadAt(stream, at, fixed.data(), fixed.size())) {
       ByteReader in(fixed.data(), fixed.size());
       ZipLocalHeader header;
       header.DecodeFrom(in);
       if (header.compSize < size && header.extraLength <= kMaxRebuildExtraLength) {
-        AddRebuiltItem(at, header, size, descriptors);
+        AddRebuiltItem(at, header, size, next >= 0 ? next : size, descriptors);
       }
     }
-    at = headers.Find(at + 4);
+    at = next;
   }
   central_dir_offset_ = size;
 }
 
 std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
-                                        std::int64_t stream_size, SignatureScanner& descriptors) {
+                                        std::int64_t stream_size, std::int64_t next_header,
+                                        SignatureScanner& descriptors) {
   platform::Stream& stream = *compressed_stream_;
   const std::int32_t index = CDir.Count();
   CDir.SetCount(index + 1);
@@ -93,6 +96,14 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
       cd.crc32 = descriptor.crc32;
       cd.compSize = descriptor.compSize;
       cd.unCompSize = descriptor.unCompSize;
+    } else {
+      // No descriptor (the archive ends inside the entry, or the descriptor is damaged): the
+      // header's zero sizes and CRC would pass the entry off as an empty file that verifies.
+      // Its data runs to the next header instead, so that whatever it decodes to fails the
+      // recorded size of 0, and it owns no byte of the next entry.
+      const std::int64_t data_at = name_at + header.nameLength + header.extraLength;
+      cd.compSize = static_cast<std::uint32_t>(
+          std::clamp<std::int64_t>(next_header - data_at, 0, kEscape32 - 1));
     }
   }
   return index;

@@ -29,5 +29,9 @@ void AesHwCtrBlocks(const std::uint8_t*, int, std::uint64_t&, std::uint64_t, con
 void Sha1HwCompress(std::uint32_t*, const std::uint8_t*, std::size_t) {
   std::abort();
 }
+void Sha1HwHmacIterate(const std::uint32_t*, const std::uint32_t*, std::uint8_t*, std::uint8_t*,
+                       int, int) {
+  std::abort();
+}
 
 }  // namespace qm::crypto::detail

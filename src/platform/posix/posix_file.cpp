@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 
 #include "platform/file_kind.h"
 #include "platform/file_mode.h"
@@ -67,12 +68,14 @@ class PosixFile final : public File {
   PosixFile(FileDescriptor fd, FileDescriptor lock_fd)
       : fd_(std::move(fd)), lock_fd_(std::move(lock_fd)) {}
 
+  // Positioned reads and writes from an offset kept here: the engine seeks before most reads,
+  // and a seek then costs no system call.
   std::size_t Read(void* buffer, std::size_t count, std::error_code& error) override {
     error.clear();
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-      const ssize_t n = ::read(fd_.get(), out + done, count - done);
+      const ssize_t n = ::pread(fd_.get(), out + done, count - done, position_ + done);
       if (n < 0) {
         if (errno == EINTR) continue;
         error = LastError();
@@ -81,6 +84,7 @@ class PosixFile final : public File {
       if (n == 0) break;
       done += static_cast<std::size_t>(n);
     }
+    position_ += static_cast<off_t>(done);
     return done;
   }
 
@@ -89,7 +93,7 @@ class PosixFile final : public File {
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-      const ssize_t n = ::write(fd_.get(), in + done, count - done);
+      const ssize_t n = ::pwrite(fd_.get(), in + done, count - done, position_ + done);
       if (n < 0) {
         if (errno == EINTR) continue;
         error = LastError();
@@ -97,17 +101,25 @@ class PosixFile final : public File {
       }
       done += static_cast<std::size_t>(n);
     }
+    position_ += static_cast<off_t>(done);
     return done;
   }
 
   std::int64_t Seek(std::int64_t offset, Origin origin, std::error_code& error) override {
     error.clear();
-    const int whence = origin == Origin::kBegin     ? SEEK_SET
-                       : origin == Origin::kCurrent ? SEEK_CUR
-                                                    : SEEK_END;
-    const off_t pos = ::lseek(fd_.get(), static_cast<off_t>(offset), whence);
-    if (pos < 0) error = LastError();
-    return pos;
+    std::int64_t base = 0;
+    if (origin == Origin::kCurrent) {
+      base = position_;
+    } else if (origin == Origin::kEnd) {
+      base = Size(error);
+      if (error) return -1;
+    }
+    if (offset > std::numeric_limits<off_t>::max() - base || base + offset < 0) {
+      error = std::make_error_code(std::errc::invalid_argument);
+      return -1;
+    }
+    position_ = static_cast<off_t>(base + offset);
+    return position_;
   }
 
   std::int64_t Size(std::error_code& error) override {
@@ -133,6 +145,7 @@ class PosixFile final : public File {
  private:
   FileDescriptor fd_;
   FileDescriptor lock_fd_;  // set only when fd_ cannot carry the read locks (write-only opens)
+  off_t position_ = 0;
 };
 
 // Tests the other holders and takes this opener's marker locks. Returns false on a conflict.
@@ -187,10 +200,13 @@ std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
                                                  : FileKind::kOther);
     return nullptr;
   }
-  const int status = ::fcntl(fd.get(), F_GETFL);
-  if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
-    error = LastError();
-    return nullptr;
+  // Regular files ignore the flag; a block device gets its blocking reads back.
+  if (S_ISBLK(st.st_mode)) {
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+      error = LastError();
+      return nullptr;
+    }
   }
   // The read-only attribute is the owner's write bit; it holds for every user, root included,
   // as it does on Windows.

@@ -27,6 +27,17 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
+// The process's file-creation mask. Reading it means setting it, so it is read once; nothing in
+// this program changes it.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
 std::error_code LastError() {
   return {errno, std::generic_category()};
 }
@@ -146,9 +157,7 @@ class PosixPlatform final : public Platform {
       mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
     } else if ((mode & S_IWUSR) == 0) {
       // Give back write permission the way the umask would have granted it at creation.
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~mask;
+      mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~CreationMask();
     }
     if (::chmod(native.c_str(), mode) != 0) return LastError();
     return {};
@@ -287,9 +296,7 @@ class PosixPlatform final : public Platform {
     }
     // Every caller renames the file over another one in the end: it gets the permissions a
     // new file gets, not mkstemp's owner-only ones.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, 0666 & ~CreationMask());
     ::close(fd);
     return Utf8ToUtf16(pattern);
   }
