@@ -50,6 +50,33 @@ TEST(Files, ReadOnlyFilesRefuseWritingAndDeletionEvenForRoot) {
   EXPECT_TRUE(fs::exists(dir / "f"));
 }
 
+// How a rewritten archive takes the place of the one still open: the old handle keeps the old
+// content, the new one follows its file, and nothing is left beside it once both are closed.
+TEST(Files, ReplaceWorksWhileBothFilesAreOpen) {
+  TempDir dir;
+  WriteFileBytes(dir / "old", "old content");
+  WriteFileBytes(dir / "new", "new content");
+  std::error_code error;
+  auto old_file = os().OpenFile(dir.u16("old"), 0x0022, error);  // read-write, deny write
+  ASSERT_NE(old_file, nullptr) << error.message();
+  auto new_file = os().OpenFile(dir.u16("new"), 0x0022, error);
+  ASSERT_NE(new_file, nullptr) << error.message();
+  ASSERT_FALSE(os().ReplaceFile(dir.u16("new"), dir.u16("old")));
+  EXPECT_FALSE(fs::exists(dir / "new"));
+  std::string seen(11, '\0');
+  old_file->Seek(0, File::Origin::kBegin, error);
+  EXPECT_EQ(old_file->Read(seen.data(), seen.size(), error), seen.size());
+  EXPECT_EQ(seen, "old content");
+  new_file->Seek(0, File::Origin::kBegin, error);
+  EXPECT_EQ(new_file->Write("NEW", 3, error), 3u);
+  new_file.reset();
+  old_file.reset();
+  EXPECT_EQ(testing::ReadFileBytes(dir / "old"), "NEW content");
+  std::vector<std::u16string> names;
+  for (const auto& entry : os().ListDirectory(dir.u16(), 0, error)) names.push_back(entry.name);
+  EXPECT_EQ(names, std::vector<std::u16string>{u"old"});
+}
+
 TEST(Files, MoveRefusesAnExistingTargetAndCopyKeepsTheTime) {
   TempDir dir;
   WriteFileBytes(dir / "a", "first");
