@@ -393,11 +393,15 @@ class BaseArchiver {
                    const platform::DirEntry& entry, bool is_move);
   // The entry for a source: a new one at the end, or the existing one of that name when the
   // overwrite mode lets it be replaced; -1 when the existing one is kept (or no name is left).
+  // A disk source found by the walk comes with its `listed` entry (attributes, time, whether it
+  // is a folder), so that it is not asked of the disk again; `root` is then already resolved.
   std::int32_t AddItemEntry(const std::u16string& source_name, const std::u16string& root,
-                            std::time_t date_time, std::int32_t attributes, bool from_disk);
+                            std::time_t date_time, std::int32_t attributes, bool from_disk,
+                            const platform::DirEntry* listed = nullptr);
   // Fills entry `index` from its source: name, times, attributes, method, password, flags.
   void InitItemEntry(std::int32_t index, const std::u16string& source_name, std::time_t date_time,
-                     std::int32_t attributes, bool from_disk);
+                     std::int32_t attributes, bool from_disk,
+                     const platform::DirEntry* listed = nullptr);
   void AddStreamItem(const std::u16string& file_name, std::shared_ptr<platform::Stream> stream,
                      std::time_t date_time, std::int32_t attributes, std::int64_t count,
                      std::int64_t position, bool owns_stream, bool copy_to_buffer);

@@ -27,8 +27,12 @@ class FileStream : public Stream {
   const std::u16string& FileName() const { return path_; }
 
  private:
+  static constexpr std::int64_t kUnknown = -1;
+
   std::u16string path_;
   std::unique_ptr<File> file_;
+  // Where the file's position is, as far as this stream moved it; kUnknown after a failure.
+  std::int64_t position_ = 0;
 };
 
 }  // namespace qm::platform

@@ -47,6 +47,17 @@ TEST(QmzipAdd, Options) {
       {"add x.zip -r docs -x '*.bin'", {"docs/", "docs/b.txt", "docs/sub/"}, 8},
       {"add x.zip -r --base-dir docs '*.*'", {"b.txt", "sub/", "sub/c.bin"}, 8},
       {"add x.zip -r --store-path none docs/sub/c.bin docs/b.txt", {"b.txt", "c.bin"}, 8},
+      // A path ending in a folder step names that folder; "." gives the contents of the base
+      // folder (the archive, lying there, is left out).
+      {"add x.zip -r .",
+       {"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/c.bin", "empty.txt"},
+       8},
+      {"add x.zip -r ./",
+       {"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/c.bin", "empty.txt"},
+       8},
+      {"add x.zip -r docs/.", {"docs/", "docs/b.txt", "docs/sub/", "docs/sub/c.bin"}, 8},
+      {"add x.zip -r docs/", {"docs/", "docs/b.txt", "docs/sub/", "docs/sub/c.bin"}, 8},
+      {"add x.zip -r --base-dir docs .", {"b.txt", "sub/", "sub/c.bin"}, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -61,6 +72,43 @@ TEST(QmzipAdd, Options) {
           EXPECT_EQ(e.method, c.method);
         }
       }
+    }
+  }
+}
+
+// A path that finds nothing is named on stderr and makes the run fail; the paths that found
+// something are added all the same, and with none at all nothing is written.
+TEST(QmzipAdd, APathThatFindsNothingFailsTheRunAndIsNamed) {
+  struct Case {
+    const char* args;
+    const char* message;
+    bool existing_archive;           // x.zip made by zip beforehand (it must stay as it was)
+    std::vector<std::string> names;  // in x.zip afterwards; none: no x.zip at all
+  };
+  const Case cases[] = {
+      {"nosuch.txt", "qmzip: nosuch.txt: no file or folder matches", false, {}},
+      {"'*.none'", "qmzip: *.none: no file or folder matches", false, {}},
+      {"-r nosuch", "qmzip: nosuch: no file or folder matches", false, {}},
+      {"docs", "qmzip: docs: is a folder; add -r to take it", false, {}},
+      {"a.txt nosuch.txt", "qmzip: nosuch.txt: no file or folder matches", false, {"a.txt"}},
+      {"nosuch.txt", "qmzip: nosuch.txt: no file or folder matches", true, {"empty.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    ScratchDir dir;
+    dir.MakeTree();
+    if (c.existing_archive) MustRun("zip -q x.zip empty.txt", dir.path());
+    const std::string before = c.existing_archive ? ReadFile(dir / "x.zip") : "";
+    const CommandResult r = Qmzip(dir, std::string("add x.zip ") + c.args);
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.output.find(std::string(c.message) + "\n"), std::string::npos) << r.output;
+    if (c.names.empty()) {
+      EXPECT_FALSE(fs::exists(dir / "x.zip"));
+    } else {
+      EXPECT_EQ(NamesIn(dir / "x.zip"), c.names);
+    }
+    if (c.existing_archive) {
+      EXPECT_EQ(ReadFile(dir / "x.zip"), before);
     }
   }
 }

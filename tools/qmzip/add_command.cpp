@@ -1,6 +1,7 @@
 #include "add_command.h"
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -65,7 +66,8 @@ constexpr const char* kAddHelp =
     "current one). Without -r only files are taken; with -r folders are taken whole and masks "
     "also find files in subfolders. An item of the same name is replaced. Symbolic links to "
     "folders are passed over; a link to a file stores the file it points to. Exit status: 0 "
-    "when every item was added, 1 when an item failed, 2 when the archive cannot be used.";
+    "when every item was added, 1 when an item failed or a PATH found nothing (nothing is "
+    "written when no PATH found anything), 2 when the archive cannot be used.";
 
 // Entries replaced by their disk files (below the base folder) where these are newer, as
 // zip -f does; the paths are masks of entries (all of them when none is given).
@@ -90,6 +92,44 @@ int RunFreshen(CliArchiver& archiver, const AddOptions& options, ProgressBar& ba
   if (failed > 0) std::cout << "; " << failed << " failed";
   std::cout << '\n' << std::flush;
   return failed == 0 ? kExitOk : kExitItemsIncomplete;
+}
+
+// Adds (or moves) the paths one at a time inside one transaction, so that a path that finds
+// nothing can be named; the commit at the end writes them all, as one call for all paths
+// would. Answers the paths that found nothing; when none found anything, nothing is written.
+std::vector<std::string> AddEachPath(CliArchiver& archiver, const AddOptions& options) {
+  std::vector<std::string> unmatched;
+  archiver.BeginUpdate();
+  try {
+    for (const auto& path : options.paths) {
+      const int found_before = archiver.FoundCount();
+      archiver.SetFileMasks({FromUtf8(path)});
+      if (options.move) {
+        archiver.MoveFiles();
+      } else {
+        archiver.AddFiles();
+      }
+      if (archiver.FoundCount() == found_before) unmatched.push_back(path);
+    }
+  } catch (...) {
+    archiver.CancelUpdate();
+    throw;
+  }
+  if (unmatched.size() == options.paths.size()) archiver.CancelUpdate();
+  archiver.EndUpdate();
+  return unmatched;
+}
+
+// Why a path found nothing, in the words a user can act on.
+std::string NothingFoundMessage(const std::string& path, const AddOptions& options) {
+  std::error_code error;
+  const std::filesystem::path disk_path = options.base_dir.empty()
+                                              ? std::filesystem::path(path)
+                                              : std::filesystem::path(options.base_dir) / path;
+  if (!options.recurse && std::filesystem::is_directory(disk_path, error)) {
+    return "qmzip: " + ForTerminal(path) + ": is a folder; add -r to take it";
+  }
+  return "qmzip: " + ForTerminal(path) + ": no file or folder matches";
 }
 
 int RunAdd(const AddOptions& options) {
@@ -124,14 +164,17 @@ int RunAdd(const AddOptions& options) {
   if (options.update || options.freshen) settings.OverwriteMode = archive::OverwriteMode::omIfNewer;
   if (options.freshen) return RunFreshen(archiver, options, bar);
 
+  const bool existed = archiver.Exists();
   archiver.OpenArchive();
-  if (options.move) {
-    archiver.MoveFiles();
-  } else {
-    archiver.AddFiles();
-  }
+  const std::vector<std::string> unmatched = AddEachPath(archiver, options);
   archiver.CloseArchive();
   bar.Clear();
+  // Opening made the file; with nothing to put in it, there is no archive to leave behind.
+  if (!existed && unmatched.size() == options.paths.size()) {
+    std::error_code error;
+    std::filesystem::remove(options.archive, error);
+  }
+  for (const std::string& path : unmatched) std::cerr << NothingFoundMessage(path, options) << '\n';
 
   const int total = archiver.ProcessedFileCount();
   const int failed = std::min(archiver.FailureCount(), total);
@@ -140,7 +183,8 @@ int RunAdd(const AddOptions& options) {
   if (failed > 0) std::cout << "; " << failed << " failed";
   if (archiver.ProgressCancelled()) std::cout << " (cancelled)";
   std::cout << '\n' << std::flush;
-  return failed == 0 && !archiver.ProgressCancelled() ? kExitOk : kExitItemsIncomplete;
+  return failed == 0 && unmatched.empty() && !archiver.ProgressCancelled() ? kExitOk
+                                                                           : kExitItemsIncomplete;
 }
 
 }  // namespace

@@ -8,6 +8,12 @@
 
 namespace qm::qmzip {
 
+void CliArchiver::DoConfirmProcessFile(const std::u16string& file_name,
+                                       archive::ProcessOperation operation, bool& confirm) {
+  ++found_;
+  archive::ZipArchiver::DoConfirmProcessFile(file_name, operation, confirm);
+}
+
 CliArchiver::CliArchiver(ProgressBar& bar, std::vector<std::string> password_forms)
     : bar_(bar), password_forms_(std::move(password_forms)) {
   if (!password_forms_.empty()) SetPassword(password_forms_.front());

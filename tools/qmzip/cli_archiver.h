@@ -21,8 +21,12 @@ class CliArchiver final : public archive::ZipArchiver {
   explicit CliArchiver(ProgressBar& bar, std::vector<std::string> password_forms = {});
   // Items that reached the failure event.
   int FailureCount() const { return failures_; }
+  // Files and folders that adding found on disk (each is offered for confirmation).
+  int FoundCount() const { return found_; }
 
  protected:
+  void DoConfirmProcessFile(const std::u16string& file_name, archive::ProcessOperation operation,
+                            bool& confirm) override;
   void DoPassword(const std::u16string& file_name, std::string& new_password,
                   bool& skip_file) override;
   void DoProcessFileFailure(const std::u16string& file_name, archive::ProcessOperation operation,
@@ -32,6 +36,7 @@ class CliArchiver final : public archive::ZipArchiver {
  private:
   ProgressBar& bar_;
   int failures_ = 0;
+  int found_ = 0;
   std::vector<std::string> password_forms_;
   // The item the engine last asked about, and the forms it has tried on it.
   std::u16string password_item_;

@@ -47,6 +47,10 @@ bool IsExistingFolder(const std::u16string& path) {
   return a != attr::kInvalid && (a & attr::kDirectory) != 0;
 }
 
+bool IsListedFolder(const platform::DirEntry& entry) {
+  return (entry.attributes & attr::kDirectory) != 0;
+}
+
 // The attributes a disk source is stored with: the platform's; the archive bit for a source
 // that is gone.
 std::int32_t DiskAttributes(const std::u16string& path) {
@@ -156,12 +160,12 @@ void BaseArchiver::AddDiskFile(const std::u16string& full_path, const std::u16st
   bool confirm = true;
   DoConfirmProcessFile(full_path, operation, confirm);
   if (!confirm) return;
-  const std::int32_t index = AddItemEntry(full_path, root, 0, 0, true);
+  const std::int32_t index = AddItemEntry(full_path, root, 0, 0, true, &entry);
   if (index < 0) return;
   DirItem& item = *dm_handle_->CDir.ItemPtr(index);
   if (is_move) item.Operation = ProcessOperation::poMove;
 
-  const bool is_folder = (entry.attributes & attr::kDirectory) != 0;
+  const bool is_folder = IsListedFolder(entry);
   for (const std::u16string& mask : no_compression_masks_) {
     if (MatchesDiskMask(full_path, mask, is_folder, current_dir_, base_dir_)) {
       item.CompressionMode = 0;
@@ -177,14 +181,18 @@ void BaseArchiver::AddDiskFile(const std::u16string& full_path, const std::u16st
 
 std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
                                         const std::u16string& root, std::time_t date_time,
-                                        std::int32_t attributes, bool from_disk) {
+                                        std::int32_t attributes, bool from_disk,
+                                        const platform::DirEntry* listed) {
   platform::Platform& os = platform::Platform::Current();
   std::u16string name;
   std::int32_t attr_value = attributes;
   if (from_disk) {
-    name = BuildStoredName(source_name, root, options_.StorePath, current_dir_);
-    if (!name.empty() && !name.ends_with(u'/') && IsExistingFolder(source_name)) name += u'/';
-    attr_value = DiskAttributes(source_name);
+    name = listed ? StoredNameBelow(source_name, root, options_.StorePath, current_dir_)
+                  : BuildStoredName(source_name, root, options_.StorePath, current_dir_);
+    const bool is_folder = listed ? IsListedFolder(*listed) : IsExistingFolder(source_name);
+    if (!name.empty() && !name.ends_with(u'/') && is_folder) name += u'/';
+    attr_value =
+        listed ? static_cast<std::int32_t>(listed->attributes) : DiskAttributes(source_name);
   } else {
     name = StreamItemName(source_name);
     // A folder entry's name ends with "/" (that is how other tools know it), whatever the
@@ -206,8 +214,9 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
     const auto existing_time = static_cast<std::int32_t>(
         (std::uint32_t{existing.CentralDir.lastModDate} << 16) | existing.CentralDir.lastModTime);
     const auto new_time = static_cast<std::int32_t>(
-        from_disk ? os.GetLastWriteDosTime(source_name).value_or(NowDosTime())
-                  : DosTimeOf(date_time));
+        !from_disk ? DosTimeOf(date_time)
+        : listed   ? listed->dos_time
+                   : os.GetLastWriteDosTime(source_name).value_or(NowDosTime()));
     std::u16string destination = name;
     if (!OverwriteAllowed(source_name, destination, [&] { return new_time <=> existing_time; }))
       return -1;
@@ -220,7 +229,7 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
     dir.SetCount(index + 1);
     dir.ItemPtr(index)->Operation = ProcessOperation::poAdd;
   }
-  InitItemEntry(index, source_name, date_time, attributes, from_disk);
+  InitItemEntry(index, source_name, date_time, attributes, from_disk, listed);
 
   DirItem& item = *dir.ItemPtr(index);
   if (item.Name != name) dir.SetItemName(index, name);
@@ -236,13 +245,21 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
 }
 
 void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& source_name,
-                                 std::time_t date_time, std::int32_t attributes, bool from_disk) {
+                                 std::time_t date_time, std::int32_t attributes, bool from_disk,
+                                 const platform::DirEntry* listed) {
   platform::Platform& os = platform::Platform::Current();
   std::u16string name;
   bool is_folder = false;
   std::uint32_t dos_time = 0;
   std::uint32_t attr_value = static_cast<std::uint32_t>(attributes);
-  if (from_disk) {
+  if (from_disk && listed) {
+    // The walk resolved current_dir_ and listed the source: nothing to ask the disk again.
+    name = StoredNameBelow(source_name, current_dir_, options_.StorePath, current_dir_);
+    is_folder = IsListedFolder(*listed);
+    dos_time = listed->dos_time;
+    attr_value = listed->attributes;
+    if (is_folder && !name.empty() && !name.ends_with(u'/')) name += u'/';
+  } else if (from_disk) {
     name = BuildStoredName(source_name, current_dir_, options_.StorePath, current_dir_);
     is_folder = IsExistingFolder(source_name);
     dos_time = os.GetLastWriteDosTime(source_name).value_or(NowDosTime());

@@ -7,6 +7,7 @@
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/encryption/cipher_factory.h"
+#include "archive/writing/disk_paths.h"
 #include "archive/writing/guarded_source.h"
 #include "archive/writing/record_writer.h"
 #include "platform/file_attributes.h"
@@ -119,8 +120,9 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
       caller_position = source->Position();
     } else if (!folder) {
       platform::Platform& os = platform::Platform::Current();
-      // The archive never swallows itself.
-      if (!in_memory_ && !is_custom_stream_ &&
+      // The archive never swallows itself. (Full paths are compared only where the names are
+      // alike: making a relative archive name full asks the system every time.)
+      if (!in_memory_ && !is_custom_stream_ && NamePart(item.SrcFileName) == NamePart(file_name_) &&
           os.ExpandPath(item.SrcFileName) == os.ExpandPath(file_name_)) {
         throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
       }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "archive/data/coding_errors.h"
+#include "archive/data/whole_deflate.h"
 
 namespace qm::archive {
 
@@ -12,18 +13,23 @@ struct DeflateStage::ZStream {
   z_stream stream{};
 };
 
-DeflateStage::DeflateStage(int level) : z_(std::make_unique<ZStream>()) {
-  // Negative window bits: raw deflate, so neither header nor trailer has to be cut off.
-  if (deflateInit2(&z_->stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    throw CompressionError("error");
-  }
-}
+DeflateStage::DeflateStage(int level) : level_(level), whole_(level) {}
 
 DeflateStage::~DeflateStage() {
-  deflateEnd(&z_->stream);
+  if (z_) deflateEnd(&z_->stream);
 }
 
 std::span<std::uint8_t> DeflateStage::Compress(std::span<const std::uint8_t> input, bool last) {
+  // A source that comes whole in its first chunk is compressed in one call.
+  if (!z_ && last) return whole_.Compress(input);
+  if (!z_) {
+    z_ = std::make_unique<ZStream>();
+    // Negative window bits: raw deflate, so neither header nor trailer has to be cut off.
+    if (deflateInit2(&z_->stream, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      z_.reset();
+      throw CompressionError("error");
+    }
+  }
   z_stream& z = z_->stream;
   // The chunk's worst case, so that one pass normally does; the loop below grows it anyway.
   const auto bound = static_cast<std::size_t>(deflateBound(&z, static_cast<uLong>(input.size())));

@@ -5,12 +5,16 @@
 #include <span>
 #include <vector>
 
+#include "archive/data/whole_deflate.h"
+
 namespace qm::archive {
 
 // The compressing stage: raw deflate (no zlib header, no Adler-32 trailer; what an archive
 // stores) at levels 1 to 9, fed chunk by chunk. Between chunks nothing is flushed, so the
 // stream is what one call over the whole source would give: never larger than a stream cut
-// at flush points, and faster. Throws CompressionError ("error") when zlib refuses.
+// at flush points, and faster. A source whose first chunk is its last goes to WholeDeflate in
+// one call; longer ones stream through zlib, so that memory stays at one chunk whatever the
+// size. Throws CompressionError ("error") when the library refuses.
 class DeflateStage {
  public:
   explicit DeflateStage(int level);
@@ -24,7 +28,9 @@ class DeflateStage {
 
  private:
   struct ZStream;
-  std::unique_ptr<ZStream> z_;
+  int level_;
+  WholeDeflate whole_;
+  std::unique_ptr<ZStream> z_;  // made for the first chunk that is not the last
   std::vector<std::uint8_t> output_;
 };
 

@@ -94,7 +94,11 @@ std::u16string RelativePath(std::u16string_view base, std::u16string_view path) 
 
 std::u16string BuildStoredName(const std::u16string& source, const std::u16string& base,
                                StorePathMode store_path, const std::u16string& cur_dir) {
-  const std::u16string b = ResolvePath(base, u"", cur_dir);
+  return StoredNameBelow(source, ResolvePath(base, u"", cur_dir), store_path, cur_dir);
+}
+
+std::u16string StoredNameBelow(const std::u16string& source, const std::u16string& b,
+                               StorePathMode store_path, const std::u16string& cur_dir) {
   std::u16string s = ResolvePath(b, source, cur_dir);
   if (!s.empty() && (s.back() == kPathSeparator || s.back() == u'/')) s.pop_back();
   if (!s.empty() && s.back() == u'.') s.pop_back();
@@ -136,11 +140,15 @@ std::u16string BuildStoredName(const std::u16string& source, const std::u16strin
   return name;
 }
 
-ResolvedMask ResolveMask(const std::u16string& mask_in, const std::u16string& dir,
+ResolvedMask ResolveMask(const std::u16string& mask, const std::u16string& dir,
                          const std::u16string& cur_dir) {
+  if (mask.empty()) return {};
+  return MaskInFolder(mask, ResolvePath(dir, u"", cur_dir));
+}
+
+ResolvedMask MaskInFolder(const std::u16string& mask_in, const std::u16string& resolved_dir) {
   if (mask_in.empty()) return {};
   const std::u16string mask = WithNativeSeparators(mask_in);
-  const std::u16string resolved_dir = ResolvePath(dir, u"", cur_dir);
   const std::u16string d = WithSeparator(resolved_dir);
   auto separator = [](char16_t c) { return c == u'/' || c == kPathSeparator; };
   if (mask.size() == 1 && separator(mask[0])) return {resolved_dir, false};
@@ -171,7 +179,7 @@ bool MatchesDiskMask(const std::u16string& path_in, const std::u16string& mask_i
   if (PlatformHasDrives() && mask.find(u':') != std::u16string::npos) {
     resolved = {mask, false};
   } else {
-    resolved = ResolveMask(mask, cur_dir, cur_dir);
+    resolved = MaskInFolder(mask, cur_dir);
   }
   const std::u16string& full = resolved.full;
 

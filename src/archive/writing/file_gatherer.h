@@ -42,12 +42,22 @@ class FileGatherer {
                      bool recurse);
 
  private:
-  // Hands one found entry on unless an exclusion mask holds it back; true when handed on.
-  bool AddFoundEntry(const platform::DirEntry& entry, const std::u16string& folder,
+  // Hands one found entry of `resolved_folder` (full, with its final separator) on unless an
+  // exclusion mask holds it back; true when handed on.
+  bool AddFoundEntry(const platform::DirEntry& entry, const std::u16string& resolved_folder,
                      const std::u16string& root);
+  // A folder named by its path: taken (unless it is `root`) and walked. False when no folder
+  // of that name exists.
+  bool TakeNamedFolder(const std::u16string& folder, const std::u16string& root, bool recurse);
   bool Excluded(const std::u16string& path, bool is_folder) const;
   // The entries of the folder part of `pattern` whose names its name part finds.
   std::vector<platform::DirEntry> Find(const std::u16string& pattern, std::uint32_t filter) const;
+  std::vector<platform::DirEntry> List(const std::u16string& folder, std::uint32_t filter) const;
+  // A listed folder's full path with its final separator, resolved once per listing.
+  std::u16string ResolvedFolder(const std::u16string& folder) const;
+  static bool MatchesName(const platform::DirEntry& entry, const std::u16string& name_mask);
+  // The listing's own filter, applied again to a listing taken with a wider one.
+  static bool PassesFilter(const platform::DirEntry& entry, std::uint32_t filter);
 
   GatherSettings settings_;
   GatherTarget& target_;

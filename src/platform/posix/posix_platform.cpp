@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -348,16 +349,17 @@ class PosixPlatform final : public Platform {
       error = LastError();
       return entries;
     }
+    const int folder = ::dirfd(dir);
     while (const dirent* item = ::readdir(dir)) {
-      const std::string name = item->d_name;
-      if (name == "." || name == "..") continue;
+      const char* name = item->d_name;
+      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+      // One call per entry: only a link needs a second one, for what it points to.
       struct stat st {};
-      if (::stat((native + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
+      if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
       DirEntry entry;
+      entry.symbolic_link = S_ISLNK(st.st_mode);
+      if (entry.symbolic_link && ::fstatat(folder, name, &st, 0) != 0) continue;  // dangling
       entry.name = Utf8ToUtf16(name);
-      struct stat link {};
-      entry.symbolic_link =
-          ::lstat((native + "/" + name).c_str(), &link) == 0 && S_ISLNK(link.st_mode);
       entry.attributes = AttributesOf(st, entry.name);
       if (!PassesFilter(entry.attributes, attribute_filter)) continue;
       entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);

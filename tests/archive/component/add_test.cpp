@@ -103,6 +103,27 @@ TEST(AddFiles, WhatTheWalkFinds) {
        true,
        {"a.txt", "docs/b.txt", "empty.txt"}},
       {"one file by its full name", dir.U16("docs/sub/c.bin"), kAll, u"", true, {"docs/sub/c.bin"}},
+      // A path that ends in a folder step names the folder; the base folder itself has no name
+      // of its own, so it gives only what is in it.
+      {"the base folder as \".\"",
+       u".",
+       kAll,
+       u"docs/tmp",
+       false,
+       {"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/c.bin", "empty.txt"}},
+      {"a folder with a final separator",
+       u"docs/sub/",
+       kAll,
+       u"",
+       false,
+       {"docs/sub/", "docs/sub/c.bin"}},
+      {"a rooted folder with \"/.\"",
+       dir.U16("docs/sub/."),
+       kAll,
+       u"",
+       false,
+       {"docs/sub/", "docs/sub/c.bin"}},
+      {"\".\" for files only, recursively", u".", kFilesOnly, u"*.txt", true, {"docs/sub/c.bin"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -14,9 +14,9 @@
 #include "archive/format/records.h"
 #include "archive/zip_archiver.h"
 #include "encryption_test_support.h"
-#include "zero_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/stream_errors.h"
+#include "zero_stream.h"
 
 namespace qm::archive::testing {
 namespace {
@@ -121,37 +121,39 @@ EncodeOutcome Encode(const std::vector<std::uint8_t>& data, EncodeSettings setti
 }
 
 TEST(ItemEncoder, EveryModeRoundTripsAndIsNoLargerThanZlib) {
-  // 1.625 MiB: more than one chunk at every mode, the last one partial.
-  const auto data = Compressible((13 << 20) / 8);
-  const std::uint32_t crc = Crc32(data);
-  for (std::uint8_t mode = 0; mode <= 9; ++mode) {
-    SCOPED_TRACE(static_cast<int>(mode));
-    RecordingEvents events;
-    MemoryStream out;
-    out.WriteBuffer("lead", 4);  // writing goes on from the destination's position
-    const EncodeOutcome outcome = Encode(data, {.compression_mode = mode}, out, events);
-    EXPECT_TRUE(outcome.Complete());
-    EXPECT_EQ(outcome.crc32, crc);
-    EXPECT_EQ(outcome.consumed, static_cast<std::int64_t>(data.size()));
-    EXPECT_EQ(outcome.compressed_size + 4, out.Data().size());
-    const auto stored = std::vector<std::uint8_t>(out.Data().begin() + 4, out.Data().end());
-    if (mode == 0) {
-      EXPECT_EQ(outcome.method, method::kStored);
-      EXPECT_EQ(stored, data);
-    } else {
-      EXPECT_EQ(outcome.method, method::kDeflated);
-      std::vector<std::uint8_t> inflated;
-      ASSERT_TRUE(RawInflate(stored, inflated));
-      EXPECT_EQ(inflated, data);
-      EXPECT_LE(stored.size(), ZlibSize(data, mode));
+  // 1.625 MiB: more than one chunk at every mode, the last one partial (streamed); 200 KB:
+  // one chunk (compressed in one call).
+  for (const std::size_t size : {std::size_t{(13 << 20) / 8}, std::size_t{200000}})
+    for (std::uint8_t mode = 0; mode <= 9; ++mode) {
+      SCOPED_TRACE(::testing::Message() << "size " << size << " mode " << int{mode});
+      const auto data = Compressible(size);
+      const std::uint32_t crc = Crc32(data);
+      RecordingEvents events;
+      MemoryStream out;
+      out.WriteBuffer("lead", 4);  // writing goes on from the destination's position
+      const EncodeOutcome outcome = Encode(data, {.compression_mode = mode}, out, events);
+      EXPECT_TRUE(outcome.Complete());
+      EXPECT_EQ(outcome.crc32, crc);
+      EXPECT_EQ(outcome.consumed, static_cast<std::int64_t>(data.size()));
+      EXPECT_EQ(outcome.compressed_size + 4, out.Data().size());
+      const auto stored = std::vector<std::uint8_t>(out.Data().begin() + 4, out.Data().end());
+      if (mode == 0) {
+        EXPECT_EQ(outcome.method, method::kStored);
+        EXPECT_EQ(stored, data);
+      } else {
+        EXPECT_EQ(outcome.method, method::kDeflated);
+        std::vector<std::uint8_t> inflated;
+        ASSERT_TRUE(RawInflate(stored, inflated));
+        EXPECT_EQ(inflated, data);
+        EXPECT_LE(stored.size(), ZlibSize(data, mode));
+      }
+      // One progress report per chunk, each before its chunk.
+      const std::int64_t chunk = EncoderChunkSize(mode);
+      ASSERT_EQ(events.progress.size(), (data.size() + chunk - 1) / chunk);
+      for (std::size_t i = 0; i < events.progress.size(); ++i) {
+        EXPECT_EQ(events.progress[i], static_cast<std::int64_t>(i) * chunk);
+      }
     }
-    // One progress report per chunk, each before its chunk.
-    const std::int64_t chunk = EncoderChunkSize(mode);
-    ASSERT_EQ(events.progress.size(), (data.size() + chunk - 1) / chunk);
-    for (std::size_t i = 0; i < events.progress.size(); ++i) {
-      EXPECT_EQ(events.progress[i], static_cast<std::int64_t>(i) * chunk);
-    }
-  }
 }
 
 TEST(ItemEncoder, SizesAtChunkEdges) {
