@@ -26,6 +26,8 @@ namespace qm::archive {
 
 class DirManager;
 struct DirSettings;
+struct VolumeNaming;
+class VolumeChain;
 struct RecordSettings;
 class TailFile;
 
@@ -52,7 +54,9 @@ class TailFile;
 //   component/maintenance.cpp      delete, update, rename, attributes and comments
 //   component/repair.cpp           salvaging a damaged archive into a new one
 //   component/merge.cpp            merging another archive's records, appending files
-// Volumes join as component/<concern>.cpp.
+//   component/volumes.cpp          volume names, opening volumes, creating and opening files
+//   component/volume_commit.cpp    writing a new multi-volume set
+//   component/sfx.cpp              making a self-extractor
 class BaseArchiver {
  public:
   explicit BaseArchiver(std::u16string name = {});
@@ -228,6 +232,14 @@ class BaseArchiver {
   // or write, or a cancel from a progress event, answers false.
   bool FastFileAppend(platform::Stream& out, platform::Stream& in, const std::u16string& file_name);
   // --- End of maintenance ---------------------------------------------------------------
+
+  // --- Self-extractors (component/sfx.cpp)
+  // Writes `sfx_file_name`: the program SFXStub followed by the archive named by FileName (the
+  // open one, or the file), every offset counted from the new file's first byte; any file of
+  // that name is replaced. A pending transaction is committed first; the archive itself is not
+  // changed. Native 17 when SFXStub is empty, 18 when it names no file, 49 for a multi-volume
+  // archive, 50 when the archive already has a stub, 56 when the copy fails.
+  void MakeSFX(const std::u16string& sfx_file_name);
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
   // Appends the stored form of all of `source` (read from position 0) at `destination`'s
@@ -406,6 +418,45 @@ class BaseArchiver {
                      std::time_t date_time, std::int32_t attributes, std::int64_t count,
                      std::int64_t position, bool owns_stream, bool copy_to_buffer);
 
+  // --- Volumes (component/volumes.cpp, component/volume_commit.cpp) ------------------------
+  // A set's volumes are named by SpanningMode and SpanningOptions().AdvancedNaming() (see
+  // volumes/volume_names.h); the archive stream is the volume being written, or, reading a
+  // set, the volumes read as one stream (volumes/volume_chain.h).
+  VolumeNaming CurrentNaming() const;
+  // The name of volume `number` (kLastVolume: the last) of the archive `name`. Reading, the
+  // other naming scheme is taken when `try_alternative` is set (spanning) and only it names a
+  // file, and an extension of the other case when only that names one.
+  std::u16string MakeVolumeName(const std::u16string& name, std::int32_t number,
+                                bool try_alternative) const;
+  // Free bytes on the disk that holds `name` (a disk that cannot tell counts as roomy).
+  std::int64_t DiskFreeSpace(const std::u16string& name) const;
+  // A file stream on `name` with FileOpenMode becomes the current volume.
+  void OpenVolumeFile(const std::u16string& name);
+  // Makes the volume `info` names the current one: created (after the blank-volume request and
+  // the free-space test) while a new archive is being made, else requested and opened. Native
+  // 45 when a request is cancelled.
+  void OpenVolume(const archive::VolumeNumberInfo& info);
+  // The first volume of a new archive (or a memory stream) and a directory manager in create
+  // mode, with the SFXStub placed in front (native 47 when the first volume cannot hold it).
+  void CreateArchiveFile();
+  // Opens FileName as a single file, a split or spanned set or a self-extractor and loads
+  // its directory; native 48 when no end record is found and damaged archives are refused.
+  void OpenArchiveFile();
+  // The open steps; true when an end record was found.
+  bool OpenSingleOrSpanned();
+  bool OpenExeArchive();
+  // SpanningMode (and maybe AdvancedNaming) from the end record just searched for.
+  void DetectSpanningMode(bool found);
+  // The stream to read `item` from: the archive stream, or for a set the volumes from the
+  // item's own on, read as one stream.
+  platform::Stream& ItemStream(const DirItem& item);
+  // The commit of a new set (component/volume_commit.cpp): every record into the volumes, the
+  // directory at the end of the last one, renamed after the archive. Native 52 for a set that
+  // was opened rather than created. Whatever fails, nothing of the set is left and the archive
+  // is closed.
+  void CommitToVolumes(ProcessOperation op);
+  // --- End of volumes ---------------------------------------------------------------------
+
   // --- The processing loop (component/processing_loop.cpp) and its steps
   // What one step did with its item; failures are ArchiveError exceptions instead, offered to
   // OnProcessFileFailure.
@@ -513,9 +564,32 @@ class BaseArchiver {
   // What the stages of an item's data path tell the component (component/item_decoding.cpp).
   class DataEvents;
 
+  // Volumes (component/volumes.cpp, component/volume_commit.cpp).
+  class VolumeWriting;
+  // Records are written into volumes (a file archive with a SpanningMode).
+  bool WritesVolumes() const;
+  // The volumes from `first` to `last` as one stream, which becomes the archive stream.
+  platform::Stream& VolumeStream(std::int32_t first, std::int32_t last);
+  // The last volume of the end record's search: opened, a directory manager made on it.
+  bool FindEndOnOpenVolume();
+  // Copies a record made in `record` into the volumes and gives `item` its volume and offset.
+  void CopyRecordToVolumes(platform::Stream& record, std::int64_t head_length, DirItem& item,
+                           bool zip64_offset);
+  void WriteDirectoryToVolumes();
+  // The temporary file a set's record is made in (one per commit), emptied.
+  platform::Stream& VolumeRecordFile();
+  std::unique_ptr<platform::Stream> volume_record_file_;
+  std::u16string volume_record_path_;
+  void DropVolumeRecordFile();
+  void RenameLastVolume();
+  // Deletes the volumes made so far and closes the archive.
+  void DiscardVolumes();
+  std::unique_ptr<VolumeChain> volume_chain_;
+  std::int32_t volume_chain_last_ = -1;
+  // The volume files made for the set being written.
+  std::vector<std::u16string> created_volumes_;
+
   std::uint16_t ChooseOpenMode() const;
-  void OpenFileArchive();
-  void CreateNewArchive();
   void ReleaseArchive();
   // What the directory manager is told of this component when an archive is opened.
   DirSettings MakeDirSettings() const;

@@ -1,7 +1,7 @@
 #include "add_command.h"
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
+#include <cctype>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -12,6 +12,8 @@
 #include "command_runner.h"
 #include "item_run.h"
 #include "password_option.h"
+#include "platform/file_attributes.h"
+#include "platform/platform.h"
 #include "platform/terminal.h"
 #include "progress_bar.h"
 #include "terminal_prompter.h"
@@ -37,7 +39,34 @@ struct AddOptions {
   bool freshen = false;
   std::string base_dir;
   std::string store_path = "relative";
+  // --split: volume size in bytes (0: one file); --advanced-naming: arc_001.zip ... names.
+  std::int64_t split = 0;
+  bool advanced_naming = false;
 };
+
+// "64k", "100m", "4g" (powers of 1024) or plain bytes; 0 when the text is no size.
+std::int64_t VolumeBytesOf(const std::string& text) {
+  std::size_t digits = 0;
+  while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+  if (digits == 0 || digits > 12 || text.size() > digits + 1) return 0;
+  std::int64_t value = std::stoll(text.substr(0, digits));
+  if (text.size() == digits + 1) {
+    switch (std::tolower(static_cast<unsigned char>(text.back()))) {
+      case 'g':
+        value *= 1024;
+        [[fallthrough]];
+      case 'm':
+        value *= 1024;
+        [[fallthrough]];
+      case 'k':
+        value *= 1024;
+        break;
+      default:
+        return 0;
+    }
+  }
+  return value;
+}
 
 StorePathMode StorePathOf(const std::string& name) {
   static const std::map<std::string, StorePathMode> kModes = {
@@ -122,11 +151,12 @@ std::vector<std::string> AddEachPath(CliArchiver& archiver, const AddOptions& op
 
 // Why a path found nothing, in the words a user can act on.
 std::string NothingFoundMessage(const std::string& path, const AddOptions& options) {
-  std::error_code error;
-  const std::filesystem::path disk_path = options.base_dir.empty()
-                                              ? std::filesystem::path(path)
-                                              : std::filesystem::path(options.base_dir) / path;
-  if (!options.recurse && std::filesystem::is_directory(disk_path, error)) {
+  platform::Platform& os = platform::Platform::Current();
+  const std::u16string disk_path =
+      options.base_dir.empty() ? FromUtf8(path) : FromUtf8(options.base_dir + "/" + path);
+  const std::uint32_t attributes = os.GetAttributes(disk_path);
+  if (!options.recurse && attributes != platform::attr::kInvalid &&
+      (attributes & platform::attr::kDirectory) != 0) {
     return "qmzip: " + ForTerminal(path) + ": is a folder; add -r to take it";
   }
   return "qmzip: " + ForTerminal(path) + ": no file or folder matches";
@@ -163,6 +193,18 @@ int RunAdd(const AddOptions& options) {
 
   if (options.update || options.freshen) settings.OverwriteMode = archive::OverwriteMode::omIfNewer;
   if (options.freshen) return RunFreshen(archiver, options, bar);
+  if (options.split > 0) {
+    // A set is written once, whole: it cannot be added to afterwards.
+    if (archiver.Exists()) {
+      std::cerr << "qmzip: " << ForTerminal(options.archive)
+                << ": a split set is made anew; the file exists\n";
+      return kExitArchiveError;
+    }
+    archiver.SetSpanningMode(archive::SpanningMode::smSplitting);
+    archiver.SpanningOptions().SetVolumeSize(archive::VolumeSize::vsCustom);
+    archiver.SpanningOptions().SetCustomVolumeSize(options.split);
+    archiver.SpanningOptions().SetAdvancedNaming(options.advanced_naming);
+  }
 
   const bool existed = archiver.Exists();
   archiver.OpenArchive();
@@ -171,8 +213,7 @@ int RunAdd(const AddOptions& options) {
   bar.Clear();
   // Opening made the file; with nothing to put in it, there is no archive to leave behind.
   if (!existed && unmatched.size() == options.paths.size()) {
-    std::error_code error;
-    std::filesystem::remove(options.archive, error);
+    platform::Platform::Current().DeleteFile(FromUtf8(options.archive));
   }
   for (const std::string& path : unmatched) std::cerr << NothingFoundMessage(path, options) << '\n';
 
@@ -220,6 +261,16 @@ void AddAddCommand(CLI::App& app, int& exit_code) {
   add->add_option("--store-path", options->store_path,
                   "Which part of a path is stored: relative (default), none, full, drive")
       ->check(CLI::IsMember({"none", "relative", "full", "drive"}));
+  add->add_option_function<std::string>(
+         "--split",
+         [options](const std::string& text) {
+           options->split = VolumeBytesOf(text);
+           if (options->split <= 0) throw CLI::ValidationError("--split", "not a size: " + text);
+         },
+         "Write a new split set in volumes of SIZE bytes (k, m, g suffixes; at least 64k)")
+      ->type_name("SIZE");
+  add->add_flag("--advanced-naming", options->advanced_naming,
+                "Name the volumes arc_001.zip, arc_002.zip ... instead of arc.z01, arc.z02 ...");
   add->callback([options, &exit_code] {
     if (options->paths.empty() && !options->freshen) {
       throw CLI::RequiredError("paths: at least one file, folder or mask");

@@ -14,6 +14,7 @@
 #include "progress_bar.h"
 #include "terminal_prompter.h"
 #include "terminal_text.h"
+#include "volume_set.h"
 
 namespace qm::qmzip {
 
@@ -34,7 +35,7 @@ int RunItems(const ItemRunOptions& options, const std::string& verb,
   ProgressBar& bar = session.Bar();
 
   CliArchiver archiver(bar, PasswordForms(options.password));
-  archiver.SetFileName(FromUtf8(options.archive));
+  archiver.SetFileName(ArchiveOfVolume(FromUtf8(options.archive)));
   archiver.SetOpenCorruptedArchives(false);
   std::vector<std::u16string> masks;
   for (const auto& m : options.masks) masks.push_back(FromUtf8(m));

@@ -11,6 +11,7 @@
 #include "listing_format.h"
 #include "platform/file_mode.h"
 #include "terminal_text.h"
+#include "volume_set.h"
 
 namespace qm::qmzip {
 namespace {
@@ -24,7 +25,7 @@ struct ListOptions {
 
 int RunList(const ListOptions& options) {
   archive::ZipArchiver archiver;
-  archiver.SetFileName(FromUtf8(options.archive));
+  archiver.SetFileName(ArchiveOfVolume(FromUtf8(options.archive)));
   // A damaged archive is reported, not silently rebuilt, unless asked for.
   archiver.SetOpenCorruptedArchives(options.recover);
   std::vector<std::u16string> masks;

@@ -9,6 +9,7 @@
 #include "list_command.h"
 #include "maintenance_command.h"
 #include "platform/terminal.h"
+#include "sfx_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"qmzip - ZIP archive tool"};
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddRepairCommand(app, exit_code);
   qm::qmzip::AddMergeCommand(app, exit_code);
   qm::qmzip::AddAddCommand(app, exit_code);
+  qm::qmzip::AddSfxCommand(app, exit_code, qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr));
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
   std::vector<char*> pointers;
   for (auto& argument : arguments) pointers.push_back(argument.data());

@@ -5,6 +5,7 @@
 #include "archive/archive_error.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/file_masks.h"
+#include "archive/volumes/volume_chain.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
 #include "platform/platform.h"

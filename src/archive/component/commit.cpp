@@ -55,6 +55,10 @@ std::u16string BaseArchiver::MakeTempFileName() const {
 }
 
 void BaseArchiver::WriteDirectory(bool recreate_end) {
+  if (WritesVolumes() && platform::file_mode::IsCreate(file_open_mode_)) {
+    WriteDirectoryToVolumes();
+    return;
+  }
   DirManager& dm = *dm_handle_;
   dm.SaveDir(recreate_end, compressed_stream_);
 }
@@ -118,6 +122,10 @@ void BaseArchiver::CommitUpdate() {
     return;
   }
 
+  if (WritesVolumes()) {
+    CommitToVolumes(op);
+    return;
+  }
   const std::int32_t first = FindFirstChangedItem();
   const bool committed = RewriteFrom([&] { return CommitCut(first); },
                                      [&](platform::Stream* old_records, std::int64_t old_base) {

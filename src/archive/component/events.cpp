@@ -10,6 +10,7 @@
 #include "archive/names/path_rules.h"
 #include "archive/prompt_texts.h"
 #include "archive/prompter.h"
+#include "archive/volumes/volume_names.h"
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -160,11 +161,12 @@ void BaseArchiver::DoProcessFileFailure(const std::u16string& file_name, Process
   }
 }
 
-// The volume requests. Working out a volume's file name belongs to the volume logic, which
-// fills volume_file_name before these run; here the caller's name is used as it is.
+// The volume requests. Callers pass the archive's name; the dispatchers work out the name of
+// the volume asked for.
 void BaseArchiver::DoRequestBlankVolume(int volume_number, std::u16string& volume_file_name,
                                         bool& cancel) {
   volume_number = std::max(volume_number, 0);
+  volume_file_name = MakeVolumeName(volume_file_name, volume_number, false);
   cancel = false;
   if (OnRequestBlankVolume) {
     OnRequestBlankVolume(*this, volume_number + 1, volume_file_name, cancel);
@@ -177,6 +179,8 @@ void BaseArchiver::DoRequestBlankVolume(int volume_number, std::u16string& volum
 }
 
 void BaseArchiver::DoRequestFirstVolume(std::u16string& volume_file_name, bool& cancel) {
+  const std::u16string archive_name = volume_file_name;
+  volume_file_name = MakeVolumeName(archive_name, 0, !OnRequestFirstVolume);
   cancel = false;
   if (OnRequestFirstVolume) {
     OnRequestFirstVolume(*this, volume_file_name, cancel);
@@ -185,6 +189,8 @@ void BaseArchiver::DoRequestFirstVolume(std::u16string& volume_file_name, bool& 
   if (spanning_mode_ == SpanningMode::smSpanning) {
     cancel = CurrentPrompter().Confirm(PromptTextOf(PromptText::kInsertFirstDisk),
                                        PromptButtons::kOkCancel) != PromptButton::kOk;
+    // Another disk may be in the drive now.
+    volume_file_name = MakeVolumeName(archive_name, 0, true);
     return;
   }
   const bool creating = dm_handle_ && dm_handle_->IsCreate();
@@ -192,6 +198,7 @@ void BaseArchiver::DoRequestFirstVolume(std::u16string& volume_file_name, bool& 
 }
 
 void BaseArchiver::DoRequestLastVolume(std::u16string& volume_file_name, bool& cancel) {
+  volume_file_name = MakeVolumeName(volume_file_name, kLastVolume, true);
   cancel = false;
   if (OnRequestLastVolume) {
     OnRequestLastVolume(*this, volume_file_name, cancel);
@@ -213,6 +220,8 @@ void BaseArchiver::DoRequestLastVolume(std::u16string& volume_file_name, bool& c
 
 void BaseArchiver::DoRequestMiddleVolume(int volume_number, std::u16string& volume_file_name,
                                          bool& cancel) {
+  const std::u16string archive_name = volume_file_name;
+  volume_file_name = MakeVolumeName(archive_name, volume_number, !OnRequestMiddleVolume);
   cancel = false;
   if (OnRequestMiddleVolume) {
     OnRequestMiddleVolume(*this, volume_number + 1, volume_file_name, cancel);
@@ -225,6 +234,7 @@ void BaseArchiver::DoRequestMiddleVolume(int volume_number, std::u16string& volu
   } else {
     cancel = !FileExists(volume_file_name);
   }
+  volume_file_name = MakeVolumeName(archive_name, volume_number, true);
 }
 
 // The caller's cancel flag reaches the handler as it is (a checked write passes true): a

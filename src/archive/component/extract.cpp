@@ -183,8 +183,7 @@ bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& str
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kExtractIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);
-  // Single-file archives only; a multi-volume set switches to the item's volume here.
-  platform::Stream& archive = *compressed_stream_;
+  platform::Stream& archive = ItemStream(item);
   archive.SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
   const bool decoded = DecodeItem(archive, stream, start_position, count, item);
   if (!decoded && !progress_cancel_ && !extract_corrupted_files_ && !skip_file_) {

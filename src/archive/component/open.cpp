@@ -2,6 +2,7 @@
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
+#include "archive/volumes/volume_chain.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
@@ -62,9 +63,9 @@ void BaseArchiver::OpenArchive(std::uint16_t mode) {
   // outlives the failure.
   try {
     if (mode == fm::kCreate || in_memory_) {
-      CreateNewArchive();
+      CreateArchiveFile();
     } else {
-      OpenFileArchive();
+      OpenArchiveFile();
     }
   } catch (...) {
     ReleaseArchive();
@@ -81,33 +82,6 @@ DirSettings BaseArchiver::MakeDirSettings() const {
                      .oem_file_names = options_.OEMFileNames,
                      .custom_stream = is_custom_stream_,
                      .component_name = name_};
-}
-
-void BaseArchiver::CreateNewArchive() {
-  if (in_memory_) {
-    owned_stream_ = std::make_unique<platform::MemoryStream>();
-  } else {
-    // The first volume of a new multi-volume set is created here too, once volumes exist.
-    owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);
-  }
-  compressed_stream_ = owned_stream_.get();
-  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, true, MakeDirSettings());
-}
-
-void BaseArchiver::OpenFileArchive() {
-  spanning_mode_ = SpanningMode::smNone;
-  volume_number_info_.Init();
-  volume_file_name_ = file_name_;
-  // A commit cut off by a crash left its tail file: the archive is put back first.
-  RecoverArchive(file_name_, ComponentName());
-  // Self-extracting and split archives (".exe") and spanned sets are opened by the volume
-  // logic; a single file, with or without a stub in front, is opened here.
-  owned_stream_ = std::make_unique<platform::FileStream>(file_name_, file_open_mode_);
-  compressed_stream_ = owned_stream_.get();
-  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, false, MakeDirSettings());
-  if (!dm_handle_->HasCentralDirEnd())
-    throw ArchiveError(ErrorSite::kArchiveDamaged, ComponentName());
-  dm_handle_->LoadDir();
 }
 
 void BaseArchiver::OpenArchive(platform::Stream& stream, bool create) {
@@ -137,7 +111,11 @@ void BaseArchiver::CloseArchive() {
     // Closing never fails because of the commit or the final directory write.
     try {
       if (update_count_ > 0) CommitUpdate();
-      if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);
+      // A new archive that nothing was written to gets its empty directory.
+      if (compressed_stream_ != nullptr && compressed_stream_ != volume_chain_.get() &&
+          compressed_stream_->Size() == dm_handle_->StubSize()) {
+        WriteDirectory(true);
+      }
     } catch (...) {
     }
     active_ = false;
@@ -149,7 +127,9 @@ void BaseArchiver::CloseArchive() {
 void BaseArchiver::ReleaseArchive() {
   dm_handle_.reset();
   compressed_stream_ = nullptr;
+  volume_chain_.reset();
   owned_stream_.reset();
+  DropVolumeRecordFile();
 }
 
 void BaseArchiver::SetInMemory(bool value) {

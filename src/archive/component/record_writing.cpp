@@ -73,7 +73,6 @@ std::vector<std::uint8_t> EncodeLocalRecordHead(const ZipLocalHeader& header,
 bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   UpdateCompressionMethod();
   DirManager& dm = *dm_handle_;
-  platform::Stream& archive = *compressed_stream_;
   DirItem& item = *dm.CDir.ItemPtr(index);
   const bool from_disk =
       item.Operation == ProcessOperation::poAdd || item.Operation == ProcessOperation::poMove;
@@ -83,7 +82,13 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   if (progress_cancel_) return false;
 
   const RecordSettings settings = MakeRecordSettings();
+  // A set's record is made whole in a temporary file and then copied into the volumes: its
+  // header is written again once the sizes are known, and the volume it began in may be gone
+  // by then.
+  platform::Stream* record_file = WritesVolumes() ? &VolumeRecordFile() : nullptr;
+  platform::Stream& archive = record_file ? *record_file : *compressed_stream_;
   const std::int64_t start = archive.Position();
+  std::int64_t head_length = 0;
   std::unique_ptr<platform::FileStream> opened;
   platform::Stream* source = nullptr;
   std::int64_t caller_position = 0;
@@ -188,6 +193,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
     header.extraLength = static_cast<std::uint16_t>(ExtraFieldLength(blocks));
     auto head = EncodeLocalRecordHead(header, name.bytes, blocks);
     archive.WriteBuffer(head.data(), head.size());
+    head_length = static_cast<std::int64_t>(head.size());
 
     if (source != nullptr) {
       if (!EncodeItem(archive, guarded, item)) {
@@ -230,6 +236,10 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   } catch (...) {
     release();
     throw;
+  }
+  // Outside the item's failure handling: a set that took part of a record cannot go on.
+  if (record_file) {
+    CopyRecordToVolumes(*record_file, head_length, item, zip64_mode_ == Zip64Mode::zmAlways);
   }
   DoFileProgress(progress_name, 100, item.Operation, ProgressPhase::ppEnd, progress_cancel_);
   return true;

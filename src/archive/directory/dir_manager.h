@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,20 @@ void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out);
 // the offset goes in Zip64 form when it held the escape before or does not fit 32 bits now.
 void MoveLocalHeaderOffset(DirItem& item, std::int64_t delta);
 
+// Where the directory of a multi-volume set goes: the volume writer, which keeps a block in one
+// volume when asked and tells where it writes.
+class DirectoryVolumes {
+ public:
+  virtual ~DirectoryVolumes() = default;
+  // `keep_together` 0: the whole block lies in one volume; -1: it may be cut anywhere.
+  virtual void Write(const std::uint8_t* bytes, std::size_t count, std::int64_t keep_together) = 0;
+  // Goes on to the next volume unless `length` more bytes fit into the current one.
+  virtual void MakeRoom(std::int64_t length) = 0;
+  // The volume being written (from 0) and the write position in it.
+  virtual std::uint32_t Volume() const = 0;
+  virtual std::int64_t Position() = 0;
+};
+
 // What the directory manager needs to know of the component that owns it, taken once when the
 // archive is opened.
 struct DirSettings {
@@ -36,6 +51,9 @@ struct DirSettings {
   bool custom_stream = false;
   // Named in the errors the manager raises.
   std::u16string component_name;
+  // Reading a set: makes the volumes from `first` to `last` the archive stream, read as one
+  // stream from the start of `first`. Not set for single files and callers' streams.
+  std::function<platform::Stream&(std::int32_t first, std::int32_t last)> open_volumes;
 };
 
 // The directory manager of one open archive: the live directory (CDir), the rollback copy an
@@ -69,6 +87,10 @@ class DirManager {
   // when given, becomes the archive stream. Names and flag bit 11 of every entry are
   // recomputed; nameLength, extraLength and commentLength follow what is written.
   void SaveDir(bool recreate_end, platform::Stream* stream = nullptr);
+  // SaveDir for a new multi-volume set: the directory after the last record, each entry's
+  // fixed part, name and extra field in one volume, and the end records together in the
+  // volume that ends the set, numbered as the volumes where they lie.
+  void SaveDirToVolumes(DirectoryVolumes& volumes);
   // Runs the end-record search (filling CentralDirEnd and the comment); true also when none
   // is found while the component opens corrupted archives.
   bool HasCentralDirEnd();
@@ -99,6 +121,8 @@ class DirManager {
   bool IsCreate() const { return create_; }
   bool IsCustomStream() const { return settings_.custom_stream; }
   const DirSettings& Settings() const { return settings_; }
+  // The component learnt more of the archive (its spanning mode) after making the manager.
+  void SetSettings(DirSettings settings) { settings_ = std::move(settings); }
   const std::string& ArchiveComment() const { return archive_comment_; }
   void SetArchiveComment(std::string value) { archive_comment_ = std::move(value); }
   const ZipCentralDirEnd& CentralDirEnd() const { return central_dir_end_; }
@@ -136,6 +160,18 @@ class DirManager {
   // The stub a directory's own offset gives away: an archive appended to another file (or to
   // another archive) with offsets counted from its own start. True when found and applied.
   bool DetectUnadjustedStub(std::int64_t directory_offset);
+  // Where a directory lies, for its end records.
+  struct EndRecordPlace {
+    std::uint32_t start_volume = 0;  // the volume where the directory starts
+    std::int64_t start = 0;          // and its offset there
+    std::uint64_t size = 0;          // its bytes, over all volumes
+    std::uint32_t volume = 0;        // the volume that takes the end records
+    std::int64_t position = 0;       // and their offset there
+  };
+  // The Zip64 end records when the place or the count needs them, the end record and the
+  // archive comment; the records in memory take the values written.
+  void EncodeEndRecords(ByteWriter& out, const EndRecordPlace& place);
+  std::size_t EndRecordsLength(std::int64_t position, std::uint32_t volume) const;
   bool OffsetsAreAbsolute() const;
   // Refuses (native 71) an archive in which two items' bytes, local header to end of data,
   // overlap.

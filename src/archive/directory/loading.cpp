@@ -84,14 +84,21 @@ void DirManager::ReadDirectory() {
     return;
   }
 
-  // The last volume decides whether a stub is looked for. Reading a spanned archive also
-  // switches to the directory's first volume (startDiskNumber) here, through the volume logic
-  // of the component, which joins with multi-volume support.
+  // The last volume decides whether a stub is looked for. A set is read from the directory's
+  // first volume (startDiskNumber) on, through the volume logic of the component.
   const std::int64_t last_volume =
       central_dir_end_.diskNumber != kEscape16
           ? central_dir_end_.diskNumber
           : (zip64_ ? static_cast<std::int64_t>(zip64_locator_.totalNumberOfDisks) - 1 : 0);
   const bool spanning = settings_.spanning_mode != SpanningMode::smNone;
+  if (spanning && !settings_.custom_stream && settings_.open_volumes) {
+    const std::int64_t first_volume =
+        central_dir_end_.startDiskNumber != kEscape16 ? central_dir_end_.startDiskNumber
+        : zip64_ ? static_cast<std::int64_t>(zip64_central_dir_end_.startDiskNumber)
+                 : 0;
+    compressed_stream_ = &settings_.open_volumes(static_cast<std::int32_t>(first_volume),
+                                                 static_cast<std::int32_t>(last_volume));
+  }
 
   std::int64_t count = 0;
   std::int64_t position = 0;

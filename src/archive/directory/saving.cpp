@@ -22,6 +22,47 @@ std::uint16_t Clamp16(std::uint64_t value) {
 
 }  // namespace
 
+void DirManager::EncodeEndRecords(ByteWriter& out, const EndRecordPlace& place) {
+  const std::int32_t count = CDir.Count();
+  central_dir_end_.diskNumber = Clamp16(place.volume);
+  central_dir_end_.startDiskNumber = Clamp16(place.start_volume);
+  central_dir_end_.entriesOnDisk = Clamp16(static_cast<std::uint64_t>(count));
+  central_dir_end_.entriesCentralDir = central_dir_end_.entriesOnDisk;
+  central_dir_end_.centralDirSize = Clamp32(place.size);
+  central_dir_end_.offsetStartDir = Clamp32(static_cast<std::uint64_t>(place.start));
+  central_dir_end_.commentLength =
+      static_cast<std::uint16_t>(std::min<std::size_t>(archive_comment_.size(), 0xFFFF));
+
+  zip64_ = static_cast<std::uint64_t>(place.position) >= kEscape32 ||
+           static_cast<std::uint64_t>(count) >= kEscape16 || place.volume >= kEscape16;
+  if (zip64_) {
+    zip64_central_dir_end_ = Zip64CentralDirEnd{};
+    zip64_central_dir_end_.diskNumber = place.volume;
+    zip64_central_dir_end_.startDiskNumber = place.start_volume;
+    zip64_central_dir_end_.entriesOnDisk = static_cast<std::uint64_t>(count);
+    zip64_central_dir_end_.entriesCentralDir = static_cast<std::uint64_t>(count);
+    zip64_central_dir_end_.centralDirSize = place.size;
+    zip64_central_dir_end_.offsetStartDir = static_cast<std::uint64_t>(place.start);
+    zip64_central_dir_end_.EncodeTo(out);
+    zip64_locator_ = Zip64CentralDirEndLocator{};
+    zip64_locator_.startDiskNumber = place.volume;
+    zip64_locator_.offsetStartDirEnd = static_cast<std::uint64_t>(place.position);
+    zip64_locator_.totalNumberOfDisks = place.volume + 1;
+    zip64_locator_.EncodeTo(out);
+  }
+  central_dir_end_.EncodeTo(out);
+  out.Bytes(archive_comment_.data(), central_dir_end_.commentLength);
+}
+
+std::size_t DirManager::EndRecordsLength(std::int64_t position, std::uint32_t volume) const {
+  const bool zip64 = static_cast<std::uint64_t>(position) >= kEscape32 ||
+                     static_cast<std::uint64_t>(CDir.Count()) >= kEscape16 || volume >= kEscape16;
+  const std::size_t zip64_length =
+      zip64 ? Zip64CentralDirEnd::kEncodedLength + Zip64CentralDirEndLocator::kEncodedLength : 0;
+  return zip64_length + ZipCentralDirEnd::kEncodedLength +
+         std::min<std::size_t>(archive_comment_.size(), 0xFFFF);
+}
+
 void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out) {
   ZipCentralDir& cd = item.CentralDir;
   if (item.StoredNameFor != item.Name || (item.StoredNameBytes.empty() && !item.Name.empty())) {
@@ -78,7 +119,7 @@ void DirManager::SaveDir(bool recreate_end, platform::Stream* stream) {
   out_stream.SetPosition(start);
   out_stream.SetSize(start);
 
-  const std::uint32_t volume = 0;  // a single-file archive; volumes write their own number
+  const std::uint32_t volume = 0;  // a single file (sets go through SaveDirToVolumes)
   std::vector<std::uint8_t> buffer;
   buffer.reserve(kFlushThreshold + 1024);
   ByteWriter out(buffer);
@@ -95,35 +136,11 @@ void DirManager::SaveDir(bool recreate_end, platform::Stream* stream) {
   central_dir_offset_ = start;
 
   const std::int64_t position = out_stream.Position();
-  const auto size = static_cast<std::uint64_t>(position - start);
-  central_dir_end_.diskNumber = Clamp16(volume);
-  central_dir_end_.startDiskNumber = Clamp16(volume);
-  central_dir_end_.entriesOnDisk = Clamp16(static_cast<std::uint64_t>(count));
-  central_dir_end_.entriesCentralDir = central_dir_end_.entriesOnDisk;
-  central_dir_end_.centralDirSize = Clamp32(size);
-  central_dir_end_.offsetStartDir = Clamp32(static_cast<std::uint64_t>(start));
-  central_dir_end_.commentLength =
-      static_cast<std::uint16_t>(std::min<std::size_t>(archive_comment_.size(), 0xFFFF));
-
-  zip64_ = static_cast<std::uint64_t>(position) >= kEscape32 ||
-           static_cast<std::uint64_t>(count) >= kEscape16;
-  if (zip64_) {
-    zip64_central_dir_end_ = Zip64CentralDirEnd{};
-    zip64_central_dir_end_.diskNumber = volume;
-    zip64_central_dir_end_.startDiskNumber = volume;
-    zip64_central_dir_end_.entriesOnDisk = static_cast<std::uint64_t>(count);
-    zip64_central_dir_end_.entriesCentralDir = static_cast<std::uint64_t>(count);
-    zip64_central_dir_end_.centralDirSize = size;
-    zip64_central_dir_end_.offsetStartDir = static_cast<std::uint64_t>(start);
-    zip64_central_dir_end_.EncodeTo(out);
-    zip64_locator_ = Zip64CentralDirEndLocator{};
-    zip64_locator_.startDiskNumber = volume;
-    zip64_locator_.offsetStartDirEnd = static_cast<std::uint64_t>(position);
-    zip64_locator_.totalNumberOfDisks = volume + 1;
-    zip64_locator_.EncodeTo(out);
-  }
-  central_dir_end_.EncodeTo(out);
-  out.Bytes(archive_comment_.data(), central_dir_end_.commentLength);
+  EncodeEndRecords(out, EndRecordPlace{.start_volume = volume,
+                                       .start = start,
+                                       .size = static_cast<std::uint64_t>(position - start),
+                                       .volume = volume,
+                                       .position = position});
   flush();
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -465,6 +466,87 @@ TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
   fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::add);
   OpenForReading(archiver, scenario.dir / "work.zip");
   EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.old_bytes);
+}
+
+// The same table over the commit that writes a new split set: it either finishes with the
+// whole set, or it reports the failure and leaves no volume and the sources as they were.
+TEST(CommitFaults, AFaultAtAnyCallOfASplitCommitLeavesTheWholeSetOrNothing) {
+  ScratchDir dir;
+  std::mt19937 random(11);
+  for (int i = 0; i < 3; ++i) {
+    std::string content(50000, '\0');
+    for (char& c : content) c = static_cast<char>(random());
+    dir.Write("src/f" + std::to_string(i) + ".bin", content);
+  }
+  fs::create_directories(dir / "tmp");
+  auto write_set = [&](ZipArchiver& archiver) {
+    archiver.SetFileName(dir.U16("set.zip"));
+    archiver.SetTempDir(dir.U16("tmp"));
+    archiver.SetBaseDir(dir.U16("src"));
+    archiver.SetSpanningMode(SpanningMode::smSplitting);
+    archiver.SpanningOptions().SetVolumeSize(VolumeSize::vsCustom);
+    archiver.SpanningOptions().SetCustomVolumeSize(SpanningOptions::kMinCustomVolumeSize);
+    archiver.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                       int, const std::u16string&,
+                                       Action& action) { action = Action::fxaAbort; };
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    archiver.AddFiles(u"*.*", kAll, u"");
+    archiver.AddFromString(u"note.txt", u"a note", 0x20, kWhen);
+    archiver.EndUpdate();
+    archiver.CloseArchive();
+  };
+  auto set_files = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& name : TreeOf(dir.path())) {
+      if (!name.starts_with("src") && !name.starts_with("tmp")) files[name] = ReadFile(dir / name);
+    }
+    return files;
+  };
+  const std::set<std::string> sources = TreeOf(dir / "src");
+  std::map<std::string, std::string> whole;
+  {
+    ZipArchiver archiver;
+    write_set(archiver);
+    whole = set_files();
+  }
+  ASSERT_EQ(whole.size(), 3u);
+  long faults = 0;
+  for (long k = 1;; ++k) {
+    SCOPED_TRACE("call " + std::to_string(k));
+    for (const auto& [name, bytes] : whole) fs::remove(dir / name);
+    FaultPlan plan;
+    plan.fail_at = k;
+    FaultyDisk disk(plan);
+    bool failed = false;
+    {
+      platform::ScopedPlatform installed(disk);
+      ZipArchiver archiver;
+      plan.armed = true;
+      try {
+        write_set(archiver);
+      } catch (const std::exception&) {
+        failed = true;
+      }
+      plan.armed = false;
+    }
+    if (plan.calls < k) {
+      EXPECT_FALSE(failed);
+      EXPECT_EQ(set_files(), whole);
+      break;
+    }
+    ++faults;
+    const auto left = set_files();
+    if (failed || left != whole) {
+      EXPECT_TRUE(left.empty()) << left.size() << " files left";
+    }
+    EXPECT_EQ(TreeOf(dir / "src"), sources);
+    // A temporary file stays only where deleting it was the call that failed.
+    EXPECT_LE(TreeOf(dir / "tmp").size(), 1u);
+    fs::remove_all(dir / "tmp");
+    fs::create_directories(dir / "tmp");
+  }
+  EXPECT_GT(faults, 20);
 }
 
 }  // namespace

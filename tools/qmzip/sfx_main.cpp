@@ -1,0 +1,70 @@
+// qmzip-sfx: a self-extracting archive's program. It reads the archive appended to its own
+// file and lists, tests or extracts it with qmzip's commands: the same prompts, progress bar,
+// safety rules and exit codes.
+#include <CLI/CLI.hpp>
+#include <optional>
+
+#include "command_runner.h"
+#include "extract_command.h"
+#include "list_command.h"
+#include "platform/terminal.h"
+#include "sfx_command.h"
+
+namespace {
+
+// Parses `arguments` into `app`; the exit code when they end the run (help 0, else usage).
+std::optional<int> Parse(CLI::App& app, std::vector<std::string>& arguments) {
+  std::vector<char*> pointers;
+  for (auto& argument : arguments) pointers.push_back(argument.data());
+  try {
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? qm::qmzip::kExitOk : qm::qmzip::kExitUsage;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
+  const std::u16string self = qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr);
+  const std::string self_utf8 =
+      self == u"/proc/self/exe" || arguments.empty() ? std::string("/proc/self/exe") : arguments[0];
+
+  CLI::App options{"Self-extracting archive"};
+  bool list = false;
+  bool test = false;
+  std::string folder;
+  std::string overwrite = "prompt";
+  options.add_flag("-l,--list", list, "List the items");
+  options.add_flag("-t,--test", test, "Test the items");
+  options.add_option("-d,--directory", folder, "Extract into this folder (default: beside me)");
+  options.add_option("--overwrite", overwrite,
+                     "Existing files: always, never, prompt, newer, older");
+  if (const auto done = Parse(options, arguments)) return *done;
+  if (folder.empty()) {
+    const auto slash = self_utf8.find_last_of('/');
+    folder = slash == std::string::npos || self_utf8 == "/proc/self/exe"
+                 ? std::string(".")
+                 : self_utf8.substr(0, slash);
+  }
+
+  // The commands of qmzip, run on this very file.
+  std::vector<std::string> command = {arguments.empty() ? "qmzip-sfx" : arguments[0]};
+  if (list) {
+    command.insert(command.end(), {"list", self_utf8});
+  } else if (test) {
+    command.insert(command.end(), {"test", self_utf8});
+  } else {
+    command.insert(command.end(), {"extract", self_utf8, "-d", folder, "--overwrite", overwrite});
+  }
+  CLI::App app{"qmzip-sfx"};
+  app.require_subcommand(1);
+  int exit_code = qm::qmzip::kExitOk;
+  qm::qmzip::AddListCommand(app, exit_code);
+  qm::qmzip::AddExtractCommand(app, exit_code);
+  qm::qmzip::AddTestCommand(app, exit_code);
+  if (const auto done = Parse(app, command)) return *done;
+  return exit_code;
+}
