@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,12 @@ void CopyInto(label::Bitmap32& target, const label::Bitmap32& source, int left) 
                 static_cast<std::size_t>(source.Width()) * label::Bitmap32::kBytesPerPixel,
                 target.Pixel(left, y));
   }
+}
+
+std::uint32_t GetLittleEndian(const std::string& in, std::size_t at, int bytes) {
+  std::uint32_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(in[at + i]);
+  return value;
 }
 
 }  // namespace
@@ -51,6 +58,32 @@ void WriteBmp(const std::filesystem::path& path, const label::Bitmap32& bitmap) 
   std::ofstream file(path, std::ios::binary);
   file.write(out.data(), static_cast<std::streamsize>(out.size()));
   if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+label::Bitmap32 ReadBmp(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::string in((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (in.size() < 54 || in.compare(0, 2, "BM") != 0 || GetLittleEndian(in, 28, 2) != 24 ||
+      GetLittleEndian(in, 30, 4) != 0) {
+    throw std::runtime_error("not an uncompressed 24-bit BMP file: " + path.string());
+  }
+  const auto width = static_cast<int>(GetLittleEndian(in, 18, 4));
+  const auto height = static_cast<int>(GetLittleEndian(in, 22, 4));
+  const std::size_t pixels = GetLittleEndian(in, 10, 4);
+  const std::size_t row_bytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  if (width <= 0 || height <= 0 || pixels + row_bytes * height > in.size()) {
+    throw std::runtime_error("truncated BMP file: " + path.string());
+  }
+  label::Bitmap32 bitmap(width, height);
+  for (int y = 0; y < height; ++y) {
+    const char* row = in.data() + pixels + row_bytes * (height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* pixel = bitmap.Pixel(x, y);
+      std::copy_n(row + 3 * x, 3, pixel);
+      pixel[label::Bitmap32::kSpare] = 0;
+    }
+  }
+  return bitmap;
 }
 
 label::Bitmap32 SideBySide(const label::Bitmap32& left, const label::Bitmap32& right, int gap) {

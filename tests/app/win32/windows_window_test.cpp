@@ -142,7 +142,13 @@ TEST(WindowsNameChanger, UnpacksTheClientShowsTheNameAndWritesTheEditedOneOnClos
   EXPECT_EQ(WindowText(edit), L"Drexo Valmin") << Narrow(MessageBoxText(process.info.dwProcessId));
 
   const qm::label::Bitmap32 shot = CaptureClient(window);
-  qm::testing::WriteBmp(fs::path(QM_SCREENSHOT_DIR) / "windows-window.bmp", shot);
+  const fs::path screenshots(QM_SCREENSHOT_DIR);
+  qm::testing::WriteBmp(screenshots / "windows-window.bmp", shot);
+  // Beside the Linux window's picture when the Linux tests have left one.
+  if (fs::exists(QM_LINUX_SCREENSHOT)) {
+    qm::testing::WriteBmp(screenshots / "windows-and-linux-windows.bmp",
+                          qm::testing::SideBySide(shot, qm::testing::ReadBmp(QM_LINUX_SCREENSHOT)));
+  }
   EXPECT_EQ(shot.Width(), 219);
   EXPECT_EQ(shot.Height(), 52);
   // The label's shadow lies one pixel right of and below its text.
