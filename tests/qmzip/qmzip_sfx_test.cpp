@@ -5,11 +5,11 @@
 #include <filesystem>
 
 #include "extract_helpers.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
-const std::string kQmzip = QMZIP_PATH;
 constexpr std::uintmax_t kSevenZipSearchLimit = 4u << 20;
 
 CommandResult Shell(const ScratchDir& dir, const std::string& command) {
@@ -20,7 +20,7 @@ TEST(QmzipSfx, TheSelfExtractorListsTestsAndExtractsByteForByte) {
   ScratchDir dir;
   dir.MakeTree();
   MustRun("mkdir tree && mv a.txt empty.txt docs tree/ && zip -q -r arc.zip tree", dir.path());
-  const CommandResult made = Shell(dir, "'" + kQmzip + "' sfx arc.zip arc.run");
+  const CommandResult made = Qmzip(dir, "sfx arc.zip arc.run");
   ASSERT_EQ(made.exit_code, 0) << made.output;
 
   const CommandResult list = Shell(dir, "./arc.run -l");
@@ -45,7 +45,7 @@ TEST(QmzipSfx, TheSelfExtractorListsTestsAndExtractsByteForByte) {
     MustRun("7zz t arc.run > /dev/null", dir.path());
   }
   // A self-extractor is not made of one.
-  EXPECT_EQ(Shell(dir, "'" + kQmzip + "' sfx arc.run again.run").exit_code, 2);
+  EXPECT_EQ(Qmzip(dir, "sfx arc.run again.run").exit_code, 2);
 }
 
 }  // namespace
