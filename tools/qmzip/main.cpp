@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   qm::qmzip::AddRepairCommand(app, exit_code);
   qm::qmzip::AddMergeCommand(app, exit_code);
   qm::qmzip::AddAddCommand(app, exit_code);
-  qm::qmzip::AddSfxCommand(app, exit_code, qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr));
+  qm::qmzip::AddSfxCommand(app, exit_code);
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
   if (const auto done = qm::qmzip::ParseCommandLine(app, arguments)) return *done;
   return exit_code;

@@ -2,18 +2,23 @@
 // file and lists, tests or extracts it with qmzip's commands: the same prompts, progress bar,
 // safety rules and exit codes.
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "command_runner.h"
 #include "extract_command.h"
 #include "list_command.h"
 #include "platform/terminal.h"
+#include "platform/text.h"
 #include "sfx_command.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
-  const std::u16string self = qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr);
-  const std::string self_utf8 =
-      self == u"/proc/self/exe" || arguments.empty() ? std::string("/proc/self/exe") : arguments[0];
+  const std::u16string self = qm::platform::OwnProgramFile();
+  if (self.empty()) {
+    std::cerr << "qmzip-sfx: cannot find my own program file\n";
+    return qm::qmzip::kExitArchiveError;
+  }
+  const std::string self_utf8 = qm::platform::Utf16ToUtf8(self);
 
   CLI::App options{"Self-extracting archive"};
   bool list = false;
@@ -26,12 +31,7 @@ int main(int argc, char** argv) {
   options.add_option("--overwrite", overwrite,
                      "Existing files: always, never, prompt, newer, older");
   if (const auto done = qm::qmzip::ParseCommandLine(options, arguments)) return *done;
-  if (folder.empty()) {
-    const auto slash = self_utf8.find_last_of('/');
-    folder = slash == std::string::npos || self_utf8 == "/proc/self/exe"
-                 ? std::string(".")
-                 : self_utf8.substr(0, slash);
-  }
+  if (folder.empty()) folder = qm::platform::Utf16ToUtf8(qm::qmzip::FolderPart(self));
 
   // The commands of qmzip, run on this very file.
   std::vector<std::string> command = {arguments.empty() ? "qmzip-sfx" : arguments[0]};
