@@ -41,17 +41,22 @@ AnswerRow AnswersOf(PromptButtons buttons) {
   return {{{L"OK", PromptButton::kOk}, {}, {}, {}}};
 }
 
+// The object a dialog was opened with: kept at WM_INITDIALOG, read back for later messages.
+template <class T>
+T* DialogObject(HWND dialog, UINT message, LPARAM lparam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+  return reinterpret_cast<T*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
 struct Question {
   std::wstring text;
   AnswerRow answers;
 };
 
 INT_PTR CALLBACK QuestionProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* question = reinterpret_cast<Question*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* question = DialogObject<Question>(dialog, message, lparam);
   switch (message) {
     case WM_INITDIALOG: {
-      question = reinterpret_cast<Question*>(lparam);
-      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
       SetWindowTextW(dialog, ApplicationTitleText());
       SetDlgItemTextW(dialog, IDC_PROMPT, question->text.c_str());
       for (std::size_t i = 0; i < kAnswerIds.size(); ++i) {
@@ -79,7 +84,6 @@ INT_PTR CALLBACK QuestionProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
     default:
       break;
   }
-  (void)question;
   return FALSE;
 }
 
@@ -90,11 +94,9 @@ struct PasswordRequest {
 };
 
 INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* request = reinterpret_cast<PasswordRequest*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* request = DialogObject<PasswordRequest>(dialog, message, lparam);
   switch (message) {
     case WM_INITDIALOG: {
-      request = reinterpret_cast<PasswordRequest*>(lparam);
-      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
       SetWindowTextW(dialog, request->caption.c_str());
       SetDlgItemTextW(dialog, IDC_PROMPT, request->label.c_str());
       HWND edit = GetDlgItem(dialog, IDC_VALUE);
