@@ -20,6 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string Narrow(const std::wstring& text) {
+  return {text.begin(), text.end()};
+}
+
 constexpr wchar_t kWindowClass[] = L"QuillmarkNameChangerWindow";
 constexpr wchar_t kCaption[] = L"QuillMark Name Changer";
 
@@ -80,12 +84,12 @@ qm::label::Bitmap32 CaptureClient(HWND window) {
   return bitmap;
 }
 
-// The text of a message box the program shows, if any: what went wrong on its side.
-std::wstring MessageBoxText(DWORD process_id) {
+// The message box the program shows, if any.
+HWND FindMessageBox(DWORD process_id) {
   struct Search {
     DWORD process_id;
-    std::wstring text;
-  } search{process_id, {}};
+    HWND box;
+  } search{process_id, nullptr};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto* search = reinterpret_cast<Search*>(data);
@@ -94,18 +98,71 @@ std::wstring MessageBoxText(DWORD process_id) {
         wchar_t class_name[64] = {};
         GetClassNameW(window, class_name, std::size(class_name));
         if (owner != search->process_id || std::wstring(class_name) != L"#32770") return TRUE;
-        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-          search->text += WindowText(child) + L" ";
-        }
+        search->box = window;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
-  return search.text;
+  return search.box;
 }
 
-std::string Narrow(const std::wstring& text) {
-  return {text.begin(), text.end()};
+HWND WaitForMessageBox(const PROCESS_INFORMATION& process) {
+  for (int i = 0; i < 300; ++i) {
+    if (HWND box = FindMessageBox(process.dwProcessId); box != nullptr && IsWindowVisible(box)) {
+      return box;
+    }
+    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+// Everything a message box says: its controls' texts.
+std::wstring BoxText(HWND box) {
+  std::wstring text;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    text += WindowText(child) + L" ";
+  }
+  return text;
+}
+
+// What a message box the program shows says: what went wrong on its side.
+std::wstring MessageBoxText(DWORD process_id) {
+  HWND box = FindMessageBox(process_id);
+  return box == nullptr ? std::wstring() : BoxText(box);
+}
+
+// Presses the box's OK button and waits until it has gone.
+void PressOk(HWND box) {
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void Start(ProcessHandles& process, const std::wstring& arguments = {}) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring command = L"\"" + fs::path(QM_NAME_CHANGER_EXE).wstring() + L"\"" + arguments;
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process.info));
+}
+
+// Closes the window and answers the program's exit code.
+DWORD CloseAndWait(ProcessHandles& process, HWND window) {
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process.info.hProcess, 30000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the window stayed open: " << Narrow(MessageBoxText(process.info.dwProcessId));
+    return STILL_ACTIVE;
+  }
+  DWORD exit_code = 1;
+  GetExitCodeProcess(process.info.hProcess, &exit_code);
+  return exit_code;
+}
+
+fs::path ClientFolder() {
+  const fs::path appdata(qm::app::SpecialFolderPath(qm::app::kAppDataFolderId));
+  EXPECT_FALSE(appdata.empty());
+  return appdata / ".quillmark";
 }
 
 qm::label::ColorComponents SystemColour(int index) {
@@ -115,9 +172,7 @@ qm::label::ColorComponents SystemColour(int index) {
 
 TEST(WindowsNameChanger, UnpacksTheClientShowsTheNameAndWritesTheEditedOneOnClose) {
   // The client as the game leaves it: a jar in the user's application-data folder.
-  const fs::path appdata(qm::app::SpecialFolderPath(qm::app::kAppDataFolderId));
-  ASSERT_FALSE(appdata.empty());
-  const fs::path client_dir = appdata / ".quillmark";
+  const fs::path client_dir = ClientFolder();
   fs::remove_all(client_dir);
   qm::testing::TempDir work;
   qm::testing::BuildClientJar(work / "quillmark.jar", "Drexo Valmin", 1);
@@ -125,11 +180,7 @@ TEST(WindowsNameChanger, UnpacksTheClientShowsTheNameAndWritesTheEditedOneOnClos
   fs::copy_file(work / "quillmark.jar", client_dir / "bin" / "quillmark.jar");
 
   ProcessHandles process;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  std::wstring command = L"\"" + fs::path(QM_NAME_CHANGER_EXE).wstring() + L"\"";
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process.info));
+  ASSERT_NO_FATAL_FAILURE(Start(process));
   HWND window = WaitForWindow(process.info.hProcess);
   ASSERT_NE(window, nullptr) << "the window did not appear; "
                              << Narrow(MessageBoxText(process.info.dwProcessId));
@@ -160,15 +211,34 @@ TEST(WindowsNameChanger, UnpacksTheClientShowsTheNameAndWritesTheEditedOneOnClos
   EXPECT_EQ(fit.dy, 1);
 
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Renamed Player"));
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(process.info.hProcess, 30000), WAIT_OBJECT_0)
-      << "the window stayed open: " << Narrow(MessageBoxText(process.info.dwProcessId));
-  DWORD exit_code = 1;
-  GetExitCodeProcess(process.info.hProcess, &exit_code);
-  EXPECT_EQ(exit_code, 0u);
+  EXPECT_EQ(CloseAndWait(process, window), 0u);
 
   // The Linux side's java runs the unpacked applet, which prints the name it now carries.
   EXPECT_EQ(qm::testing::RunApplet(client_dir / "bin" / "quillmark.jar"), "Renamed Player");
+}
+
+TEST(WindowsNameChanger, ShowsTheVersionBoxThenTheMissingClientsErrorAndStillOpens) {
+  fs::remove_all(ClientFolder());
+  ProcessHandles process;
+  ASSERT_NO_FATAL_FAILURE(Start(process, L" /AcVer"));
+
+  HWND box = WaitForMessageBox(process.info);
+  ASSERT_NE(box, nullptr) << "no version box";
+  EXPECT_EQ(WindowText(box), L"quillmark-name-changer");  // the program file's name
+  EXPECT_NE(BoxText(box).find(L"Label effects v6.69"), std::wstring::npos) << Narrow(BoxText(box));
+  PressOk(box);
+
+  // Nothing to unpack and no class file: the open error, then an empty window all the same.
+  box = WaitForMessageBox(process.info);
+  ASSERT_NE(box, nullptr) << "no error box";
+  EXPECT_NE(BoxText(box).find(L"Cannot open file"), std::wstring::npos) << Narrow(BoxText(box));
+  EXPECT_NE(BoxText(box).find(L"QuillmarkApplet.class"), std::wstring::npos);
+  PressOk(box);
+  HWND window = WaitForWindow(process.info.hProcess);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowText(FindWindowExW(window, nullptr, L"Edit", nullptr)), L"");
+  // With no name record there is nothing to write: the window closes.
+  EXPECT_EQ(CloseAndWait(process, window), 0u);
 }
 
 }  // namespace
