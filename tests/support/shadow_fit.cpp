@@ -15,27 +15,30 @@ bool IsColour(const std::uint8_t* pixel, label::ColorComponents colour) {
          pixel[Bitmap32::kBlue] == colour.blue;
 }
 
-void SetColour(std::uint8_t* pixel, label::ColorComponents colour) {
-  pixel[Bitmap32::kRed] = colour.red;
-  pixel[Bitmap32::kGreen] = colour.green;
-  pixel[Bitmap32::kBlue] = colour.blue;
-}
-
 }  // namespace
 
-ShadowFit FitShadowOffset(const Bitmap32& capture, label::Rect area, label::ColorComponents text,
+Bitmap32 PixelsInColour(const Bitmap32& capture, label::ColorComponents colour) {
+  Bitmap32 mask(capture.Width(), capture.Height());
+  mask.Fill(0);
+  for (int y = 0; y < capture.Height(); ++y) {
+    for (int x = 0; x < capture.Width(); ++x) {
+      if (IsColour(capture.Pixel(x, y), colour)) mask.Pixel(x, y)[Bitmap32::kBlue] = 255;
+    }
+  }
+  return mask;
+}
+
+ShadowFit FitShadowOffset(const Bitmap32& capture, const Bitmap32& text, label::Rect area,
                           label::ColorComponents background, int blur_count, int max_shift) {
   const int width = label::ClampedWidth(area);
   const int height = label::ClampedHeight(area);
-  // The label may reach beyond the window's client area; the part outside is not compared.
-  auto captured = [&](int x, int y) -> const std::uint8_t* {
+  // Label coordinates to the screenshot's; the part outside it is not compared.
+  auto visible = [&](int x, int y) {
     const int cx = area.left + x, cy = area.top + y;
-    if (cx < 0 || cy < 0 || cx >= capture.Width() || cy >= capture.Height()) return nullptr;
-    return capture.Pixel(cx, cy);
+    return cx >= 0 && cy >= 0 && cx < capture.Width() && cy < capture.Height();
   };
   auto is_text = [&](int x, int y) {
-    const std::uint8_t* pixel = captured(x, y);
-    return pixel != nullptr && IsColour(pixel, text);
+    return visible(x, y) && text.Pixel(area.left + x, area.top + y)[Bitmap32::kBlue] != 0;
   };
 
   ShadowFit best;
@@ -50,10 +53,7 @@ ShadowFit FitShadowOffset(const Bitmap32& capture, label::Rect area, label::Colo
       predicted.Fill(0);
       for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-          const int sx = x - dx, sy = y - dy;
-          if (sx >= 0 && sy >= 0 && sx < width && sy < height && is_text(sx, sy)) {
-            SetColour(predicted.Pixel(x, y), {255, 255, 255});
-          }
+          if (is_text(x - dx, y - dy)) predicted.Pixel(x, y)[Bitmap32::kBlue] = 255;
         }
       }
       label::BuildShadowCoverage(predicted, coverage, blur_count);
@@ -61,11 +61,12 @@ ShadowFit FitShadowOffset(const Bitmap32& capture, label::Rect area, label::Colo
       long long error = 0;
       for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-          const std::uint8_t* seen = captured(x, y);
-          if (seen == nullptr || IsColour(seen, text)) continue;  // text covers its own shadow
+          if (!visible(x, y) || is_text(x, y)) continue;  // the text covers its own shadow
+          const std::uint8_t* seen = capture.Pixel(area.left + x, area.top + y);
           const std::uint8_t* expected = predicted.Pixel(x, y);
-          for (int channel = 0; channel < 3; ++channel)
+          for (int channel = 0; channel < 3; ++channel) {
             error += std::abs(seen[channel] - expected[channel]);
+          }
         }
       }
       if (error < best.error) {

@@ -51,10 +51,17 @@ struct DibSection {
   void* bits = nullptr;
 };
 
+label::ColorValue SystemColour(int index) {
+  return static_cast<label::ColorValue>(GetSysColor(index));
+}
+
 }  // namespace
 
-GdiShadowLabel::GdiShadowLabel()
-    : shadow_([] {}, [](int index) { return static_cast<label::ColorValue>(GetSysColor(index)); }) {
+GdiShadowLabel::GdiShadowLabel() : shadow_([] {}, SystemColour), kind_([] {}) {}
+
+COLORREF GdiShadowLabel::TextColor() const {
+  if (kind_.KindType() == label::LabelKindType::ktStandard) return GetSysColor(COLOR_WINDOWTEXT);
+  return label::ResolveColour(kind_.Color(), SystemColour);
 }
 
 void GdiShadowLabel::Layout(HDC dc, HFONT font, POINT origin, const std::u16string& caption) {
@@ -104,7 +111,7 @@ void GdiShadowLabel::Paint(HDC dc) {
   scratch.CopyTo(mask_);
   label::BlendOverBackground(mask_, mask_bits_, shadow_.Components());
   scratch.CopyFrom(mask_);
-  SetTextColor(scratch.dc.get(), GetSysColor(COLOR_WINDOWTEXT));
+  SetTextColor(scratch.dc.get(), TextColor());
   DrawTextW(scratch.dc.get(), WideText(caption_), -1, &text, kTextFlags);
   BitBlt(dc, bounds_.left, bounds_.top, width, height, scratch.dc.get(), 0, 0, SRCCOPY);
 }

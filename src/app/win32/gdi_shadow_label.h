@@ -7,6 +7,7 @@
 #include "app/win32/gdi_objects.h"
 #include "label/bitmap32.h"
 #include "label/coverage_buffer.h"
+#include "label/label_kind.h"
 #include "label/label_shadow.h"
 
 namespace qm::app {
@@ -30,7 +31,11 @@ class GdiShadowLabel {
   void Paint(HDC dc);
 
  private:
+  // The text's colour: the window text colour for a standard label, otherwise the kind's own.
+  COLORREF TextColor() const;
+
   label::LabelShadow shadow_;
+  label::LabelKind kind_;
   std::u16string caption_;
   HFONT font_ = nullptr;
   RECT bounds_{};

@@ -202,10 +202,10 @@ TEST(WindowsNameChanger, UnpacksTheClientShowsTheNameAndWritesTheEditedOneOnClos
   }
   EXPECT_EQ(shot.Width(), 219);
   EXPECT_EQ(shot.Height(), 52);
-  // The label's shadow lies one pixel right of and below its text.
-  const qm::testing::ShadowFit fit =
-      qm::testing::FitShadowOffset(shot, {72, 35, shot.Width(), shot.Height() + 8},
-                                   SystemColour(COLOR_WINDOWTEXT), SystemColour(COLOR_BTNFACE), 4);
+  // The label's white text, and its shadow one pixel right of and below it.
+  const qm::testing::ShadowFit fit = qm::testing::FitShadowOffset(
+      shot, qm::testing::PixelsInColour(shot, {255, 255, 255}),
+      {72, 35, shot.Width(), shot.Height() + 8}, SystemColour(COLOR_BTNFACE), 4);
   EXPECT_GT(fit.text_pixels, 20);
   EXPECT_EQ(fit.dx, 1);
   EXPECT_EQ(fit.dy, 1);
