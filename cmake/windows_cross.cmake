@@ -30,11 +30,12 @@ endfunction()
 # the build's own (made on first use), no Wine debug chatter.
 set(QM_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-run CONTENT [=[#!/bin/sh
-# Runs a Windows program of this build under Wine.
-export WINEPREFIX="@QM_WINE_PREFIX@" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Runs a Windows program of this build under Wine (in the prefix QM_WINEPREFIX names, if set).
+export WINEPREFIX="${QM_WINEPREFIX:-@QM_WINE_PREFIX@}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Two test programs may start at once; one of them makes the prefix.
-  mkdir -p "$WINEPREFIX.lock" 2>/dev/null && { wineboot -i >/dev/null 2>&1; wineserver -w; rmdir "$WINEPREFIX.lock"; }
+  # No display is needed: wineboot makes the prefix without a window.
+  mkdir "$WINEPREFIX.lock" 2>/dev/null && { DISPLAY= wineboot -i >/dev/null 2>&1; wineserver -w; rmdir "$WINEPREFIX.lock"; }
   while [ -d "$WINEPREFIX.lock" ]; do sleep 1; done
 fi
 exec wine "$@"

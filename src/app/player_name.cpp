@@ -40,8 +40,8 @@ std::u16string FolderOf(const std::u16string& path) {
 }
 
 [[noreturn]] void ThrowCreateError(const std::u16string& file_name, const std::error_code& error) {
-  throw platform::FileCreateError(
-      platform::Utf16ToUtf8(Platform::Current().ExpandPath(file_name)), error.message());
+  throw platform::FileCreateError(platform::Utf16ToUtf8(Platform::Current().ExpandPath(file_name)),
+                                  error.message());
 }
 
 // A copy of the file beside it, keeping its permissions, to be filled with the new content.
@@ -63,8 +63,8 @@ std::string EncodePlayerName(const std::u16string& name) {
     // A surrogate pair is one character: keep both halves or neither.
     const bool pair = name[i] >= 0xD800 && name[i] <= 0xDBFF && i + 1 < name.size() &&
                       name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
-    const std::string piece = platform::Utf16ToModifiedUtf8(
-        std::u16string_view(name).substr(i, pair ? 2 : 1));
+    const std::string piece =
+        platform::Utf16ToModifiedUtf8(std::u16string_view(name).substr(i, pair ? 2 : 1));
     if (bytes.size() + piece.size() > kMaxNameBytes) break;
     bytes += piece;
     if (pair) ++i;
@@ -99,8 +99,12 @@ std::u16string ReadPlayerName(const std::u16string& file_name, PlayerNameRecord&
 void WritePlayerName(const std::u16string& file_name, const std::u16string& new_name,
                      const PlayerNameRecord& record) {
   if (record.name_offset == 0) return;  // nothing was found to replace
-  FileStream original(file_name, kExclusiveReadWrite);
-  const std::string bytes = ReadAll(original);
+  // The original is closed again before it is copied and replaced: on Windows both the copy
+  // and the replace are refused while a handle without sharing is open on it.
+  const std::string bytes = [&] {
+    FileStream original(file_name, kExclusiveReadWrite);
+    return ReadAll(original);
+  }();
   const auto offset = static_cast<std::size_t>(record.name_offset);
   if (offset < kHeaderBytes || offset + record.name_length > bytes.size() ||
       bytes.compare(offset - kHeaderBytes, kNameMarker.size(), kNameMarker) != 0) {

@@ -24,4 +24,10 @@ bool ReadLineWithoutEcho(std::string& line);
 // command line instead and nothing outside that page is lost.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// The running program's own file as a full path ("" where the system cannot say), and what
+// the names of program files end in here ("" or ".exe"): a program finds itself, or a
+// companion program installed beside it, through these.
+std::u16string OwnProgramFile();
+extern const char16_t kProgramSuffix[];
+
 }  // namespace qm::platform

@@ -4,18 +4,24 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QPainter>
 #include <QLineEdit>
+#include <QPainter>
+#include <filesystem>
 
 #include "app/startup.h"
-#include "label/shadow_label.h"
 #include "client_home.h"
+#include "label/shadow_label.h"
+#include "label/system_colors.h"
 #include "qt_app.h"
+#include "support/bmp_file.h"
+#include "support/shadow_fit.h"
 
 namespace qm::app {
 namespace {
 
-QApplication& App() { return testing::QtApp(); }
+QApplication& App() {
+  return testing::QtApp();
+}
 
 struct Shown {
   std::vector<std::u16string> messages;
@@ -94,7 +100,9 @@ TEST(MainWindow, AFailedSaveKeepsTheWindowOpen) {
   EXPECT_TRUE(window.close());
 }
 
-int Lightness(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel); }
+int Lightness(QRgb pixel) {
+  return qRed(pixel) + qGreen(pixel) + qBlue(pixel);
+}
 
 // The rendering a user sees: white text over a dark blurred shadow on the window's face. The
 // picture is saved beside the test's other temporary files for a look by eye.
@@ -109,17 +117,18 @@ TEST(MainWindow, RendersTheLabelAsWhiteTextOverADarkShadow) {
 
   // Where the text lies: the caption drawn white on black at the label's inset text rectangle.
   const label::ShadowLabel& label = *window.ShadowLabel1();
-  const QRect text_rect = label.geometry().adjusted(-label.OffsTopLeft(), -label.OffsTopLeft(),
-                                                    -label.OffsRightBottom(),
-                                                    -label.OffsRightBottom());
+  const QRect text_rect =
+      label.geometry().adjusted(-label.OffsTopLeft(), -label.OffsTopLeft(),
+                                -label.OffsRightBottom(), -label.OffsRightBottom());
   QImage mask(image.size(), QImage::Format_RGB32);
   mask.fill(Qt::black);
   {
     QPainter painter(&mask);
     painter.setFont(window.font());
     painter.setPen(Qt::white);
-    painter.drawText(text_rect, Qt::TextExpandTabs | Qt::TextShowMnemonic | Qt::AlignTop |
-                                    Qt::AlignLeft, label.Caption());
+    painter.drawText(text_rect,
+                     Qt::TextExpandTabs | Qt::TextShowMnemonic | Qt::AlignTop | Qt::AlignLeft,
+                     label.Caption());
   }
   const auto covered = [&](int x, int y) { return qBlue(mask.pixel(x, y)); };
   int text_pixels = 0, shadow_pixels = 0;
@@ -136,6 +145,31 @@ TEST(MainWindow, RendersTheLabelAsWhiteTextOverADarkShadow) {
   }
   EXPECT_GE(text_pixels, 20);
   EXPECT_GE(shadow_pixels, 10);
+
+  // The same reading as the Windows window test's: the shift of the text that best explains
+  // the shadow around it.
+  const auto to_bitmap = [](const QImage& picture) {
+    label::Bitmap32 bitmap(picture.width(), picture.height());
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) {
+        const QRgb pixel = picture.pixel(x, y);
+        std::uint8_t* target = bitmap.Pixel(x, y);
+        target[label::Bitmap32::kRed] = static_cast<std::uint8_t>(qRed(pixel));
+        target[label::Bitmap32::kGreen] = static_cast<std::uint8_t>(qGreen(pixel));
+        target[label::Bitmap32::kBlue] = static_cast<std::uint8_t>(qBlue(pixel));
+      }
+    }
+    return bitmap;
+  };
+  const label::Bitmap32 shot = to_bitmap(image);
+  testing::WriteBmp(std::filesystem::path(QM_SCREENSHOT_DIR) / "linux-window.bmp", shot);
+  const QRect area = label.geometry();
+  const testing::ShadowFit fit = testing::FitShadowOffset(
+      shot, to_bitmap(mask),
+      {area.left(), area.top(), area.left() + area.width(), area.top() + area.height()},
+      label::SplitColor(label::FromQColor(QColor(background))), label.Shadow().BlurCount());
+  EXPECT_EQ(fit.dx, 1);
+  EXPECT_EQ(fit.dy, 1);
 }
 
 }  // namespace

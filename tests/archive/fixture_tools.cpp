@@ -30,6 +30,13 @@ std::string NativeSeparators(std::string path) {
   return path;
 }
 
+bool CanMakeSymbolicLinks(const fs::path& dir) {
+  std::error_code error;
+  fs::create_symlink(dir / "link-probe-target", dir / "link-probe", error);
+  fs::remove(dir / "link-probe");
+  return !error;
+}
+
 void ScratchDir::Write(const std::string& name, const std::string& content) const {
   const fs::path file = path_ / name;
   fs::create_directories(file.parent_path());
@@ -40,7 +47,8 @@ void ScratchDir::MakeTree() const {
   Write("a.txt", "hello, archive\n");
   Write("empty.txt", "");
   std::string text;
-  for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i) + " of some compressible text\n";
+  for (int i = 0; i < 2000; ++i)
+    text += "line " + std::to_string(i) + " of some compressible text\n";
   Write("docs/b.txt", text);
   std::string noise(3000, '\0');
   std::mt19937 gen(7);
@@ -109,7 +117,8 @@ std::string Hex32(std::uint32_t v, int digits = 8) {
 
 ArchiveView PythonView(const fs::path& archive) {
   const std::string script = std::string(QM_SOURCE_DIR) + "/tests/archive/zip_view.py";
-  const CommandResult r = RunShell("python3 '" + script + "' '" + archive.string() + "'", archive.parent_path());
+  const CommandResult r =
+      RunShell("python3 '" + script + "' '" + archive.string() + "'", archive.parent_path());
   EXPECT_EQ(r.exit_code, 0) << r.output;
   ArchiveView view;
   std::stringstream in(r.output);
@@ -185,6 +194,8 @@ void WriteFile(const fs::path& file, const std::string& content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+std::string Utf8(const std::u16string& text) {
+  return platform::Utf16ToUtf8(text);
+}
 
 }  // namespace qm::archive::testing

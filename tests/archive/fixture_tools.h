@@ -50,10 +50,10 @@ struct EntryView {
   std::string name;  // UTF-8
   std::uint64_t size = 0;
   std::uint64_t compressed = 0;
-  std::string crc;     // 8 hex digits
+  std::string crc;  // 8 hex digits
   int method = 0;
-  std::string flags;   // 4 hex digits
-  std::string time;    // YYYY-MM-DD hh:mm:ss
+  std::string flags;  // 4 hex digits
+  std::string time;   // YYYY-MM-DD hh:mm:ss
   std::string comment;
   std::string external_attr;  // 8 hex digits
   std::uint64_t offset = 0;
@@ -80,5 +80,7 @@ std::string Utf8(const std::u16string& text);
 // A "/"-separated relative path with the platform's separator, as the engine hands names to
 // callers.
 std::string NativeSeparators(std::string path);
+// Whether symbolic links can be made in `dir` (not under Wine, whose C++ runtime cannot).
+bool CanMakeSymbolicLinks(const std::filesystem::path& dir);
 
 }  // namespace qm::archive::testing

@@ -4,17 +4,12 @@
 
 #include "extract_helpers.h"
 #include "java_client.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
-}
-
 std::vector<std::string> NamesIn(const fs::path& archive) {
   std::vector<std::string> names;
   for (const EntryView& e : PythonView(archive).entries) names.push_back(e.name);

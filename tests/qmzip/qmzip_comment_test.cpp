@@ -4,13 +4,12 @@
 #include <filesystem>
 
 #include "fixture_tools.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
-
 std::string CommentOf(const ScratchDir& dir) {
   const CommandResult r = RunShell(
       "python3 -c \"import zipfile; print(zipfile.ZipFile('out.zip').comment.decode(), end='')\"",

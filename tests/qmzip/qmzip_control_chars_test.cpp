@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "extract_helpers.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
-}
 
 // Bytes a terminal would act on: C0 controls other than the line feed, DEL, and C1 controls
 // (U+0080 to U+009F, 0xC2 0x80 to 0xC2 0x9F in UTF-8).

@@ -3,22 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "extract_helpers.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
 
 // The usual tree zipped as tree.zip, plus bad.zip whose docs/b.txt is damaged.
 void MakeArchives(const ScratchDir& dir) {
   dir.MakeTree();
   MustRun("zip -q -r tree.zip a.txt empty.txt docs && cp tree.zip bad.zip", dir.path());
   DamageEntry(dir / "bad.zip", "docs/b.txt");
-}
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
 }
 
 TEST(QmzipExtract, ExtractsEverythingAndSaysSo) {
@@ -40,8 +36,8 @@ TEST(QmzipExtract, MasksExclusionsAndOverwriteModes) {
   const Case cases[] = {
       // Nobody to ask: existing files are kept, which is no failure.
       {"extract tree.zip -d out", 0, "Extracted 4 of 6 items; 2 passed over\n", "old"},
-      {"extract tree.zip -d out --overwrite never", 0,
-       "Extracted 4 of 6 items; 2 passed over\n", "old"},
+      {"extract tree.zip -d out --overwrite never", 0, "Extracted 4 of 6 items; 2 passed over\n",
+       "old"},
       {"extract tree.zip -d out --overwrite always", 0, "Extracted 6 of 6 items\n",
        "hello, archive\n"},
       {"extract tree.zip a.txt -d out --overwrite always", 0, "Extracted 1 of 1 items\n",
@@ -105,9 +101,9 @@ TEST(QmzipTerminal, AsksAboutOverwritesAndFailures) {
   dir.Write("out/a.txt", "old");
   dir.Write("out/empty.txt", "old");
   auto on_terminal = [&](const std::string& typed, const std::string& args) {
-    return RunShell("printf '" + typed + "' | script -qec \"'" + kQmzip + "' " + args +
-                        "\" /dev/null",
-                    dir.path());
+    return RunShell(
+        "printf '" + typed + "' | script -qec \"'" + kQmzip + "' " + args + "\" /dev/null",
+        dir.path());
   };
   // "x" is no answer and is asked again; "n" keeps a.txt, "A" overwrites the rest.
   const CommandResult r = on_terminal("x\\nn\\nA\\n", "extract tree.zip -d out");

@@ -4,11 +4,10 @@
 #include <sstream>
 
 #include "fixture_tools.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
-
-const std::string kQmzip = QMZIP_PATH;
 
 struct Listed {
   std::string name, time, crc;

@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "extract_helpers.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
-}
 
 // Python's answer to `check` (an expression over the ZipFile z), printed.
 std::string Ask(const ScratchDir& dir, const std::string& check) {

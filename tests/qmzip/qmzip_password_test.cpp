@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tools.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
 
 // classic.zip (Info-ZIP) and aes.zip (7-Zip, AES-256) hold the usual tree under "pa55 word".
 void MakeArchives(const ScratchDir& dir) {
@@ -17,10 +17,6 @@ void MakeArchives(const ScratchDir& dir) {
       "zip -q -r -P 'pa55 word' classic.zip a.txt docs"
       " && 7zz a -tzip '-ppa55 word' -mem=AES256 aes.zip a.txt docs > /dev/null",
       dir.path());
-}
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
 }
 
 TEST(QmzipPassword, OptionOpensBothCiphersAndAWrongOneSkips) {

@@ -4,16 +4,12 @@
 #include <random>
 
 #include "extract_helpers.h"
+#include "qmzip_command.h"
 
 namespace qm::archive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kQmzip = QMZIP_PATH;
-
-CommandResult Qmzip(const ScratchDir& dir, const std::string& args) {
-  return RunShell("'" + kQmzip + "' " + args + " < /dev/null", dir.path());
-}
 
 // 40 files of digits, about 300 KB, half of that deflated.
 void MakeTree(const ScratchDir& dir) {

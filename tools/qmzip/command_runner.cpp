@@ -1,5 +1,6 @@
 #include "command_runner.h"
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <stdexcept>
 
@@ -12,6 +13,17 @@ namespace qm::qmzip {
 
 std::u16string FromUtf8(const std::string& text) {
   return platform::Utf8ToUtf16(text);
+}
+
+std::optional<int> ParseCommandLine(CLI::App& app, std::vector<std::string>& arguments) {
+  std::vector<char*> pointers;
+  for (auto& argument : arguments) pointers.push_back(argument.data());
+  try {
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+  }
+  return std::nullopt;
 }
 
 int RunCommand(const std::function<int()>& body) {

@@ -25,16 +25,8 @@ int main(int argc, char** argv) {
   qm::qmzip::AddRepairCommand(app, exit_code);
   qm::qmzip::AddMergeCommand(app, exit_code);
   qm::qmzip::AddAddCommand(app, exit_code);
-  qm::qmzip::AddSfxCommand(app, exit_code, qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr));
+  qm::qmzip::AddSfxCommand(app, exit_code);
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
-  std::vector<char*> pointers;
-  for (auto& argument : arguments) pointers.push_back(argument.data());
-  try {
-    app.parse(static_cast<int>(pointers.size()), pointers.data());
-  } catch (const CLI::ParseError& e) {
-    // Help ends with 0; a command line that cannot be used ends like an archive that cannot
-    // be, with 2, never with one of CLI11's own numbers.
-    return app.exit(e) == 0 ? qm::qmzip::kExitOk : qm::qmzip::kExitUsage;
-  }
+  if (const auto done = qm::qmzip::ParseCommandLine(app, arguments)) return *done;
   return exit_code;
 }

@@ -8,12 +8,11 @@ class App;
 
 namespace qm::qmzip {
 
-// The file this program runs from, as `argv0` names it (a name without a folder is looked
-// up where the system keeps the running program).
-std::u16string OwnProgramFile(const char* argv0);
+// The folder part of a disk path, with its final separator ("" when it has none).
+std::u16string FolderPart(const std::u16string& path);
 
 // `qmzip sfx ARCHIVE OUT [--stub FILE]`: OUT becomes the self-extractor stub (qmzip-sfx beside
 // qmzip unless --stub names another) followed by ARCHIVE.
-void AddSfxCommand(CLI::App& app, int& exit_code, const std::u16string& own_file);
+void AddSfxCommand(CLI::App& app, int& exit_code);
 
 }  // namespace qm::qmzip

@@ -2,35 +2,23 @@
 // file and lists, tests or extracts it with qmzip's commands: the same prompts, progress bar,
 // safety rules and exit codes.
 #include <CLI/CLI.hpp>
-#include <optional>
+#include <iostream>
 
 #include "command_runner.h"
 #include "extract_command.h"
 #include "list_command.h"
 #include "platform/terminal.h"
+#include "platform/text.h"
 #include "sfx_command.h"
-
-namespace {
-
-// Parses `arguments` into `app`; the exit code when they end the run (help 0, else usage).
-std::optional<int> Parse(CLI::App& app, std::vector<std::string>& arguments) {
-  std::vector<char*> pointers;
-  for (auto& argument : arguments) pointers.push_back(argument.data());
-  try {
-    app.parse(static_cast<int>(pointers.size()), pointers.data());
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? qm::qmzip::kExitOk : qm::qmzip::kExitUsage;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments = qm::platform::Utf8Arguments(argc, argv);
-  const std::u16string self = qm::qmzip::OwnProgramFile(argc > 0 ? argv[0] : nullptr);
-  const std::string self_utf8 =
-      self == u"/proc/self/exe" || arguments.empty() ? std::string("/proc/self/exe") : arguments[0];
+  const std::u16string self = qm::platform::OwnProgramFile();
+  if (self.empty()) {
+    std::cerr << "qmzip-sfx: cannot find my own program file\n";
+    return qm::qmzip::kExitArchiveError;
+  }
+  const std::string self_utf8 = qm::platform::Utf16ToUtf8(self);
 
   CLI::App options{"Self-extracting archive"};
   bool list = false;
@@ -42,13 +30,8 @@ int main(int argc, char** argv) {
   options.add_option("-d,--directory", folder, "Extract into this folder (default: beside me)");
   options.add_option("--overwrite", overwrite,
                      "Existing files: always, never, prompt, newer, older");
-  if (const auto done = Parse(options, arguments)) return *done;
-  if (folder.empty()) {
-    const auto slash = self_utf8.find_last_of('/');
-    folder = slash == std::string::npos || self_utf8 == "/proc/self/exe"
-                 ? std::string(".")
-                 : self_utf8.substr(0, slash);
-  }
+  if (const auto done = qm::qmzip::ParseCommandLine(options, arguments)) return *done;
+  if (folder.empty()) folder = qm::platform::Utf16ToUtf8(qm::qmzip::FolderPart(self));
 
   // The commands of qmzip, run on this very file.
   std::vector<std::string> command = {arguments.empty() ? "qmzip-sfx" : arguments[0]};
@@ -65,6 +48,6 @@ int main(int argc, char** argv) {
   qm::qmzip::AddListCommand(app, exit_code);
   qm::qmzip::AddExtractCommand(app, exit_code);
   qm::qmzip::AddTestCommand(app, exit_code);
-  if (const auto done = Parse(app, command)) return *done;
+  if (const auto done = qm::qmzip::ParseCommandLine(app, command)) return *done;
   return exit_code;
 }

@@ -36,7 +36,7 @@ std::uint32_t NowDosTime() {
 // A stream item's name: one final separator dropped, "/" between folders. A backslash is a
 // folder step too: stored names never carry one, whatever the platform.
 std::u16string StreamItemName(std::u16string name) {
-  if (!name.empty() && (name.back() == u'\\' || name.back() == kPathSeparator)) name.pop_back();
+  if (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
   std::replace(name.begin(), name.end(), u'\\', u'/');
   std::replace(name.begin(), name.end(), kPathSeparator, u'/');
   return name;

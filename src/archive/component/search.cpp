@@ -13,7 +13,9 @@ namespace {
 using platform::AsciiLower;
 using platform::kPathSeparator;
 
-bool HasDrives() { return kPathSeparator == u'\\'; }
+bool HasDrives() {
+  return kPathSeparator == u'\\';
+}
 
 std::u16string WithoutTrailingSlash(std::u16string_view name) {
   if (!name.empty() && (name.back() == u'/' || name.back() == u'\\')) name.remove_suffix(1);
@@ -119,12 +121,21 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   } else {
     const std::u16string mask_folder =
         h.UseProperties ? std::u16string() : AsciiLower(FolderOf(h.CFindMask));
+    // The list masks meet the names with the platform's separator; "/" in a mask separates
+    // folders too.
+    auto native = [](std::vector<std::u16string> masks) {
+      for (auto& m : masks) std::replace(m.begin(), m.end(), u'/', kPathSeparator);
+      return masks;
+    };
+    const std::vector<std::u16string> file_masks =
+        h.UseProperties ? native(file_masks_) : std::vector<std::u16string>();
+    const std::vector<std::u16string> exclusion_masks =
+        h.UseProperties ? native(exclusion_masks_) : std::vector<std::u16string>();
     for (std::int32_t k = h.ItemNo; k < dir.Count() && found < 0; ++k) {
       const DirItem& item = dir.GetItem(k);
       // The list variant matches each mask against the whole name, so its folder parts do the
       // restricting; the folder check belongs to the mask variant.
-      if (!options_.Recurse && !h.UseProperties &&
-          AsciiLower(FolderOf(item.Name)) != mask_folder) {
+      if (!options_.Recurse && !h.UseProperties && AsciiLower(FolderOf(item.Name)) != mask_folder) {
         continue;
       }
       bool matches = false;
@@ -135,9 +146,9 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
           std::replace(platform_name.begin(), platform_name.end(), u'/', kPathSeparator);
         }
         const std::u16string_view n = kPathSeparator == u'/' ? item.Name : platform_name;
-        matches = std::any_of(file_masks_.begin(), file_masks_.end(),
+        matches = std::any_of(file_masks.begin(), file_masks.end(),
                               [&](const std::u16string& m) { return MatchName(n, m); }) &&
-                  std::none_of(exclusion_masks_.begin(), exclusion_masks_.end(),
+                  std::none_of(exclusion_masks.begin(), exclusion_masks.end(),
                                [&](const std::u16string& m) { return MatchName(n, m); });
       } else {
         const std::u16string n = WithoutTrailingSlash(item.Name);
@@ -146,7 +157,8 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
       }
       if (!matches) continue;
       const auto attributes = item.CentralDir.externalAttr;
-      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) != 0) {
+      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) !=
+          0) {
         continue;
       }
       found = k;
@@ -163,11 +175,11 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   f.StoredPath = cut == std::u16string::npos ? std::u16string() : s.substr(0, cut + 1);
   f.CompressedSize = static_cast<std::int64_t>(item.CompressedSize());
   f.UncompressedSize = static_cast<std::int64_t>(item.UncompressedSize());
-  f.CompressionRate =
-      f.UncompressedSize > 0
-          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
-                                     static_cast<double>(f.UncompressedSize)) * 100.0)
-          : 100.0;
+  f.CompressionRate = f.UncompressedSize > 0
+                          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
+                                                     static_cast<double>(f.UncompressedSize)) *
+                                              100.0)
+                          : 100.0;
   f.Encrypted = item.IsEncrypted();
   f.LastModFileDate = item.CentralDir.lastModDate;
   f.LastModFileTime = item.CentralDir.lastModTime;

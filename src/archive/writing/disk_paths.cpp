@@ -29,6 +29,12 @@ std::vector<std::u16string_view> Components(std::u16string_view path) {
   return parts;
 }
 
+// "/" separates folders in a mask on every platform, as Windows itself accepts it.
+std::u16string WithNativeSeparators(std::u16string mask) {
+  std::replace(mask.begin(), mask.end(), u'/', kPathSeparator);
+  return mask;
+}
+
 std::u16string WithSeparator(std::u16string path) {
   if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
   return path;
@@ -140,8 +146,9 @@ ResolvedMask ResolveMask(const std::u16string& mask, const std::u16string& dir,
   return MaskInFolder(mask, ResolvePath(dir, u"", cur_dir));
 }
 
-ResolvedMask MaskInFolder(const std::u16string& mask, const std::u16string& resolved_dir) {
-  if (mask.empty()) return {};
+ResolvedMask MaskInFolder(const std::u16string& mask_in, const std::u16string& resolved_dir) {
+  if (mask_in.empty()) return {};
+  const std::u16string mask = WithNativeSeparators(mask_in);
   const std::u16string d = WithSeparator(resolved_dir);
   auto separator = [](char16_t c) { return c == u'/' || c == kPathSeparator; };
   if (mask.size() == 1 && separator(mask[0])) return {resolved_dir, false};
@@ -163,7 +170,7 @@ bool MatchesDiskMask(const std::u16string& path_in, const std::u16string& mask_i
                      const std::u16string& cur_dir, const std::u16string& base_dir) {
   if (mask_in == u"*.*") return true;
   std::u16string path = path_in;
-  std::u16string mask = mask_in;
+  std::u16string mask = WithNativeSeparators(mask_in);
   if (is_folder) {
     path = WithSeparator(path);
     if (!mask.empty() && mask.back() != u'*') mask = WithSeparator(mask);

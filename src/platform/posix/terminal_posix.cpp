@@ -1,14 +1,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <climits>
 #include <iostream>
 
 #include "platform/terminal.h"
+#include "platform/text.h"
 
 namespace qm::platform {
 
 bool IsTerminal(StdStream stream) {
-  const int fd = stream == StdStream::kIn ? STDIN_FILENO
+  const int fd = stream == StdStream::kIn    ? STDIN_FILENO
                  : stream == StdStream::kOut ? STDOUT_FILENO
                                              : STDERR_FILENO;
   return ::isatty(fd) == 1;
@@ -34,6 +36,15 @@ bool ReadLineWithoutEcho(std::string& line) {
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
+}
+
+const char16_t kProgramSuffix[] = u"";
+
+std::u16string OwnProgramFile() {
+  char path[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0 || static_cast<std::size_t>(length) == sizeof path) return {};
+  return Utf8ToUtf16(std::string_view(path, static_cast<std::size_t>(length)));
 }
 
 }  // namespace qm::platform

@@ -1,5 +1,6 @@
 // The console, for command-line tools: a handle is a terminal when it is a console.
 #include <iostream>
+#include <vector>
 
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -50,6 +51,20 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   }
   ::LocalFree(wide);
   return arguments;
+}
+
+const char16_t kProgramSuffix[] = u".exe";
+
+std::u16string OwnProgramFile() {
+  // The call cuts the name to the buffer without saying how long it is: grow until it fits.
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::u16string(buffer.begin(), buffer.begin() + length);
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 }  // namespace qm::platform

@@ -14,18 +14,21 @@ namespace {
 // Chunks stay below what one ReadFile or WriteFile call can count.
 constexpr std::size_t kMaxChunk = 1u << 30;
 
+// Reading and writing are shared as the mode word says. Deletion is always shared: a file
+// may be renamed or replaced while it is open, as on POSIX, which is how a rewritten archive
+// takes the place of the one still open for reading (see win32_replace.cpp).
 DWORD ShareModeOf(std::uint16_t mode) {
   using namespace file_mode;
-  if (IsCreate(mode)) return 0;
+  if (IsCreate(mode)) return FILE_SHARE_DELETE;
   switch (mode & kShareMask) {
     case kShareDenyWrite:
-      return FILE_SHARE_READ;
+      return FILE_SHARE_READ | FILE_SHARE_DELETE;
     case kShareDenyRead:
-      return FILE_SHARE_WRITE;
+      return FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     case kShareDenyNone:
-      return FILE_SHARE_READ | FILE_SHARE_WRITE;
+      return FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     default:  // compatibility and exclusive
-      return 0;
+      return FILE_SHARE_DELETE;
   }
 }
 

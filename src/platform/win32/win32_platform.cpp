@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_file.h"
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_replace.h"
 #include "platform/win32/windows_api.h"
 
 namespace qm::platform {
@@ -101,6 +102,16 @@ class Win32Platform final : public Platform {
     return {};
   }
 
+  // Windows keeps no permission bits; a file its owner may not write is a read-only file, as
+  // Info-ZIP's unzip has it there.
+  std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
+    if ((mode & 0200) != 0) return {};
+    const DWORD attributes = ::GetFileAttributesW(Wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (!::SetFileAttributesW(Wide(path), attributes | FILE_ATTRIBUTE_READONLY)) return LastError();
+    return {};
+  }
+
   std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return std::nullopt;
@@ -134,10 +145,7 @@ class Win32Platform final : public Platform {
   }
 
   std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override {
-    if (!::MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return LastError();
-    }
-    return {};
+    return ReplaceOpenFile(from, to);
   }
 
   std::error_code DeleteFile(const std::u16string& path) override {

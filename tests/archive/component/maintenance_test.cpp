@@ -80,7 +80,9 @@ TEST(Maintenance, UntouchedRecordsAreCarriedOverByteForByte) {
     for (const Operation& op : Operations()) {
       SCOPED_TRACE(recipe.tool + ": " + op.label);
       const fs::path archive = dir / ("work-" + recipe.tool + ".zip");
-      fs::copy_file(dir / "tool.zip", archive, fs::copy_options::overwrite_existing);
+      // Removed first: mingw's copy_file refuses to overwrite whatever the options say.
+      fs::remove(archive);
+      fs::copy_file(dir / "tool.zip", archive);
       dir.Write("a.txt", "hello again, a newer archive\n");
       ZipArchiver archiver(u"Archiver1");
       archiver.SetFileName(dir.U16(archive.filename().string()));

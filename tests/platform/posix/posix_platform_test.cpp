@@ -1,6 +1,8 @@
 // What only POSIX has: time zones from TZ, the home folder from HOME, attributes mapped onto
-// permission bits and dot names, paths without drives, volumes that cannot be labelled.
+// permission bits and dot names, paths without drives, volumes that cannot be labelled, FIFOs and
+// devices.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -8,6 +10,7 @@
 
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
+#include "platform/file_mode.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -104,6 +107,34 @@ TEST(Folders, AppDataIsTheHomeDirectoryWithoutTrailingSeparator) {
   setenv("HOME", "/srv/player/", 1);
   EXPECT_EQ(os().AppDataFolder(), u"/srv/player");
   setenv("HOME", previous.c_str(), 1);
+}
+
+// What is not a regular file is refused at once, and the error says what it is; a FIFO must
+// not block the open waiting for a writer.
+TEST(Files, OddFilesAreRefusedAtOnceWithWhatTheyAre) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    std::uint16_t mode;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"pipe", file_mode::kRead, "FIFO"},
+      {"pipe", file_mode::kReadWrite, "FIFO"},
+      {"pipe", file_mode::kCreate, "FIFO"},
+      {"folder", file_mode::kRead, "folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
+    std::error_code error;
+    EXPECT_EQ(os().OpenFile(dir.u16(c.name), c.mode, error), nullptr);
+    EXPECT_NE(error.message().find(c.says), std::string::npos) << error.message();
+  }
+  std::error_code error;
+  EXPECT_EQ(os().OpenFile(u"/dev/null", file_mode::kRead, error), nullptr);
+  EXPECT_NE(error.message().find("character device"), std::string::npos) << error.message();
 }
 
 }  // namespace
