@@ -45,8 +45,10 @@ InflateStage::~InflateStage() {
 bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
   const bool first_and_whole =
       stream_.total_in == 0 && static_cast<std::int64_t>(data.size()) == input_size_;
-  if (!first_and_whole) return false;
-  const std::int64_t room = std::min(next_.Room(), kWholeOutputLimit);
+  // An item that may make more than the buffer holds goes step by step from the start: trying
+  // it here would inflate up to the limit only to throw the work away.
+  const std::int64_t room = next_.Room();
+  if (!first_and_whole || room > kWholeOutputLimit) return false;
   const std::span<std::uint8_t> whole = WholeOutputBuffer(static_cast<std::size_t>(room));
   const std::optional<std::size_t> size = InflateWhole(data, whole);
   if (!size) return false;
