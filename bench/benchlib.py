@@ -19,6 +19,7 @@ BENCH = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(BENCH)
 DEFAULT_QMZIP = os.path.join(ROOT, 'build', 'default', 'tools', 'qmzip', 'qmzip')
 SCRATCH = '/work/benchdata'
+PEAK_LIMIT_MIB = 64
 
 # The Debian package that brings each program the scripts run.
 PACKAGES = {
@@ -41,7 +42,8 @@ def default_workdir():
 
 def parser(description):
     ap = argparse.ArgumentParser(description=description)
-    ap.add_argument('--qmzip', default=DEFAULT_QMZIP, help='the qmzip to measure (default: %(default)s)')
+    ap.add_argument('--qmzip', default=DEFAULT_QMZIP,
+                    help='the qmzip to measure (default: %(default)s)')
     ap.add_argument('--baseline', metavar='PATH',
                     help='an older qmzip run in the same rounds: its own table and after÷before')
     ap.add_argument('--runs', type=int, default=5, help='paired rounds (default: %(default)s)')
@@ -96,7 +98,8 @@ def libzip_tool(workdir):
     build = subprocess.run(['cc', '-O2', '-o', binary, source, '-lzip'],
                            stderr=subprocess.PIPE, text=True)
     if build.returncode != 0:
-        sys.exit('compiling bench/libzip_extract.c failed (libzip-dev installed?):\n' + build.stderr)
+        sys.exit('compiling bench/libzip_extract.c failed (is libzip-dev installed?):\n' +
+                 build.stderr)
     return binary
 
 
@@ -154,8 +157,8 @@ def paired(tools, runs, prefix, cwd, out, make_out=None):
             tool.peak = max(tool.peak, peak)
             if round_ == 0 and tool.check:
                 tool.check(out)
-        print(f'  round {round_ + 1}/{runs}: ' + ' '.join(f'{t.label} {t.times[-1]:.3f}s' for t in tools),
-              file=sys.stderr, flush=True)
+        times = ' '.join(f'{t.label} {t.times[-1]:.3f}s' for t in tools)
+        print(f'  round {round_ + 1}/{runs}: {times}', file=sys.stderr, flush=True)
     remove(out)
     subprocess.run(['sync'])
 
@@ -209,5 +212,38 @@ def subjects(args):
     return items
 
 
-def target_line(ok, text):
-    print(('target met: ' if ok else 'target NOT met: ') + text)
+def ratio_limit(args):
+    """The targets' ratio to the fastest peer: 0.6, relaxed to 0.8 on one core."""
+    return 0.8 if args.cores == 1 else 0.6
+
+
+def build_name(args, label):
+    """The first cell of a qmzip's row: which build it is."""
+    return 'before' if label == 'before' else 'after' if args.baseline else 'qmzip'
+
+
+def after_before(args, label, tools):
+    """The last cells of a qmzip's row: after ÷ before on the new build's row, when there is a
+    baseline."""
+    if not args.baseline:
+        return []
+    return [f'{ratio(tools["qmzip"], tools["before"]):.2f}' if label == 'qmzip' else '']
+
+
+def after_before_header(args):
+    return ['after ÷ before'] if args.baseline else []
+
+
+def at_most(value, limit, text):
+    """A verdict: (met, what was measured against what)."""
+    return value <= limit, f'{text} {value:.2f} (≤ {limit})'
+
+
+def peak_verdict(where, tool):
+    return at_most(mib(tool.peak), PEAK_LIMIT_MIB, f'{where}: peak MiB')
+
+
+def print_verdicts(verdicts):
+    print()
+    for ok, text in verdicts:
+        print(('target met: ' if ok else 'target NOT met: ') + text)

@@ -40,7 +40,8 @@ def text_pool(seed, size):
     lines, n = [], 0
     while n < size:
         line = ' ' * (4 * rng.randint(0, 3)) + ' '.join(
-            rng.choices(words, cum_weights=weights, k=rng.randint(1, 12))) + rng.choice(';;{}(),') + '\n'
+            rng.choices(words, cum_weights=weights, k=rng.randint(1, 12)))
+        line += rng.choice(';;{}(),') + '\n'
         lines.append(line)
         n += len(line)
     return ''.join(lines).encode()
@@ -94,7 +95,8 @@ def make_log(path, size, seed=2):
     lines, n = [], 0
     while n < min(size, 16 << 20):
         line = (f'2024-01-{rng.randint(1, 28):02d} {rng.randint(0, 86399):05d} '
-                f'{rng.choice(["INFO", "INFO", "INFO", "WARN", "DEBUG"])} worker-{rng.randint(1, 64)} '
+                f'{rng.choice(["INFO", "INFO", "INFO", "WARN", "DEBUG"])} '
+                f'worker-{rng.randint(1, 64)} '
                 f'request {rng.getrandbits(40):010x} took {rng.randint(1, 5000)} ms '
                 f'status {rng.choice([200, 200, 200, 404, 500])}\n')
         lines.append(line)
@@ -146,7 +148,8 @@ def _make_sources(base, scale):
         'jar': (lambda d: make_jar(d, max(30, round(10_500 * scale))), None),
         'tree': (lambda d: make_tree(d, max(30, round(37_848 * scale))), None),
         'large': (lambda d: (make_log(os.path.join(d, 'big1.log'), large),
-                             make_mixed(os.path.join(d, 'big2.dat'), large)), ['big1.log', 'big2.dat']),
+                             make_mixed(os.path.join(d, 'big2.dat'), large)),
+                  ['big1.log', 'big2.dat']),
     }
     sources = {}
     for name, (make, members) in recipes.items():
