@@ -38,7 +38,7 @@ def make_archive(workdir, items):
 
 
 def main():
-    ap = benchlib.parser(__doc__.splitlines()[0])
+    ap = benchlib.parser(__doc__)
     ap.add_argument('--items', type=int, default=2000,
                     help='items at scale 1 (default: %(default)s)')
     args = ap.parse_args()

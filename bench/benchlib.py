@@ -40,8 +40,9 @@ def default_workdir():
     return os.path.join(tempfile.gettempdir(), 'qmzip-bench')
 
 
-def parser(description):
-    ap = argparse.ArgumentParser(description=description)
+def parser(doc):
+    """The shared options; the help text is the first paragraph of the command's doc."""
+    ap = argparse.ArgumentParser(description=' '.join(doc.split('\n\n')[0].split()))
     ap.add_argument('--qmzip', default=DEFAULT_QMZIP,
                     help='the qmzip to measure (default: %(default)s)')
     ap.add_argument('--baseline', metavar='PATH',

@@ -47,7 +47,7 @@ def checker(label, files, sizes):
 
 
 def main():
-    ap = benchlib.parser(__doc__.splitlines()[0])
+    ap = benchlib.parser(__doc__)
     ap.add_argument('--only', default='', help='comma-separated sources: jar,tree,large')
     args = ap.parse_args()
     benchlib.setup(args, ['zip', 'bsdtar', '7zz'])

@@ -54,7 +54,7 @@ def test_tools(args, corpus, libzip):
 
 def main(task):
     extracting = task == 'extract'
-    ap = benchlib.parser(sys.modules['__main__'].__doc__.splitlines()[0])
+    ap = benchlib.parser(sys.modules['__main__'].__doc__)
     ap.add_argument('--only', default='',
                     help='comma-separated corpora: ' + ','.join(corpora.NAMES))
     args = ap.parse_args()

@@ -33,7 +33,7 @@ def make_archive(path, entries):
 
 
 def main():
-    ap = benchlib.parser(__doc__.splitlines()[0])
+    ap = benchlib.parser(__doc__)
     ap.add_argument('--entries', type=int, default=1_000_000,
                     help='entries at scale 1 (default: %(default)s)')
     args = ap.parse_args()
