@@ -125,10 +125,10 @@ def timed(argv, cwd, stdin=subprocess.DEVNULL):
 
 
 class Tool:
-    """One contender. argv(out) gives its command for a fresh output path (a folder or an
-    archive name, as the bench's prepare() makes it); check(out), when given, is called after
-    the first round and raises when the output is wrong, so that a tool that silently did less
-    cannot look fast."""
+    """One contender. argv(out) gives its command for the output path paired() cleared (an
+    empty folder or an archive's name); check(out), when given, is called after the first
+    round and raises when the output is wrong, so that a tool that silently did less cannot
+    look fast."""
 
     def __init__(self, label, argv, check=None):
         self.label, self.argv, self.check = label, argv, check
