@@ -51,7 +51,7 @@ def main():
     theirs = benchlib.Tool('7zz', lambda d: ['7zz', 't', f'-p{PASSWORD}', '-bd', '-bso0', archive])
     tools.append(theirs)
     benchlib.paired(tools, args.runs, args.prefix, args.workdir,
-                    os.path.join(args.workdir, 'out-aes'))
+                    benchlib.scratch(args, 'out-aes'))
 
     benchlib.heading(args, f'qmzip test on {items:,} AES-256 items')
     headers = ['qmzip', 'time (s)', 'ms per item', '÷ 7zz t', '7zz t (s)', 'peak (MiB)']

@@ -142,26 +142,32 @@ def remove(path):
         os.remove(path)
 
 
+def scratch(args, name):
+    """An output path of this run only, so that two benches on one work folder do not clash."""
+    return os.path.join(args.workdir, f'{name}-{os.getpid()}')
+
+
 def paired(tools, runs, prefix, cwd, out, make_out=None):
     """Runs every tool once per round, in turn, and fills its times and peak. out is removed
     before each run; make_out(out) prepares it (e.g. an empty folder). Nothing but the command
     itself is timed: removing the previous output and flushing it (sync) happen in between."""
-    for round_ in range(runs):
-        for k in range(len(tools)):
-            tool = tools[(round_ + k) % len(tools)]
-            remove(out)
-            if make_out:
-                make_out(out)
-            subprocess.run(['sync'])
-            elapsed, peak = timed(prefix + tool.argv(out), cwd)
-            tool.times.append(elapsed)
-            tool.peak = max(tool.peak, peak)
-            if round_ == 0 and tool.check:
-                tool.check(out)
-        times = ' '.join(f'{t.label} {t.times[-1]:.3f}s' for t in tools)
-        print(f'  round {round_ + 1}/{runs}: {times}', file=sys.stderr, flush=True)
-    remove(out)
-    subprocess.run(['sync'])
+    try:
+        for round_ in range(runs):
+            for k in range(len(tools)):
+                tool = tools[(round_ + k) % len(tools)]
+                remove(out)
+                if make_out:
+                    make_out(out)
+                subprocess.run(['sync'])
+                elapsed, peak = timed(prefix + tool.argv(out), cwd)
+                tool.times.append(elapsed)
+                tool.peak = max(tool.peak, peak)
+                if round_ == 0 and tool.check:
+                    tool.check(out)
+            times = ' '.join(f'{t.label} {t.times[-1]:.3f}s' for t in tools)
+            print(f'  round {round_ + 1}/{runs}: {times}', file=sys.stderr, flush=True)
+    finally:
+        remove(out)
 
 
 def median(tool):

@@ -52,7 +52,7 @@ def main():
     args = ap.parse_args()
     benchlib.setup(args, ['zip', 'bsdtar', '7zz'])
     only = set(filter(None, args.only.split(',')))
-    out = os.path.join(args.workdir, 'out-add.zip')
+    out = benchlib.scratch(args, 'out-add') + '.zip'
 
     results = []
     for name, (folder, members) in corpora.sources(args.workdir, args.scale).items():

@@ -64,7 +64,7 @@ def main(task):
         sys.exit('unknown corpora: ' + ', '.join(sorted(only - set(corpora.NAMES))))
     libzip = benchlib.libzip_tool(args.workdir)
     make_tools = extract_tools if extracting else test_tools
-    out = os.path.join(args.workdir, 'out-' + task)
+    out = benchlib.scratch(args, 'out-' + task)
 
     results = []
     for corpus in corpora.archives(args.workdir, args.scale, only):

@@ -56,7 +56,7 @@ def main():
         benchlib.Tool('bsdtar', lambda d: ['bsdtar', '-tf', archive]),
     ]
     benchlib.paired(tools + peers, args.runs, args.prefix, args.workdir,
-                    os.path.join(args.workdir, 'out-list'))
+                    benchlib.scratch(args, 'out-list'))
     # What each qmzip holds for a one-entry archive, so that the difference is the directory's.
     empty = {label: benchlib.timed(args.prefix + [path, 'list', tiny], args.workdir)[1]
              for label, path in subjects}
