@@ -65,6 +65,8 @@ def main():
                      f'{benchlib.mib(ours.peak):.1f}'] +
                     benchlib.after_before(args, label, by_label))
     benchlib.table(headers + benchlib.after_before_header(args), rows)
+    print('\nEvery tool: median wall and processor seconds, peak memory\n')
+    benchlib.table([t.label for t in tools], [[benchlib.summary(t) for t in tools]])
     # Parity is the target here, on all cores and on one.
     benchlib.print_verdicts([benchlib.at_most(benchlib.ratio(by_label['qmzip'], theirs), 1.0,
                                               '÷ 7zz t'),

@@ -105,23 +105,24 @@ def libzip_tool(workdir):
 
 
 def timed(argv, cwd, stdin=subprocess.DEVNULL):
-    """Wall time (s) and peak resident memory (KiB) of one run. GNU time reports the memory:
-    a child forked from this Python process would count Python's own pages as its peak."""
+    """Wall time (s), peak resident memory (KiB) and processor time (user and system, s) of
+    one run. GNU time reports the memory: a child forked from this Python process would count
+    Python's own pages as its peak."""
     fd, report = tempfile.mkstemp(prefix='bench-time-')
     os.close(fd)
     try:
         start = time.perf_counter()
-        proc = subprocess.run(['/usr/bin/time', '-f', '%M', '-o', report] + argv, cwd=cwd,
+        proc = subprocess.run(['/usr/bin/time', '-f', '%M %U %S', '-o', report] + argv, cwd=cwd,
                               stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         elapsed = time.perf_counter() - start
         if proc.returncode != 0:
             raise RuntimeError(f'{" ".join(argv)} exited with {proc.returncode}: '
                                f'{proc.stderr[-500:].decode(errors="replace")}')
         with open(report) as f:
-            peak = int(f.read().split()[-1])
+            peak, user, system = f.read().strip().splitlines()[-1].split()
     finally:
         os.remove(report)
-    return elapsed, peak
+    return elapsed, int(peak), float(user) + float(system)
 
 
 class Tool:
@@ -132,7 +133,7 @@ class Tool:
 
     def __init__(self, label, argv, check=None):
         self.label, self.argv, self.check = label, argv, check
-        self.times, self.peak = [], 0
+        self.times, self.cpu, self.peak = [], [], 0
 
 
 def remove(path):
@@ -159,8 +160,9 @@ def paired(tools, runs, prefix, cwd, out, make_out=None):
                 if make_out:
                     make_out(out)
                 subprocess.run(['sync'])
-                elapsed, peak = timed(prefix + tool.argv(out), cwd)
+                elapsed, peak, cpu = timed(prefix + tool.argv(out), cwd)
                 tool.times.append(elapsed)
+                tool.cpu.append(cpu)
                 tool.peak = max(tool.peak, peak)
                 if round_ == 0 and tool.check:
                     tool.check(out)
@@ -172,6 +174,13 @@ def paired(tools, runs, prefix, cwd, out, make_out=None):
 
 def median(tool):
     return statistics.median(tool.times)
+
+
+def summary(tool):
+    """Median wall and processor seconds and the peak, for the table of every tool. Processor
+    time is steadier than wall time on a loaded machine, but 7zz spreads over both cores."""
+    return (f'{median(tool):.3f} s, {statistics.median(tool.cpu):.3f} s CPU, '
+            f'{mib(tool.peak):.0f} MiB')
 
 
 def ratio(ours, theirs):

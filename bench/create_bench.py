@@ -90,11 +90,11 @@ def main():
             benchlib.peak_verdict(where, tools['qmzip'])]
     benchlib.table(headers, rows)
 
-    print('\nMedian seconds, archive size (MB) and peak (MiB) of every tool:\n')
+    print('\nEvery tool: median wall and processor seconds, peak memory, archive size\n')
     labels = list(results[0][3])
     benchlib.table(['source', 'level'] + labels,
-                   [[name, level] + [f'{benchlib.median(tools[t]):.3f} s, {sizes[t] / 1e6:.2f} MB, '
-                                     f'{benchlib.mib(tools[t].peak):.0f} MiB' for t in labels]
+                   [[name, level] + [f'{benchlib.summary(tools[t])}, {sizes[t] / 1e6:.2f} MB'
+                                     for t in labels]
                     for _, name, level, tools, sizes in results])
     benchlib.print_verdicts(verdicts)
     return 0

@@ -102,11 +102,10 @@ def main(task):
         verdicts.append(benchlib.peak_verdict(corpus.name, ours))
     benchlib.table(headers + benchlib.after_before_header(args), rows)
 
-    print('\nMedian seconds (peak MiB) of every tool:\n')
+    print('\nEvery tool: median wall and processor seconds, peak memory\n')
     labels = list(results[0][1])
     benchlib.table(['corpus'] + labels,
-                   [[corpus.name] + [f'{benchlib.median(tools[t]):.3f} '
-                                     f'({benchlib.mib(tools[t].peak):.0f})' for t in labels]
+                   [[corpus.name] + [benchlib.summary(tools[t]) for t in labels]
                     for corpus, tools in results])
     benchlib.print_verdicts(verdicts)
     return 0

@@ -75,9 +75,8 @@ def main():
         row += [f'{benchlib.mib(tool.peak):.1f}', f'{per_entry[tool.label]:.0f}']
         rows.append(row + benchlib.after_before(args, tool.label, by_label))
     benchlib.table(headers, rows)
-    print('\nMedian seconds (peak MiB) of the peers: ' +
-          ', '.join(f'{p.label} {benchlib.median(p):.3f} ({benchlib.mib(p.peak):.0f})'
-                    for p in peers))
+    print('\nEvery tool: median wall and processor seconds, peak memory\n')
+    benchlib.table([t.label for t in tools + peers], [[benchlib.summary(t) for t in tools + peers]])
     per_million = benchlib.median(by_label['qmzip']) / entries * 1e6
     benchlib.print_verdicts([
         benchlib.at_most(per_million, TIME_LIMIT_PER_MILLION, 'seconds per million entries'),
