@@ -185,7 +185,7 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   f.LastModFileTime = item.CentralDir.lastModTime;
   f.CRC = item.CentralDir.crc32;
   f.ExternalFileAttributes = item.CentralDir.externalAttr;
-  f.Comment = item.Comment;
+  f.Comment = item.Record().Comment;
   f.StoredName = item.Name;
   f.CompressionMethod = item.CentralDir.compMethod;
   f.GenPurposeFlag = item.CentralDir.genPurposeFlag;
