@@ -170,7 +170,7 @@ ArchiveView EngineView(ZipArchiver& archiver, const fs::path& archive) {
                   (cd.lastModDate >> 5) & 15, cd.lastModDate & 31, cd.lastModTime >> 11,
                   (cd.lastModTime >> 5) & 63, (cd.lastModTime & 31) * 2);
     e.time = time;
-    e.comment = item.Comment;
+    e.comment = item.Record().Comment;
     e.external_attr = Hex32(cd.externalAttr);
     e.offset = item.LocalHeaderOffset();
     view.entries.push_back(e);

@@ -27,11 +27,6 @@ void AppendPadded(std::string& out, unsigned value, int width) {
   out.append(digits, end);
 }
 
-void AppendLeft(std::string& out, const std::string& text, std::size_t width) {
-  out += text;
-  if (text.size() < width) out.append(width - text.size(), ' ');
-}
-
 void AppendHex32(std::string& out, std::uint32_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
   for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
@@ -44,27 +39,31 @@ void AppendRatio(std::string& out, std::uint64_t length, std::uint64_t size) {
   out += '%';
 }
 
-}  // namespace
-
-std::string MethodName(const archive::ArchiveItem& item) {
+void AppendMethodName(std::string& out, const archive::ArchiveItem& item) {
   switch (item.CompressionMethod) {
     case archive::method::kStored:
-      return "Stored";
+      out += "Stored";
+      return;
     case archive::method::kDeflated: {
       static constexpr char kOption[] = {'N', 'X', 'F', 'S'};
-      return std::string("Defl:") + kOption[(item.GenPurposeFlag >> 1) & 3];
+      out += "Defl:";
+      out += kOption[(item.GenPurposeFlag >> 1) & 3];
+      return;
     }
     case archive::method::kDeflate64:
-      return "Def64";
+      out += "Def64";
+      return;
     case archive::method::kAes:
-      return "AES";
+      out += "AES";
+      return;
     default:
-      return "Unk:" + std::to_string(item.CompressionMethod);
+      out += "Unk:";
+      AppendRight(out, item.CompressionMethod, 0);
+      return;
   }
 }
 
-std::string FormatDosDateTime(std::uint16_t date, std::uint16_t time) {
-  std::string out;
+void AppendDosDateTime(std::string& out, std::uint16_t date, std::uint16_t time) {
   AppendPadded(out, 1980u + (date >> 9), 4);
   out += '-';
   AppendPadded(out, (date >> 5) & 0x0Fu, 2);
@@ -76,17 +75,34 @@ std::string FormatDosDateTime(std::uint16_t date, std::uint16_t time) {
   AppendPadded(out, (time >> 5) & 0x3Fu, 2);
   out += ':';
   AppendPadded(out, (time & 0x1Fu) * 2, 2);
+}
+
+void AppendAttributes(std::string& out, std::uint32_t a) {
+  out += (a & 0x10) ? 'd' : '.';
+  out += (a & 0x01) ? 'r' : '.';
+  out += (a & 0x02) ? 'h' : '.';
+  out += (a & 0x04) ? 's' : '.';
+  out += (a & 0x20) ? 'a' : '.';
+}
+
+}  // namespace
+
+std::string MethodName(const archive::ArchiveItem& item) {
+  std::string out;
+  AppendMethodName(out, item);
+  return out;
+}
+
+std::string FormatDosDateTime(std::uint16_t date, std::uint16_t time) {
+  std::string out;
+  AppendDosDateTime(out, date, time);
   return out;
 }
 
 std::string FormatAttributes(std::uint32_t a) {
-  std::string s = ".....";
-  if (a & 0x10) s[0] = 'd';
-  if (a & 0x01) s[1] = 'r';
-  if (a & 0x02) s[2] = 'h';
-  if (a & 0x04) s[3] = 's';
-  if (a & 0x20) s[4] = 'a';
-  return s;
+  std::string out;
+  AppendAttributes(out, a);
+  return out;
 }
 
 std::string ListingHeader() {
@@ -102,21 +118,23 @@ void AppendListingLine(std::string& out, const archive::ArchiveItem& item) {
   const auto size = static_cast<std::uint64_t>(item.CompressedSize);
   AppendRight(out, length, 10);
   out += "  ";
-  AppendLeft(out, MethodName(item), 6);
+  const std::size_t method_at = out.size();
+  AppendMethodName(out, item);
+  if (out.size() - method_at < 6) out.append(6 - (out.size() - method_at), ' ');
   out += "  ";
   AppendRight(out, size, 11);
   out += "  ";
   AppendRatio(out, length, size);
   out += "  ";
-  out += FormatDosDateTime(item.LastModFileDate, item.LastModFileTime);
+  AppendDosDateTime(out, item.LastModFileDate, item.LastModFileTime);
   out += "  ";
   AppendHex32(out, item.CRC);
   out += "  ";
-  out += FormatAttributes(item.ExternalFileAttributes);
+  AppendAttributes(out, item.ExternalFileAttributes);
   out += "  ";
   out += item.Encrypted ? '*' : '-';
   out += "  ";
-  out += ForTerminal(item.StoredName);
+  AppendForTerminal(out, item.StoredName);
 }
 
 std::string ListingLine(const archive::ArchiveItem& item) {

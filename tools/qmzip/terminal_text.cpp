@@ -1,5 +1,6 @@
 #include "terminal_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -82,6 +83,19 @@ std::string ForTerminalLines(std::string_view utf8) {
 }
 std::string ForTerminal(const std::u16string& text) {
   return Escape(platform::Utf16ToUtf8(text), false);
+}
+void AppendForTerminal(std::string& out, std::u16string_view text) {
+  // Printable ASCII, most names, passes as it is without the conversion.
+  const bool printable =
+      std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
+  if (!printable) {
+    out += Escape(platform::Utf16ToUtf8(text), false);
+    return;
+  }
+  const std::size_t at = out.size();
+  out.resize(at + text.size());
+  std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                 [](char16_t c) { return static_cast<char>(c); });
 }
 
 }  // namespace qm::qmzip

@@ -16,5 +16,7 @@ std::string ForTerminal(std::string_view utf8);
 std::string ForTerminalLines(std::string_view utf8);
 // UTF-16 text (names, engine messages) converted and escaped.
 std::string ForTerminal(const std::u16string& text);
+// ForTerminal(text) appended to `out`.
+void AppendForTerminal(std::string& out, std::u16string_view text);
 
 }  // namespace qm::qmzip

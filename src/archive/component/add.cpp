@@ -64,7 +64,7 @@ void MarkSize(DirItem& item, std::uint64_t size, Zip64Mode mode) {
   if (size >= kEscape32 || mode == Zip64Mode::zmAlways) {
     item.bHugeFile = true;
     item.CentralDir.unCompSize = kEscape32;
-    item.Zip64ExtInfo.uncompSize = size;
+    item.EditRecord().Zip64ExtInfo.uncompSize = size;
   } else {
     item.CentralDir.unCompSize = static_cast<std::uint32_t>(size);
   }
@@ -222,7 +222,7 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
       return -1;
     DirItem& item = *dir.ItemPtr(index);
     item.Modified = true;
-    item.SrcFileName = source_name;
+    item.EditChange().SrcFileName = source_name;
     item.Operation = ProcessOperation::poUpdate;
   } else {
     index = dir.Count();
@@ -236,11 +236,11 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
   item.CentralDir.nameLength =
       static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
   item.CentralDir.externalAttr = static_cast<std::uint32_t>(attr_value);
-  item.Comment = std::move(comment);
+  if (!comment.empty() || item.HasRecord()) item.EditRecord().Comment = std::move(comment);
   item.CentralDir.commentLength =
-      static_cast<std::uint16_t>(std::min<std::size_t>(item.Comment.size(), 0xFFFF));
-  item.UseOldRijndael = false;
-  item.ExtraFields.clear();
+      static_cast<std::uint16_t>(std::min<std::size_t>(item.Record().Comment.size(), 0xFFFF));
+  item.EditChange().UseOldRijndael = false;
+  if (item.HasRecord()) item.EditRecord().ExtraFields.clear();
   return index;
 }
 
@@ -277,19 +277,20 @@ void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& sourc
   DirItem& item = *dir.ItemPtr(index);
   if (item.Name != name || index >= dir.NamedCount()) dir.SetItemName(index, name);
   item.Modified = true;
-  item.Password = password_;
-  item.SrcFileName = from_disk ? source_name : std::u16string();
+  DirItemChange& change = item.EditChange();
+  change.Password = password_;
+  change.SrcFileName = from_disk ? source_name : std::u16string();
   if (from_disk) {
     // A stream item replaced by a disk file lets go of its stream.
-    item.Stream.reset();
-    item.bDestroyStream = false;
-    item.Position = 0;
+    change.Stream.reset();
+    change.bDestroyStream = false;
+    change.Position = 0;
   }
   item.CompressionMode = is_folder ? 0 : compression_mode_;
   item.CompressionMethod = compression_method_;
   item.EncryptionAlgorithm = CryptoAlgorithm::caPkzipClassic;
   item.bHugeFile = false;
-  item.Zip64ExtInfo = {};
+  if (item.HasRecord()) item.EditRecord().Zip64ExtInfo = {};
 
   ZipCentralDir& cd = item.CentralDir;
   cd = ZipCentralDir{};
@@ -354,19 +355,22 @@ void BaseArchiver::AddStreamItem(const std::u16string& file_name,
       item.CentralDir.lastModTime = static_cast<std::uint16_t>(dos_time & 0xFFFF);
       item.CentralDir.lastModDate = static_cast<std::uint16_t>(dos_time >> 16);
       if (copy_to_buffer) {
-        item.Stream.reset();
-        item.bDestroyStream = false;
-        item.Stream = CopyOfStream(*stream, position, count);
-        item.Position = 0;
-        item.bDestroyStream = true;
+        DirItemChange& change = item.EditChange();
+        change.Stream.reset();
+        change.bDestroyStream = false;
+        change.Stream = CopyOfStream(*stream, position, count);
+        change.Position = 0;
+        change.bDestroyStream = true;
       } else {
-        item.Stream = std::move(stream);
-        item.Position = static_cast<std::int32_t>(position);
-        item.bDestroyStream = owns_stream;
+        DirItemChange& change = item.EditChange();
+        change.Stream = std::move(stream);
+        change.Position = static_cast<std::int32_t>(position);
+        change.bDestroyStream = owns_stream;
       }
       // The size of what the item will hold (a copied window, not the stream it came from):
       // a small window of a huge stream needs no Zip64.
-      MarkSize(item, static_cast<std::uint64_t>(std::max<std::int64_t>(0, item.Stream->Size())),
+      MarkSize(item,
+               static_cast<std::uint64_t>(std::max<std::int64_t>(0, item.Change().Stream->Size())),
                zip64_mode_);
     }
   } catch (...) {

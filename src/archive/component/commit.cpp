@@ -193,7 +193,7 @@ void BaseArchiver::FinishCommit(ProcessOperation op) {
   for (std::int32_t i = 0; i < dm.CDir.Count(); ++i) {
     DirItem& item = *dm.CDir.ItemPtr(i);
     item.Modified = false;
-    item.OldName.clear();
+    if (item.HasChange()) item.EditChange().OldName.clear();
   }
   DeleteMovedSources();
   // The new archive is whole and on the medium: a cancel answered here cannot undo it, and
@@ -265,7 +265,7 @@ bool BaseArchiver::RunEntryLoop(std::int32_t first, platform::Stream* old_record
   auto copy_old = [&](std::int32_t i) {
     DirItem& item = *dm.CDir.ItemPtr(i);
     const bool renamed = item.Modified && item.Operation == ProcessOperation::poRename;
-    const auto found = old_index.find(renamed ? item.OldName : item.Name);
+    const auto found = old_index.find(renamed ? item.Change().OldName : item.Name);
     if (found == old_index.end() || old_records == nullptr)
       throw ArchiveError(ErrorSite::kRollbackIndex);
     const DirItem& old = dm.RBCDir.GetItem(found->second);
@@ -341,7 +341,7 @@ void BaseArchiver::DeleteMovedSources() {
       // Folders go deepest first: adding makes a folder's entry before the entries inside it.
       const std::int32_t i = folders ? count - 1 - k : k;
       const DirItem& item = dm.CDir.GetItem(i);
-      if (item.Operation != ProcessOperation::poMove || item.SrcFileName.empty()) continue;
+      if (item.Operation != ProcessOperation::poMove || item.Change().SrcFileName.empty()) continue;
       const bool is_folder = (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;
       if (is_folder != folders) continue;
       Action action = Action::fxaIgnore;
@@ -349,21 +349,21 @@ void BaseArchiver::DeleteMovedSources() {
         action = Action::fxaIgnore;
         try {
           if (!folders) {
-            if (os.DeleteFile(item.SrcFileName)) {
-              os.SetAttributes(item.SrcFileName, 0);
-              if (os.DeleteFile(item.SrcFileName))
-                throw ArchiveError(ErrorSite::kCannotDeleteSource, {item.SrcFileName},
+            if (os.DeleteFile(item.Change().SrcFileName)) {
+              os.SetAttributes(item.Change().SrcFileName, 0);
+              if (os.DeleteFile(item.Change().SrcFileName))
+                throw ArchiveError(ErrorSite::kCannotDeleteSource, {item.Change().SrcFileName},
                                    ComponentName());
             }
           } else {
-            os.RemoveEmptyDirectory(item.SrcFileName);
-            if (os.GetAttributes(item.SrcFileName) != platform::attr::kInvalid)
-              throw ArchiveError(ErrorSite::kCannotDeleteFolder, {item.SrcFileName},
+            os.RemoveEmptyDirectory(item.Change().SrcFileName);
+            if (os.GetAttributes(item.Change().SrcFileName) != platform::attr::kInvalid)
+              throw ArchiveError(ErrorSite::kCannotDeleteFolder, {item.Change().SrcFileName},
                                  ComponentName());
           }
         } catch (const ArchiveError& e) {
-          DoProcessFileFailure(item.SrcFileName, item.Operation, e.NativeError(), e.ErrorCode(),
-                               e.Message(), action);
+          DoProcessFileFailure(item.Change().SrcFileName, item.Operation, e.NativeError(),
+                               e.ErrorCode(), e.Message(), action);
         }
       } while (action == Action::fxaRetry);
       if (action == Action::fxaAbort) return;

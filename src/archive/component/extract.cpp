@@ -70,7 +70,7 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   const bool is_folder =
       (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0 || item.Name.ends_with(u'/');
   std::uint32_t attr = item.CentralDir.externalAttr;
-  DoExtractFile(name, attr, item.Comment);
+  DoExtractFile(name, attr, item.Record().Comment);
 
   if (!options_.CreateDirs) {
     const auto cut = LastSeparator(name);

@@ -23,8 +23,8 @@ class BaseArchiver::EncodingEvents final : public ItemDataEvents {
     BaseArchiver& a = owner_;
     if (!a.progress_enabled_) return true;
     const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
-    a.DoFileProgress(item_.SrcFileName, part * 100.0, item_.Operation, ProgressPhase::ppProcess,
-                     a.progress_cancel_);
+    a.DoFileProgress(item_.Change().SrcFileName, part * 100.0, item_.Operation,
+                     ProgressPhase::ppProcess, a.progress_cancel_);
     if (a.progress_cancel_) return false;
     const double overall = a.processed_files_total_size_ > 0
                                ? static_cast<double>(a.processed_files_size_ + done) /
@@ -53,7 +53,7 @@ bool BaseArchiver::EncodeItem(platform::Stream& destination, platform::Stream& s
                               DirItem& item) {
   EncodeSettings settings;
   settings.compression_mode = item.CompressionMode;
-  settings.password = item.Password;
+  settings.password = item.Change().Password;
   settings.algorithm = crypto_algorithm_;
   const bool aes = !settings.password.empty() && AesKeyBits(crypto_algorithm_) != 0;
   if (aes) item.EncryptionAlgorithm = crypto_algorithm_;
@@ -82,15 +82,18 @@ bool BaseArchiver::EncodeItem(platform::Stream& destination, platform::Stream& s
   const bool huge_compressed = always || compressed >= kEscape32;
   if (huge_uncompressed || huge_compressed) {
     if (zip64_mode_ == Zip64Mode::zmDisabled) {
-      throw ArchiveError(ErrorSite::kItemNeedsZip64, {item.SrcFileName}, ComponentName());
+      throw ArchiveError(ErrorSite::kItemNeedsZip64, {item.Change().SrcFileName}, ComponentName());
     }
     item.bHugeFile = true;
   }
   item.CentralDir.unCompSize =
       huge_uncompressed ? kEscape32 : static_cast<std::uint32_t>(uncompressed);
-  item.Zip64ExtInfo.uncompSize = huge_uncompressed ? uncompressed : 0;
   item.CentralDir.compSize = huge_compressed ? kEscape32 : static_cast<std::uint32_t>(compressed);
-  item.Zip64ExtInfo.compSize = huge_compressed ? compressed : 0;
+  if (huge_uncompressed || huge_compressed || item.HasRecord()) {
+    Zip64ExtendedInfo& zip64 = item.EditRecord().Zip64ExtInfo;
+    zip64.uncompSize = huge_uncompressed ? uncompressed : 0;
+    zip64.compSize = huge_compressed ? compressed : 0;
+  }
   return true;
 }
 

@@ -183,7 +183,7 @@ BaseArchiver::ItemOutcome BaseArchiver::UpdateItemIfNeeded(std::int32_t index,
   updated.Operation = ProcessOperation::poUpdate;
   // The new record describes the disk file: blocks of the old one (timestamps, owners, a
   // cipher's) would contradict it. Name blocks are rebuilt by the record writer.
-  std::erase_if(updated.ExtraFields,
+  std::erase_if(updated.EditRecord().ExtraFields,
                 [](const ExtraFieldDataBlock& b) { return b.headerID != extra_id::kUnicodeName; });
   return ItemOutcome::kCompleted;
 }
@@ -223,7 +223,8 @@ void BaseArchiver::RenameEntry(std::int32_t index, const std::u16string& from,
   DirArray& dir = dm_handle_->CDir;
   DirItem& item = *dir.ItemPtr(index);
   const std::u16string name = item.Name;
-  if (!(item.Modified && item.Operation == ProcessOperation::poRename)) item.OldName = name;
+  if (!(item.Modified && item.Operation == ProcessOperation::poRename))
+    item.EditChange().OldName = name;
   std::u16string renamed;
   if (!folder_from.empty() && name.size() >= folder_from.size() &&
       EqualNoCase(std::u16string_view(name).substr(0, folder_from.size()), folder_from)) {
@@ -276,7 +277,7 @@ void BaseArchiver::ChangeFilesComment(const std::u16string& file_mask,
                                       const std::string& new_comment) {
   ChangeEntries(file_mask, ErrorSite::kMaskMatchesNothing, ProcessOperation::poChangeComment,
                 [&new_comment](DirItem& item) {
-                  item.Comment = new_comment;
+                  item.EditRecord().Comment = new_comment;
                   item.CentralDir.commentLength =
                       static_cast<std::uint16_t>(std::min<std::size_t>(new_comment.size(), 0xFFFF));
                 });

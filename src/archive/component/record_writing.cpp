@@ -77,7 +77,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   const bool from_disk =
       item.Operation == ProcessOperation::poAdd || item.Operation == ProcessOperation::poMove;
   const std::u16string progress_name =
-      from_disk && !item.SrcFileName.empty() ? item.SrcFileName : item.Name;
+      from_disk && !item.Change().SrcFileName.empty() ? item.Change().SrcFileName : item.Name;
   DoFileProgress(progress_name, 0, item.Operation, ProgressPhase::ppStart, progress_cancel_);
   if (progress_cancel_) return false;
 
@@ -94,12 +94,13 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   std::int64_t caller_position = 0;
   auto release = [&] {
     opened.reset();
-    if (item.Stream && source == item.Stream.get()) {
-      if (item.bDestroyStream) {
-        item.Stream.reset();
-        item.bDestroyStream = false;
+    if (item.Change().Stream && source == item.Change().Stream.get()) {
+      DirItemChange& change = item.EditChange();
+      if (change.bDestroyStream) {
+        change.Stream.reset();
+        change.bDestroyStream = false;
       } else {
-        item.Stream->SetPosition(caller_position);
+        change.Stream->SetPosition(caller_position);
       }
     }
     source = nullptr;
@@ -111,36 +112,38 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
 
   try {
     const RecordName name = EncodeRecordName(item.Name, settings.oem_file_names);
-    std::erase_if(item.ExtraFields, [](const ExtraFieldDataBlock& b) {
+    std::erase_if(item.EditRecord().ExtraFields, [](const ExtraFieldDataBlock& b) {
       return b.headerID == extra_id::kZip64 || b.headerID == extra_id::kAes;
     });
     RefreshNameBlocks(item, name, settings);
-    item.StoredNameBytes = name.bytes;
-    item.StoredNameFor = item.Name;
+    item.SetStoredName(name.bytes);
 
     const bool folder =
-        !item.Stream && (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;
-    if (item.Stream) {
-      source = item.Stream.get();
+        !item.Change().Stream && (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;
+    if (item.Change().Stream) {
+      source = item.Change().Stream.get();
       caller_position = source->Position();
     } else if (!folder) {
       platform::Platform& os = platform::Platform::Current();
       // The archive never swallows itself. (Full paths are compared only where the names are
       // alike: making a relative archive name full asks the system every time.)
-      if (!in_memory_ && !is_custom_stream_ && NamePart(item.SrcFileName) == NamePart(file_name_) &&
-          os.ExpandPath(item.SrcFileName) == os.ExpandPath(file_name_)) {
-        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
+      if (!in_memory_ && !is_custom_stream_ &&
+          NamePart(item.Change().SrcFileName) == NamePart(file_name_) &&
+          os.ExpandPath(item.Change().SrcFileName) == os.ExpandPath(file_name_)) {
+        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
+                           ComponentName());
       }
       try {
-        opened = std::make_unique<platform::FileStream>(item.SrcFileName,
+        opened = std::make_unique<platform::FileStream>(item.Change().SrcFileName,
                                                         fm::kRead | ShareBits(options_.ShareMode));
       } catch (const platform::FileStreamError&) {
-        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.SrcFileName}, ComponentName());
+        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
+                           ComponentName());
       }
       source = opened.get();
     }
     GuardedSource guarded(source != nullptr ? *source : archive,
-                          from_disk ? item.SrcFileName : item.Name, name_);
+                          from_disk ? item.Change().SrcFileName : item.Name, name_);
     const std::uint64_t source_size =
         source != nullptr ? static_cast<std::uint64_t>(guarded.Size()) : 0;
 
@@ -148,14 +151,15 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
     const bool huge_offset = static_cast<std::uint64_t>(start) >= kEscape32;
     const bool huge_source = source_size >= kEscape32;
     if (zip64_mode_ == Zip64Mode::zmDisabled && (huge_offset || huge_source)) {
-      throw ArchiveError(ErrorSite::kDirectoryNeedsZip64, {item.SrcFileName}, ComponentName());
+      throw ArchiveError(ErrorSite::kDirectoryNeedsZip64, {item.Change().SrcFileName},
+                         ComponentName());
     }
     const bool zip64_space = always || huge_source;
     item.bHugeFile = always || huge_offset || huge_source;
     SetLocalHeaderOffset(item, static_cast<std::uint64_t>(start), always);
 
     ZipCentralDir& cd = item.CentralDir;
-    const bool encrypted = !folder && !item.Password.empty();
+    const bool encrypted = !folder && !item.Change().Password.empty();
     const int aes_bits = encrypted ? AesKeyBits(crypto_algorithm_) : 0;
     if (encrypted) cd.genPurposeFlag |= gpf::kEncrypted;
     if (folder) {
@@ -168,7 +172,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
       AesExtraField aes;
       aes.strength = static_cast<std::uint8_t>(aes_bits / 64 - 1);
       aes.actualCompMethod = item.CompressionMethod;
-      item.ExtraFields.push_back(MakeBlock(aes));
+      item.EditRecord().ExtraFields.push_back(MakeBlock(aes));
     };
     if (aes_bits != 0) aes_block();
 
@@ -203,10 +207,11 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
       }
       // The sizes found while encoding may call for Zip64 the header has no room for.
       if (cd.compSize == kEscape32 && !zip64_space) {
-        throw ArchiveError(ErrorSite::kItemNeedsZip64, {item.SrcFileName}, ComponentName());
+        throw ArchiveError(ErrorSite::kItemNeedsZip64, {item.Change().SrcFileName},
+                           ComponentName());
       }
       if (aes_bits != 0) {
-        std::erase_if(item.ExtraFields,
+        std::erase_if(item.EditRecord().ExtraFields,
                       [](const ExtraFieldDataBlock& b) { return b.headerID == extra_id::kAes; });
         aes_block();
       }

@@ -171,19 +171,20 @@ std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target, platform::S
     item.CentralDir.internalAttr = old.CentralDir.internalAttr;
     item.CentralDir.lastModTime = old.CentralDir.lastModTime;
     item.CentralDir.lastModDate = old.CentralDir.lastModDate;
-    item.Comment = old.Comment;
+    item.EditRecord().Comment = old.Record().Comment;
     if (data) {
       const auto size = static_cast<std::uint64_t>(data->Size());
       if (size >= kEscape32 || target.zip64_mode_ == Zip64Mode::zmAlways) {
         item.bHugeFile = true;
         item.CentralDir.unCompSize = kEscape32;
-        item.Zip64ExtInfo.uncompSize = size;
+        item.EditRecord().Zip64ExtInfo.uncompSize = size;
       } else {
         item.CentralDir.unCompSize = static_cast<std::uint32_t>(size);
       }
-      item.Stream = std::move(data);
-      item.bDestroyStream = true;
-      item.Position = 0;
+      DirItemChange& change = item.EditChange();
+      change.Stream = std::move(data);
+      change.bDestroyStream = true;
+      change.Position = 0;
       pending += static_cast<std::int64_t>(size);
     }
     if (pending >= kBatchBytes) {

@@ -17,9 +17,13 @@ bool HasDrives() {
   return kPathSeparator == u'\\';
 }
 
-std::u16string WithoutTrailingSlash(std::u16string_view name) {
+std::u16string_view WithoutTrailingSlashView(std::u16string_view name) {
   if (!name.empty() && (name.back() == u'/' || name.back() == u'\\')) name.remove_suffix(1);
-  return std::u16string(name);
+  return name;
+}
+
+std::u16string WithoutTrailingSlash(std::u16string_view name) {
+  return std::u16string(WithoutTrailingSlashView(name));
 }
 
 // The folder part of a stored name or mask, "/"-separated, with its trailing "/".
@@ -122,15 +126,22 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
     const std::u16string mask_folder =
         h.UseProperties ? std::u16string() : AsciiLower(FolderOf(h.CFindMask));
     // The list masks meet the names with the platform's separator; "/" in a mask separates
-    // folders too.
-    auto native = [](std::vector<std::u16string> masks) {
-      for (auto& m : masks) std::replace(m.begin(), m.end(), u'/', kPathSeparator);
-      return masks;
-    };
-    const std::vector<std::u16string> file_masks =
-        h.UseProperties ? native(file_masks_) : std::vector<std::u16string>();
-    const std::vector<std::u16string> exclusion_masks =
-        h.UseProperties ? native(exclusion_masks_) : std::vector<std::u16string>();
+    // folders too. Where that is "/", they are used as they are: a listing steps through
+    // every item with them.
+    std::vector<std::u16string> native_file_masks;
+    std::vector<std::u16string> native_exclusion_masks;
+    if (h.UseProperties && kPathSeparator != u'/') {
+      auto native = [](std::vector<std::u16string> masks) {
+        for (auto& m : masks) std::replace(m.begin(), m.end(), u'/', kPathSeparator);
+        return masks;
+      };
+      native_file_masks = native(file_masks_);
+      native_exclusion_masks = native(exclusion_masks_);
+    }
+    const std::vector<std::u16string>& file_masks =
+        kPathSeparator == u'/' ? file_masks_ : native_file_masks;
+    const std::vector<std::u16string>& exclusion_masks =
+        kPathSeparator == u'/' ? exclusion_masks_ : native_exclusion_masks;
     for (std::int32_t k = h.ItemNo; k < dir.Count() && found < 0; ++k) {
       const DirItem& item = dir.GetItem(k);
       // The list variant matches each mask against the whole name, so its folder parts do the
@@ -168,11 +179,22 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
 
   h.ItemNo = found;
   const DirItem& item = dir.GetItem(found);
-  std::u16string s = WithoutTrailingSlash(item.Name);
-  std::replace(s.begin(), s.end(), u'/', kPathSeparator);
+  // Assigned in place: a caller stepping through every item reuses the strings' room.
+  std::u16string_view s = WithoutTrailingSlashView(item.Name);
+  std::u16string native;
+  if (kPathSeparator != u'/') {
+    native = s;
+    std::replace(native.begin(), native.end(), u'/', kPathSeparator);
+    s = native;
+  }
   const auto cut = HasDrives() ? s.find_last_of(u"\\:") : s.find_last_of(kPathSeparator);
-  f.FileName = cut == std::u16string::npos ? s : s.substr(cut + 1);
-  f.StoredPath = cut == std::u16string::npos ? std::u16string() : s.substr(0, cut + 1);
+  if (cut == std::u16string_view::npos) {
+    f.FileName.assign(s);
+    f.StoredPath.clear();
+  } else {
+    f.FileName.assign(s.substr(cut + 1));
+    f.StoredPath.assign(s.substr(0, cut + 1));
+  }
   f.CompressedSize = static_cast<std::int64_t>(item.CompressedSize());
   f.UncompressedSize = static_cast<std::int64_t>(item.UncompressedSize());
   f.CompressionRate = f.UncompressedSize > 0
@@ -185,7 +207,7 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   f.LastModFileTime = item.CentralDir.lastModTime;
   f.CRC = item.CentralDir.crc32;
   f.ExternalFileAttributes = item.CentralDir.externalAttr;
-  f.Comment = item.Comment;
+  f.Comment = item.Record().Comment;
   f.StoredName = item.Name;
   f.CompressionMethod = item.CentralDir.compMethod;
   f.GenPurposeFlag = item.CentralDir.genPurposeFlag;

@@ -301,7 +301,8 @@ platform::Stream& BaseArchiver::ItemStream(const DirItem& item) {
   const std::int32_t volume =
       item.CentralDir.diskNumberStart != kEscape16
           ? item.CentralDir.diskNumberStart
-          : (dm.Zip64() ? static_cast<std::int32_t>(item.Zip64ExtInfo.diskNumberStart) : 0);
+          : (dm.Zip64() ? static_cast<std::int32_t>(item.Record().Zip64ExtInfo.diskNumberStart)
+                        : 0);
   return VolumeStream(std::clamp(volume, 0, std::max(last, 0)), last);
 }
 

@@ -65,6 +65,7 @@ void DirArray::SetCount(std::int32_t value) {
   if (named_count_ > value) {
     named_count_ = value;
     InvalidateHash();
+    empty_names_ = kUnknown;
   }
 }
 
@@ -80,6 +81,7 @@ std::int32_t DirArray::IndexOf(std::u16string_view name) {
   }
   if (!hash_valid_) {
     name_hash_->Clear();
+    name_hash_->Reserve(static_cast<std::size_t>(named_count_));
     for (std::int32_t i = 0; i < named_count_; ++i) {
       WithKey(items_[static_cast<std::size_t>(i)].Name,
               [&](std::u16string_view key) { name_hash_->Add(key, i); });
@@ -125,6 +127,7 @@ void DirArray::SetItem(std::int32_t index, const DirItem& item) {
     items_[static_cast<std::size_t>(index)] = item;
     ++named_count_;
   }
+  empty_names_ = kUnknown;
   HashAdd(index);
 }
 
@@ -133,16 +136,37 @@ void DirArray::SetItemName(std::int32_t index, std::u16string name) {
   DirItem& item = items_[static_cast<std::size_t>(index)];
   if (index < named_count_) {
     HashRemove(index);
+    if (empty_names_ != kUnknown) {
+      empty_names_ +=
+          static_cast<std::int32_t>(name.empty()) - static_cast<std::int32_t>(item.Name.empty());
+    }
+    if (name != item.Name) item.KeepStoredNameOf();
     item.Name = std::move(name);
     HashAdd(index);
     return;
   }
   // The next unnamed item: its current name must not be taken by an earlier one.
-  if (index != named_count_ || IndexOf(item.Name) >= 0)
+  if (index != named_count_ || NameTaken(item.Name))
     throw ArchiveError(ErrorSite::kNameIndexAppend);
+  if (name != item.Name) item.KeepStoredNameOf();
   item.Name = std::move(name);
   ++named_count_;
+  if (empty_names_ != kUnknown && item.Name.empty()) ++empty_names_;
   HashAdd(index);
+}
+
+bool DirArray::NameTaken(std::u16string_view name) {
+  // Loading names every item in turn and asks only this of the empty name; answering it from
+  // a count leaves the hash unbuilt until something is looked up (a listing never does).
+  if (!name_hash_ && name.empty()) {
+    if (empty_names_ == kUnknown) {
+      empty_names_ = static_cast<std::int32_t>(
+          std::count_if(items_.begin(), items_.begin() + named_count_,
+                        [](const DirItem& item) { return item.Name.empty(); }));
+    }
+    return empty_names_ > 0;
+  }
+  return IndexOf(name) >= 0;
 }
 
 bool DirArray::FileExists(std::u16string_view file_name, std::int32_t& item_no) {
@@ -154,6 +178,7 @@ void DirArray::DeleteItem(std::int32_t index) {
   CheckIndex(index, ErrorSite::kDeleteItemIndex);
   if (index < named_count_) --named_count_;
   InvalidateHash();
+  empty_names_ = kUnknown;
   std::move(items_.begin() + index + 1, items_.begin() + item_count_, items_.begin() + index);
   --item_count_;
   // The vacated slot keeps nothing of the item that moved out of it (and an owned stream of
@@ -165,6 +190,7 @@ void DirArray::Clear() {
   for (std::int32_t i = 0; i < item_count_; ++i) items_[static_cast<std::size_t>(i)] = DirItem{};
   item_count_ = 0;
   named_count_ = 0;
+  empty_names_ = 0;
   if (name_hash_) name_hash_->Clear();
   hash_valid_ = name_hash_ != nullptr;
 }

@@ -20,10 +20,11 @@ namespace qm::archive {
 // Items are named in index order (loading, rebuilding and adding all do): the named items are
 // always a prefix of the array, and the hash indexes exactly that prefix. The hash keeps no
 // copy of the names; it reads them from the items, which keeps a directory of many thousand
-// entries at one copy of each name. It is built at the first lookup, kept up to date while
-// items are named and renamed, dropped when it outgrows its buckets (more than 5 names per
-// bucket) and refilled in index order after a deletion, so that among equal names the highest
-// index is found.
+// entries at one copy of each name. It is built at the first lookup (naming the items in turn,
+// as loading does, needs none: the one name it asks about then is the empty one, which a count
+// answers), kept up to date while items are named and renamed, dropped when it outgrows its
+// buckets (more than 5 names per bucket) and refilled in index order after a deletion, so that
+// among equal names the highest index is found.
 //
 // Index errors raise ArchiveError with the native numbers 1 to 4; naming out of order raises
 // 58 or 59.
@@ -68,6 +69,8 @@ class DirArray {
  private:
   void CheckIndex(std::int32_t index, ErrorSite site) const;
   std::int32_t IndexOf(std::u16string_view name);
+  // An earlier named item has the name.
+  bool NameTaken(std::u16string_view name);
   void HashAdd(std::int32_t index);
   void HashRemove(std::int32_t index);
   void InvalidateHash() { hash_valid_ = false; }
@@ -78,6 +81,9 @@ class DirArray {
   std::int32_t named_count_ = 0;
   std::unique_ptr<StringHash> name_hash_;
   bool hash_valid_ = false;
+  // How many named items have the empty name; kUnknown until counted again.
+  static constexpr std::int32_t kUnknown = -1;
+  std::int32_t empty_names_ = 0;
 };
 
 }  // namespace qm::archive

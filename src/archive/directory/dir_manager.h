@@ -71,6 +71,7 @@ class DirManager {
   // The end-record search reads at most this much from the end: the record and the largest
   // comment, with room to spare.
   static constexpr std::int64_t kEndSearchLength = 65600;
+  static constexpr std::size_t kDirectoryWindow = 1 << 20;
   static constexpr std::size_t kRebuildWindow = 65535;
   static constexpr std::size_t kStubWindow = 10000;
   static constexpr std::uint16_t kMaxRebuildExtraLength = 260;

@@ -18,7 +18,7 @@ std::optional<std::uint32_t> UnixPermissions(const DirItem& item) {
 }
 
 std::optional<std::int64_t> ExtendedModificationTime(const DirItem& item) {
-  for (const ExtraFieldDataBlock& block : item.ExtraFields) {
+  for (const ExtraFieldDataBlock& block : item.Record().ExtraFields) {
     if (block.headerID != ExtendedTimestamp::kHeaderID) continue;
     ByteReader in(block.data.data(), block.data.size());
     ExtendedTimestamp stamp;

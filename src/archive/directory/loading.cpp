@@ -159,7 +159,8 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
   const auto n = static_cast<std::int32_t>(count);
   CDir.SetCount(n);
   central_dir_offset_ = position;
-  StreamReader reader(stream, position);
+  // Large reads: a directory of a million entries is some 80 MiB.
+  StreamReader reader(stream, position, kDirectoryWindow);
   std::array<std::uint8_t, ZipCentralDir::kEncodedLength> fixed{};
   std::string name_bytes;
   std::vector<std::uint8_t> extra;
@@ -188,19 +189,20 @@ void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
       reader.ReadInto(extra, cd.extraLength);
       ReadExtraBlocks(item, extra, name_bytes, name);
     }
-    item.StoredNameBytes = name_bytes;
-    item.StoredNameFor = name;
     CDir.SetItemName(i, std::move(name));
+    item.SetStoredName(name_bytes);
     if (cd.commentLength > 0) {
-      reader.ReadInto(item.Comment, cd.commentLength);
-    } else {
-      item.Comment.clear();
+      reader.ReadInto(item.EditRecord().Comment, cd.commentLength);
+    } else if (item.HasRecord()) {
+      item.EditRecord().Comment.clear();
     }
   }
 }
 
 std::u16string DirManager::DecodeName(const std::string& stored, std::uint16_t flags,
                                       bool ansi_only, std::uint16_t version_made_by) const {
+  // ASCII reads the same in every page (most names of most archives).
+  if (!ansi_only && !HasNonAscii(stored)) return std::u16string(stored.begin(), stored.end());
   // zip on Unix and macOS stores the name's bytes as the system has them, UTF-8 nowadays,
   // without flag bit 11 (and without a Unicode Path block in the C locale): the OEM step
   // would turn every non-ASCII character into two or three wrong ones.
@@ -218,15 +220,16 @@ std::u16string DirManager::DecodeName(const std::string& stored, std::uint16_t f
 
 void DirManager::ReadExtraBlocks(DirItem& item, std::span<const std::uint8_t> field,
                                  std::string_view stored_name, std::u16string& name) {
-  item.ExtraFields = SplitExtraField(field);
+  DirItemRecord& record = item.EditRecord();
+  record.ExtraFields = SplitExtraField(field);
   item.bHugeFile = false;
   std::optional<std::u16string> unicode_name;
   std::optional<std::u16string> info_zip_name;
-  for (const ExtraFieldDataBlock& block : item.ExtraFields) {
+  for (const ExtraFieldDataBlock& block : record.ExtraFields) {
     switch (block.headerID) {
       case extra_id::kZip64: {
         ByteReader in(block.data);
-        item.Zip64ExtInfo.DecodeFrom(in, EscapedFields(item.CentralDir));
+        record.Zip64ExtInfo.DecodeFrom(in, EscapedFields(item.CentralDir));
         item.bHugeFile = true;
         break;
       }

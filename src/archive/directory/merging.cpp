@@ -14,7 +14,7 @@ void MoveLocalHeaderOffset(DirItem& item, std::int64_t delta) {
   }
   item.bHugeFile = true;
   item.CentralDir.relOffsetLH = kEscape32;
-  item.Zip64ExtInfo.relOffsetLH = moved;
+  item.EditRecord().Zip64ExtInfo.relOffsetLH = moved;
 }
 
 void DirManager::MergeWith(const DirManager& other) {

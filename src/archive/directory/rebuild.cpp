@@ -58,7 +58,7 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   cd.relOffsetLH = static_cast<std::uint32_t>(offset);
   if (offset >= static_cast<std::int64_t>(kEscape32)) {
     cd.relOffsetLH = kEscape32;
-    item.Zip64ExtInfo.relOffsetLH = static_cast<std::uint64_t>(offset);
+    item.EditRecord().Zip64ExtInfo.relOffsetLH = static_cast<std::uint64_t>(offset);
     item.bHugeFile = true;
   }
   item.CompressionMethod = header.compMethod;
@@ -68,10 +68,13 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
   }
 
   std::u16string name;
+  std::string stored;
+  bool name_read = false;
   const std::int64_t name_at = offset + static_cast<std::int64_t>(ZipLocalHeader::kEncodedLength);
   if (stream_size - name_at >= header.nameLength) {
-    std::string stored(header.nameLength, '\0');
+    stored.assign(header.nameLength, '\0');
     if (ReadAt(stream, name_at, stored.data(), stored.size())) {
+      name_read = true;
       name = DecodeName(stored, header.genPurposeFlag, true);
       const std::int64_t extra_at = name_at + header.nameLength;
       const auto extra_length = static_cast<std::size_t>(
@@ -80,11 +83,10 @@ std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeade
       if (extra_length > 0 && ReadAt(stream, extra_at, extra.data(), extra.size())) {
         ReadExtraBlocks(item, extra, stored, name);
       }
-      item.StoredNameBytes = stored;
-      item.StoredNameFor = name;
     }
   }
   CDir.SetItemName(index, std::move(name));
+  if (name_read) item.SetStoredName(stored);
 
   if (header.genPurposeFlag & gpf::kDataDescriptor) {
     const std::int64_t found = descriptors.Find(offset);

@@ -65,40 +65,41 @@ std::size_t DirManager::EndRecordsLength(std::int64_t position, std::uint32_t vo
 
 void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out) {
   ZipCentralDir& cd = item.CentralDir;
-  if (item.StoredNameFor != item.Name || (item.StoredNameBytes.empty() && !item.Name.empty())) {
+  if (!item.StoredNameFits()) {
     const RecordName name = EncodeRecordName(item.Name, oem_file_names);
     if (name.utf8) {
       cd.genPurposeFlag |= gpf::kUtf8;
     } else {
       cd.genPurposeFlag &= static_cast<std::uint16_t>(~gpf::kUtf8);
     }
-    item.StoredNameBytes = name.bytes;
-    item.StoredNameFor = item.Name;
+    item.SetStoredName(name.bytes);
   }
-  const std::string& name_bytes = item.StoredNameBytes;
+  const std::string name_bytes = item.StoredNameBytes();
+  const DirItemRecord& record = item.Record();
   // A Zip64 block is built afresh from the escapes the fixed fields hold; a block read with
   // the entry is left out, every other block goes back as it is held.
   const Zip64Fields zip64 = EscapedFields(cd);
   const std::size_t zip64_length =
       zip64.Any() ? ExtraFieldDataBlock::kHeaderLength + zip64.DataSize() : 0;
   cd.nameLength = static_cast<std::uint16_t>(name_bytes.size());
-  cd.extraLength = static_cast<std::uint16_t>(zip64_length +
-                                              ExtraFieldLength(item.ExtraFields, extra_id::kZip64));
-  cd.commentLength = static_cast<std::uint16_t>(std::min<std::size_t>(item.Comment.size(), 0xFFFF));
+  cd.extraLength = static_cast<std::uint16_t>(
+      zip64_length + ExtraFieldLength(record.ExtraFields, extra_id::kZip64));
+  cd.commentLength =
+      static_cast<std::uint16_t>(std::min<std::size_t>(record.Comment.size(), 0xFFFF));
   cd.EncodeTo(out);
   out.Bytes(name_bytes);
   if (zip64.Any()) {
     out.U16(extra_id::kZip64);
     out.U16(static_cast<std::uint16_t>(zip64.DataSize()));
-    item.Zip64ExtInfo.EncodeTo(out, zip64);
+    record.Zip64ExtInfo.EncodeTo(out, zip64);
   }
-  for (const ExtraFieldDataBlock& block : item.ExtraFields) {
+  for (const ExtraFieldDataBlock& block : record.ExtraFields) {
     if (block.headerID == extra_id::kZip64) continue;
     out.U16(block.headerID);
     out.U16(static_cast<std::uint16_t>(block.data.size()));
     out.Bytes(block.data.data(), block.data.size());
   }
-  out.Bytes(item.Comment.data(), cd.commentLength);
+  out.Bytes(record.Comment.data(), cd.commentLength);
 }
 
 void DirManager::SaveDir(bool recreate_end, platform::Stream* stream) {

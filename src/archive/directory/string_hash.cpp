@@ -20,6 +20,10 @@ void StringHash::Add(std::u16string_view key, std::int32_t value) {
   head = static_cast<std::int32_t>(items_.size() - 1);
 }
 
+void StringHash::Reserve(std::size_t count) {
+  items_.reserve(count);
+}
+
 void StringHash::Clear() {
   std::fill(buckets_.begin(), buckets_.end(), kEnd);
   items_.clear();

@@ -21,6 +21,8 @@ class StringHash {
   StringHash(std::uint32_t size, KeyMatches key_matches);
 
   void Add(std::u16string_view key, std::int32_t value);
+  // Room for `count` elements, so that filling does not reallocate.
+  void Reserve(std::size_t count);
   void Clear();
   // Unlinks the first element with the key; false when there is none.
   bool Remove(std::u16string_view key);

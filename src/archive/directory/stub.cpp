@@ -101,7 +101,7 @@ void DirManager::ApplyStubOffset() {
     const std::uint64_t moved = item.LocalHeaderOffset() + stub;
     if (item.CentralDir.relOffsetLH == kEscape32 || moved >= kEscape32) {
       item.CentralDir.relOffsetLH = kEscape32;
-      item.Zip64ExtInfo.relOffsetLH = moved;
+      item.EditRecord().Zip64ExtInfo.relOffsetLH = moved;
       item.bHugeFile = true;
     } else {
       item.CentralDir.relOffsetLH = static_cast<std::uint32_t>(moved);

@@ -37,7 +37,7 @@ std::uint16_t RecordVersion(bool zip64, const RecordSettings& settings) {
 }
 
 void RefreshNameBlocks(DirItem& item, const RecordName& name, const RecordSettings& settings) {
-  auto& blocks = item.ExtraFields;
+  auto& blocks = item.EditRecord().ExtraFields;
   const bool had_unicode = std::any_of(blocks.begin(), blocks.end(), [](const auto& b) {
     return b.headerID == extra_id::kUnicodeName;
   });
@@ -55,10 +55,10 @@ void RefreshNameBlocks(DirItem& item, const RecordName& name, const RecordSettin
 
 std::vector<ExtraFieldDataBlock> LocalNameAndCipherBlocks(const DirItem& item) {
   std::vector<ExtraFieldDataBlock> out;
-  for (const auto& block : item.ExtraFields) {
+  for (const auto& block : item.Record().ExtraFields) {
     if (IsNameBlock(block.headerID)) out.push_back(block);
   }
-  for (const auto& block : item.ExtraFields) {
+  for (const auto& block : item.Record().ExtraFields) {
     if (block.headerID == extra_id::kAes) out.push_back(block);
   }
   return out;
@@ -67,11 +67,11 @@ std::vector<ExtraFieldDataBlock> LocalNameAndCipherBlocks(const DirItem& item) {
 void SetLocalHeaderOffset(DirItem& item, std::uint64_t offset, bool force_zip64) {
   if (force_zip64 || offset >= kEscape32) {
     item.CentralDir.relOffsetLH = kEscape32;
-    item.Zip64ExtInfo.relOffsetLH = offset;
+    item.EditRecord().Zip64ExtInfo.relOffsetLH = offset;
     item.bHugeFile = true;
   } else {
     item.CentralDir.relOffsetLH = static_cast<std::uint32_t>(offset);
-    item.Zip64ExtInfo.relOffsetLH = 0;
+    if (item.HasRecord()) item.EditRecord().Zip64ExtInfo.relOffsetLH = 0;
   }
 }
 
@@ -124,13 +124,12 @@ void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::S
   const RecordName name = EncodeRecordName(item.Name, settings.oem_file_names);
   RefreshNameBlocks(item, name, settings);
   std::erase_if(local_blocks, [](const ExtraFieldDataBlock& b) { return IsNameBlock(b.headerID); });
-  for (const auto& block : item.ExtraFields) {
+  for (const auto& block : item.Record().ExtraFields) {
     if (IsNameBlock(block.headerID)) local_blocks.push_back(block);
   }
   header.genPurposeFlag = static_cast<std::uint16_t>((header.genPurposeFlag & ~gpf::kUtf8) |
                                                      (item.CentralDir.genPurposeFlag & gpf::kUtf8));
-  item.StoredNameBytes = name.bytes;
-  item.StoredNameFor = item.Name;
+  item.SetStoredName(name.bytes);
   header.nameLength = static_cast<std::uint16_t>(name.bytes.size());
   header.extraLength = static_cast<std::uint16_t>(ExtraFieldLength(local_blocks));
   std::vector<std::uint8_t> bytes;

@@ -198,7 +198,7 @@ TEST(AddFiles, EntryFields) {
   const DirItem& file = a.Item("a.txt");
   EXPECT_TRUE(file.Modified);
   EXPECT_EQ(file.Operation, ProcessOperation::poAdd);
-  EXPECT_EQ(Utf8(file.SrcFileName), Utf8(dir.U16("a.txt")));
+  EXPECT_EQ(Utf8(file.Change().SrcFileName), Utf8(dir.U16("a.txt")));
   EXPECT_EQ(file.CentralDir.externalAttr, 0x21u);  // archive, read-only
   EXPECT_EQ(file.CentralDir.lastModDate, 0x5A21);
   EXPECT_EQ(file.CentralDir.lastModTime, 0x6000);
@@ -208,7 +208,7 @@ TEST(AddFiles, EntryFields) {
   EXPECT_EQ(file.CompressionMode, 6);
   EXPECT_EQ(file.CentralDir.crc32, 0xFFFFFFFFu);
   EXPECT_EQ(file.CentralDir.unCompSize, 5u);
-  EXPECT_EQ(file.Password, "pw");
+  EXPECT_EQ(file.Change().Password, "pw");
 
   EXPECT_EQ(a.Item(".hidden").CentralDir.externalAttr & 0x02, 0x02u);
   const DirItem& jpg = a.Item("pics/p.jpg");
@@ -233,7 +233,7 @@ TEST(AddFiles, ZipModeMarksEverySourceUnderZmAlways) {
   const DirItem& item = a.Item("a.txt");
   EXPECT_TRUE(item.bHugeFile);
   EXPECT_EQ(item.CentralDir.unCompSize, kEscape32);
-  EXPECT_EQ(item.Zip64ExtInfo.uncompSize, 5u);
+  EXPECT_EQ(item.Record().Zip64ExtInfo.uncompSize, 5u);
 }
 
 TEST(AddFiles, SameNamedEntriesByOverwriteMode) {
@@ -267,7 +267,7 @@ TEST(AddFiles, SameNamedEntriesByOverwriteMode) {
     if (c.replaced) {
       EXPECT_EQ(Utf8(item.Name), "A.TXT");  // the new spelling
       EXPECT_EQ(item.Operation, ProcessOperation::poUpdate);
-      EXPECT_EQ(item.Stream, nullptr);
+      EXPECT_EQ(item.Change().Stream, nullptr);
       EXPECT_EQ(item.CentralDir.unCompSize, 11u);
     } else {
       EXPECT_EQ(Utf8(item.Name), "a.txt");
@@ -314,7 +314,7 @@ TEST(AddFiles, EventsOnTheWay) {
                                             "confirm skip.txt", "overwrite renamed/r.txt",
                                             "store keep.txt", "store rename.txt"}));
   EXPECT_EQ(a.Names(), (Names{"keep.txt", "renamed/r.txt"}));
-  EXPECT_EQ(a.Item("keep.txt").Comment, "a comment");
+  EXPECT_EQ(a.Item("keep.txt").Record().Comment, "a comment");
   EXPECT_EQ(a.Item("keep.txt").CentralDir.commentLength, 9);
   EXPECT_EQ(a.Item("keep.txt").CentralDir.externalAttr & 0x04, 0x04u);
   EXPECT_EQ(a.Item("renamed/r.txt").Operation, ProcessOperation::poMove);
@@ -336,23 +336,23 @@ TEST(AddFromStream, StreamItems) {
   EXPECT_EQ(source.Position(), 42);  // the caller's position is left as it was
 
   const DirItem& whole = a.Item("whole.bin");
-  EXPECT_EQ(whole.Stream.get(), &source);
-  EXPECT_FALSE(whole.bDestroyStream);
-  EXPECT_EQ(whole.Position, 10);
+  EXPECT_EQ(whole.Change().Stream.get(), &source);
+  EXPECT_FALSE(whole.Change().bDestroyStream);
+  EXPECT_EQ(whole.Change().Position, 10);
   EXPECT_EQ(whole.CentralDir.unCompSize, 100u);
-  EXPECT_TRUE(whole.SrcFileName.empty());
+  EXPECT_TRUE(whole.Change().SrcFileName.empty());
 
   const DirItem& window = a.Item("window/w.bin");
-  ASSERT_NE(window.Stream, nullptr);
-  EXPECT_TRUE(window.bDestroyStream);
-  auto* copy = dynamic_cast<MemoryStream*>(window.Stream.get());
+  ASSERT_NE(window.Change().Stream, nullptr);
+  EXPECT_TRUE(window.Change().bDestroyStream);
+  auto* copy = dynamic_cast<MemoryStream*>(window.Change().Stream.get());
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->Data(), (std::vector<unsigned char>{10, 11, 12, 13, 14}));
   EXPECT_EQ(window.CentralDir.unCompSize, 5u);
   EXPECT_EQ(window.CentralDir.externalAttr, 0x21u);
 
   const DirItem& text = a.Item("x/y.txt");
-  EXPECT_EQ(dynamic_cast<MemoryStream&>(*text.Stream).Data(),
+  EXPECT_EQ(dynamic_cast<MemoryStream&>(*text.Change().Stream).Data(),
             (std::vector<unsigned char>{'a', 'b', 0xE9}));
   EXPECT_EQ(text.CentralDir.lastModDate, 0x5A21);
   EXPECT_EQ(text.CentralDir.lastModTime, 0x6000);

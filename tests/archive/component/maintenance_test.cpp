@@ -214,7 +214,7 @@ TEST(Maintenance, MarksOfSeveralOperationsInOneTransaction) {
       EXPECT_TRUE(item.Modified);
       EXPECT_EQ(item.Operation, c.mark);
       if (!c.old_name.empty()) {
-        EXPECT_EQ(Utf8(item.OldName), c.old_name);
+        EXPECT_EQ(Utf8(item.Change().OldName), c.old_name);
       }
     }
     archiver.EndUpdate();
@@ -306,7 +306,7 @@ TEST(Maintenance, ChangesStoreWhatTheRulesSay) {
   f.archiver.ChangeFilesIntAttr(u"d/f.txt", 0x12345);
   EXPECT_EQ(f.Item(u"d/f.txt").CentralDir.internalAttr, 0x2345);
   f.archiver.ChangeFilesComment(u"d/f.txt", "c");
-  EXPECT_EQ(f.Item(u"d/f.txt").Comment, "c");
+  EXPECT_EQ(f.Item(u"d/f.txt").Record().Comment, "c");
   f.archiver.DeleteFiles(u"nothing*", kAll, u"");  // no match, no error
   EXPECT_EQ(f.Names().size(), 2u);
 }

@@ -292,13 +292,13 @@ std::vector<std::uint8_t> ArchiveOfEncodedItems(ZipArchiver& writer,
     item.Name = std::u16string(e.name.begin(), e.name.end());
     item.CompressionMode = e.mode;
     item.CompressionMethod = e.mode == 0 ? method::kStored : method::kDeflated;
-    item.Password = writer.Password();
-    item.CentralDir.genPurposeFlag = item.Password.empty() ? 0 : gpf::kEncrypted;
+    item.EditChange().Password = writer.Password();
+    item.CentralDir.genPurposeFlag = item.Change().Password.empty() ? 0 : gpf::kEncrypted;
     const std::int64_t offset = archive.Position();
     // The AES block names the real method, known only once the data is encoded; it is
     // reserved here and written afterwards, as the record writer does with the header.
-    const bool aes =
-        !item.Password.empty() && writer.EncryptionMethod() != CryptoAlgorithm::caPkzipClassic;
+    const bool aes = !item.Change().Password.empty() &&
+                     writer.EncryptionMethod() != CryptoAlgorithm::caPkzipClassic;
     const std::size_t extra_length = aes ? 11 : 0;
     std::vector<std::uint8_t> placeholder(ZipLocalHeader::kEncodedLength + e.name.size() +
                                           extra_length);
@@ -438,7 +438,7 @@ TEST(EncodeItem, AesItemsSayMethod99AndKeepTheirRealMethod) {
     MemoryStream source = StreamOf(Compressible(size));
     MemoryStream out;
     DirItem item;
-    item.Password = "pw";
+    item.EditChange().Password = "pw";
     item.CompressionMode = 6;
     ASSERT_TRUE(archiver.EncodeItem(out, source, item));
     EXPECT_EQ(item.CentralDir.compMethod, method::kAes);
@@ -465,7 +465,7 @@ TEST(EncodeItem, SourcesThatFailTheirSizeRaiseNative34) {
     MemoryStream out;
     DirItem item;
     item.CompressionMode = 1;
-    item.Password = c.password;
+    item.EditChange().Password = c.password;
     try {
       archiver.EncodeItem(out, source, item);
       ADD_FAILURE() << "no error";
@@ -521,7 +521,7 @@ TEST(EncodeItem, AnItemOf4GiBNeedsZip64) {
     ZeroStream source(size);
     platform::NullStream out;
     DirItem item;
-    item.SrcFileName = u"/data/big.bin";
+    item.EditChange().SrcFileName = u"/data/big.bin";
     item.CompressionMode = 0;
     if (mode == Zip64Mode::zmDisabled) {
       try {

@@ -89,12 +89,12 @@ TEST(DirArray, EqualNamesStayIndexedThroughRenameAndDelete) {
 TEST(DirArray, AssignGivesTheCopyItsOwnExtraBlocks) {
   DirArray source;
   AddNamed(source, u"a.txt");
-  source.ItemPtr(0)->ExtraFields.push_back({0x1234, 2, {7, 8}});
+  source.ItemPtr(0)->EditRecord().ExtraFields.push_back({0x1234, 2, {7, 8}});
   DirArray copy;
   copy.Assign(source);
   source.DeleteItem(0);
   ASSERT_EQ(copy.Count(), 1);
-  EXPECT_EQ(copy.GetItem(0).ExtraFields[0].data, (std::vector<std::uint8_t>{7, 8}));
+  EXPECT_EQ(copy.GetItem(0).Record().ExtraFields[0].data, (std::vector<std::uint8_t>{7, 8}));
   std::int32_t k = -1;
   EXPECT_TRUE(copy.FileExists(u"A.TXT", k));
 }
@@ -123,6 +123,47 @@ TEST(DirArray, BadIndexesAndBrokenNameListRaiseTheirErrors) {
   empty_first.SetCount(2);
   empty_first.SetItemName(0, u"");
   EXPECT_EQ(NativeErrorOf([&] { empty_first.SetItemName(1, u"b"); }), 59);
+}
+
+TEST(DirArray, TheEmptyNameCheckFollowsRenamesAndDeletes) {
+  DirArray dir;
+  dir.SetCount(3);
+  dir.SetItemName(0, u"");
+  dir.SetItemName(0, u"a");  // no empty name left before item 1
+  dir.SetItemName(1, u"");
+  EXPECT_EQ(NativeErrorOf([&] { dir.SetItemName(2, u"c"); }), 59);
+  dir.DeleteItem(1);  // the empty name goes with it
+  dir.SetCount(2);
+  dir.SetItemName(1, u"b");
+  EXPECT_EQ(dir.NamedCount(), 2);
+}
+
+// The bytes an entry's name was read as go back unchanged while the name is the one they stand
+// for, also after a rename that was taken back; a new name is encoded afresh.
+TEST(DirItem, StoredNameBytesStandForTheNameTheyWereReadAs) {
+  struct Case {
+    std::u16string name;
+    std::string bytes;
+  };
+  for (const Case& c : {Case{u"docs/a.txt", "docs/a.txt"}, Case{u"caf\u00e9", "caf\x82"}}) {
+    DirArray dir;
+    AddNamed(dir, c.name);
+    dir.ItemPtr(0)->SetStoredName(c.bytes);
+    DirItem copy = dir.GetItem(0);
+    ASSERT_TRUE(dir.GetItem(0).StoredNameFits());
+    EXPECT_EQ(dir.GetItem(0).StoredNameBytes(), c.bytes);
+    dir.SetItemName(0, u"other.txt");
+    EXPECT_FALSE(dir.GetItem(0).StoredNameFits());
+    dir.SetItemName(0, c.name);
+    ASSERT_TRUE(dir.GetItem(0).StoredNameFits());
+    EXPECT_EQ(dir.GetItem(0).StoredNameBytes(), c.bytes);
+    EXPECT_TRUE(copy.StoredNameFits());
+    EXPECT_EQ(copy.StoredNameBytes(), c.bytes);
+  }
+  // A new item has no stored bytes until it is written.
+  DirArray dir;
+  AddNamed(dir, u"new.txt");
+  EXPECT_FALSE(dir.GetItem(0).StoredNameFits());
 }
 
 }  // namespace

@@ -85,6 +85,41 @@ INSTANTIATE_TEST_SUITE_P(
                     " + central(b'b.txt', 100, 100, zlib.crc32(b'B' * 100), len(first))\n"
                     "open('out.zip', 'wb').write(out + d + end(2, d, len(out)))\n",
                     71},
+        OverlapCase{"data_running_over_an_entry_listed_before_it",
+                    "first = local(b'a.txt', b'A' * 10, comp=100)\n"
+                    "second = local(b'b.txt', b'B' * 100)\n"
+                    "out = first + second\n"
+                    "d = central(b'b.txt', 100, 100, zlib.crc32(b'B' * 100), len(first))"
+                    " + central(b'a.txt', 100, 10, zlib.crc32(b'A' * 10), 0)\n"
+                    "open('out.zip', 'wb').write(out + d + end(2, d, len(out)))\n",
+                    71},
+        // Only the local header's extra length tells: the central entries are sound. The
+        // header at the start, and one read apart from it behind 300 KiB of data.
+        OverlapCase{"local_extra_field_running_over_the_next_entry",
+                    "first = bytearray(local(b'a.txt', b'A' * 10))\n"
+                    "first[28:30] = struct.pack('<H', 200)\n"
+                    "second = local(b'b.txt', b'B' * 100)\n"
+                    "out = bytes(first) + second\n"
+                    "d = central(b'a.txt', 10, 10, zlib.crc32(b'A' * 10), 0)"
+                    " + central(b'b.txt', 100, 100, zlib.crc32(b'B' * 100), len(first))\n"
+                    "open('out.zip', 'wb').write(out + d + end(2, d, len(out)))\n",
+                    71},
+        OverlapCase{"local_extra_field_behind_a_large_entry",
+                    "big = b'A' * 300000\n"
+                    "first = local(b'a.txt', big)\n"
+                    "second = local(b'b.txt', b'B' * 100)\n"
+                    "third = bytearray(local(b'c.txt', b'C' * 10))\n"
+                    "third[28:30] = struct.pack('<H', 300)\n"
+                    "fourth = local(b'd.txt', big)\n"
+                    "out = first + second + bytes(third) + fourth\n"
+                    "at = [0, len(first), len(first) + len(second),"
+                    " len(first) + len(second) + len(third)]\n"
+                    "d = central(b'a.txt', len(big), len(big), zlib.crc32(big), at[0])"
+                    " + central(b'b.txt', 100, 100, zlib.crc32(b'B' * 100), at[1])"
+                    " + central(b'c.txt', 10, 10, zlib.crc32(b'C' * 10), at[2])"
+                    " + central(b'd.txt', len(big), len(big), zlib.crc32(big), at[3])\n"
+                    "open('out.zip', 'wb').write(out + d + end(4, d, len(out)))\n",
+                    71},
         // An entry count of 0xFFFF without Zip64 records sends the load to the rebuild from
         // local headers, even strictly.
         OverlapCase{"rebuilt_from_local_headers",

@@ -100,11 +100,11 @@ TEST(StoredNames, ExtraBlocksAreKeptAsRead) {
   archiver.SetFileName(dir.U16("out.zip"));
   archiver.OpenArchive(0x0040);
   const DirItem& item = archiver.DMHandle()->CDir.GetItem(0);
-  ASSERT_EQ(item.ExtraFields.size(), 3u);
-  EXPECT_EQ(item.ExtraFields[0].headerID, 0xCAFE);
-  EXPECT_EQ(item.ExtraFields[0].data, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(item.ExtraFields[1].headerID, 0x7075);
-  EXPECT_EQ(item.ExtraFields[2].dataSize, 4);
+  ASSERT_EQ(item.Record().ExtraFields.size(), 3u);
+  EXPECT_EQ(item.Record().ExtraFields[0].headerID, 0xCAFE);
+  EXPECT_EQ(item.Record().ExtraFields[0].data, (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(item.Record().ExtraFields[1].headerID, 0x7075);
+  EXPECT_EQ(item.Record().ExtraFields[2].dataSize, 4);
   EXPECT_EQ(item.Name, u"b.txt");
 }
 

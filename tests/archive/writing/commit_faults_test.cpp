@@ -208,7 +208,7 @@ const Transaction kTransactions[] = {
        DirArray& cdir = archiver.DMHandle()->CDir;
        std::int32_t index = -1;
        ASSERT_TRUE(cdir.FileExists(u"c.txt", index));
-       cdir.ItemPtr(index)->OldName = u"c.txt";
+       cdir.ItemPtr(index)->EditChange().OldName = u"c.txt";
        cdir.SetItemName(index, u"renamed.txt");
        cdir.ItemPtr(index)->Modified = true;
        cdir.ItemPtr(index)->Operation = ProcessOperation::poRename;

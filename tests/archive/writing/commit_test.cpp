@@ -48,7 +48,7 @@ void MarkRenamed(ZipArchiver& archiver, const std::u16string& from, const std::u
   std::int32_t index = -1;
   ASSERT_TRUE(dir.FileExists(from, index));
   DirItem* item = dir.ItemPtr(index);
-  item->OldName = item->Name;
+  item->EditChange().OldName = item->Name;
   dir.SetItemName(index, to);
   item->Modified = true;
   item->Operation = ProcessOperation::poRename;
