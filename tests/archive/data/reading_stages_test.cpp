@@ -60,9 +60,9 @@ Bytes Pattern(std::size_t n) {
   return b;
 }
 
-Bytes RawDeflate(const Bytes& plain) {
+Bytes RawDeflate(const Bytes& plain, int level = 6) {
   z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
   Bytes out(deflateBound(&z, static_cast<uLong>(plain.size())));
   z.next_in = const_cast<Bytef*>(plain.data());
   z.avail_in = static_cast<uInt>(plain.size());
@@ -83,6 +83,19 @@ bool Feed(ItemSink& first, Bytes input, std::size_t piece) {
   return true;
 }
 
+// A stored block with "hello", then a block of type 3, which does not exist.
+Bytes BadBlockType() {
+  return {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0x00};
+}
+
+// A row of the tables below: a stream, the item's recorded size, the progress call that cancels.
+struct InflateCase {
+  const char* what;
+  Bytes deflated;
+  std::int64_t limit;
+  std::int64_t cancel_at = -1;
+};
+
 TEST(InflateStage, SameBytesWhateverTheInputPieces) {
   const Bytes plain = Pattern(300000);
   const Bytes deflated = RawDeflate(plain);
@@ -99,8 +112,7 @@ TEST(InflateStage, SameBytesWhateverTheInputPieces) {
 }
 
 TEST(InflateStage, DamagedDataStopsAfterPassingOnWhatCameBefore) {
-  // A stored block with "hello", then a block of type 3, which does not exist.
-  const Bytes damaged = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0x00};
+  const Bytes damaged = BadBlockType();
   for (const std::size_t piece : {std::size_t{1}, damaged.size()}) {
     SCOPED_TRACE(piece);
     RecordingEvents events;
@@ -133,16 +145,10 @@ TEST(InflateStage, WholeItemsGoThroughAsStepByStep) {
       return true;
     }
   };
-  const Bytes damaged = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0x00};
+  const Bytes damaged = BadBlockType();
   Bytes truncated = RawDeflate(Pattern(200000));
   truncated.resize(truncated.size() / 2);
-  struct Case {
-    const char* what;
-    Bytes deflated;
-    std::int64_t limit;
-    std::int64_t cancel_at = -1;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<InflateCase> cases = {
       {"empty", RawDeflate({}), 0},
       {"one byte", RawDeflate(Pattern(1)), 1},
       {"one chunk less one", RawDeflate(Pattern((1 << 20) - 1)), (1 << 20) - 1},
@@ -157,7 +163,7 @@ TEST(InflateStage, WholeItemsGoThroughAsStepByStep) {
       {"damaged", damaged, 100},
       {"truncated", truncated, 200000},
   };
-  for (const Case& c : cases) {
+  for (const InflateCase& c : cases) {
     SCOPED_TRACE(c.what);
     const auto run = [&](std::int64_t input_size, RecordingEvents& events, Pieces& out) {
       LengthLimit limit(out, c.limit);
@@ -191,27 +197,13 @@ Bytes Text(std::size_t n, std::uint32_t seed) {
   return b;
 }
 
-Bytes RawDeflateAtLevel(const Bytes& plain, int level) {
-  z_stream z{};
-  deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  Bytes out(deflateBound(&z, static_cast<uLong>(plain.size())));
-  z.next_in = const_cast<Bytef*>(plain.data());
-  z.avail_in = static_cast<uInt>(plain.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
 // Items whose deflated bytes come in several pieces go step by step; where they can be read
 // again, by the faster inflater if one is built in. Whatever inflates them, sound, damaged,
 // truncated and oversized streams give the same bytes and the same answer as zlib alone, and
 // a progress event comes before every step.
 TEST(InflateStage, ItemsInPiecesGiveWhatZlibAloneGives) {
   const Bytes text = Text(3 << 20, 7);
-  const Bytes sound = RawDeflateAtLevel(text, 6);
+  const Bytes sound = RawDeflate(text, 6);
   const auto flipped = [&](double where, std::uint8_t mask) {
     Bytes b = sound;
     b[static_cast<std::size_t>(static_cast<double>(b.size()) * where)] ^= mask;
@@ -221,27 +213,20 @@ TEST(InflateStage, ItemsInPiecesGiveWhatZlibAloneGives) {
   trailing.resize(trailing.size() + 5000, 0xA5);
   Bytes truncated = sound;
   truncated.resize(truncated.size() * 2 / 3);
-  const Bytes type3 = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0x00};
   const auto size = static_cast<std::int64_t>(text.size());
-  struct Case {
-    const char* what;
-    Bytes deflated;
-    std::int64_t limit;
-    std::int64_t cancel_at = -1;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<InflateCase> cases = {
       {"sound", sound, size},
       {"empty", RawDeflate({}), 0},
       {"one byte", RawDeflate(Pattern(1)), 1},
-      {"stored blocks", RawDeflateAtLevel(Pattern(3 << 20), 0), 3 << 20},
-      {"many steps per piece", RawDeflateAtLevel(Bytes(24 << 20, 'a'), 9), 24 << 20},
+      {"stored blocks", RawDeflate(Pattern(3 << 20), 0), 3 << 20},
+      {"many steps per piece", RawDeflate(Bytes(24 << 20, 'a'), 9), 24 << 20},
       {"cancelled on the third step", sound, size, 2},
       {"trailing garbage", trailing, size},
       {"shorter than recorded", sound, size + 1},
       {"longer than recorded", sound, size - 1},
       {"bomb", RawDeflate(Bytes(12 << 20, 0)), 1000},
       {"truncated", truncated, size},
-      {"damaged at once", type3, 100},
+      {"damaged at once", BadBlockType(), 100},
       {"bit flipped early", flipped(0.01, 0x10), size},
       {"bit flipped in the middle", flipped(0.5, 0x04), size},
       {"byte flipped late", flipped(0.93, 0xFF), size},
@@ -263,7 +248,7 @@ TEST(InflateStage, ItemsInPiecesGiveWhatZlibAloneGives) {
       return true;
     }
   };
-  for (const Case& c : cases) {
+  for (const InflateCase& c : cases) {
     for (const std::size_t piece :
          {std::size_t{7777}, std::size_t{1} << 16, std::size_t{1} << 20}) {
       SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
