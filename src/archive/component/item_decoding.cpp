@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <span>
+#include <utility>
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
@@ -108,7 +110,16 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   LengthLimit limit(crc, expected);
   std::unique_ptr<ItemSink> decoder;
   if (method == method::kDeflated) {
-    decoder = std::make_unique<InflateStage>(limit, events, progress_total, compressed);
+    // The faster inflater goes over the item's bytes again when it finds them damaged: only
+    // plain items in a single archive file (a spanned one would ask for its disks again).
+    DeflatedReread reread;
+    if (!decipher && spanning_mode_ == SpanningMode::smNone) {
+      reread = [&archive, data_begin](std::int64_t offset, std::span<std::uint8_t> into) {
+        return ReadAgain(archive, data_begin + offset, into);
+      };
+    }
+    decoder = std::make_unique<InflateStage>(limit, events, progress_total, compressed,
+                                             std::move(reread));
   } else {
     decoder = std::make_unique<StoredStage>(limit, events, progress_total);
   }

@@ -34,4 +34,12 @@ bool ArchiveSource::Run(ItemSink& first, const std::function<bool()>& after_chun
   return true;
 }
 
+bool ReadAgain(platform::Stream& archive, std::int64_t position, std::span<std::uint8_t> into) {
+  const std::int64_t was = archive.Position();
+  archive.SetPosition(position);
+  const bool read = ReadExactly(archive, into.data(), static_cast<std::int64_t>(into.size()));
+  archive.SetPosition(was);
+  return read;
+}
+
 }  // namespace qm::archive

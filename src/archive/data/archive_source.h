@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "archive/data/item_sink.h"
 #include "platform/stream.h"
@@ -26,5 +27,9 @@ class ArchiveSource {
   platform::Stream& archive_;
   std::int64_t length_;
 };
+
+// Reads `into` from `position` in `archive` and puts the archive back where it stood: for a
+// stage that must go over an item's stored bytes again. False when the archive comes up short.
+bool ReadAgain(platform::Stream& archive, std::int64_t position, std::span<std::uint8_t> into);
 
 }  // namespace qm::archive

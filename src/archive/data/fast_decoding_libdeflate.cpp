@@ -19,10 +19,6 @@ libdeflate_decompressor* DecompressorForThread() {
 
 }  // namespace
 
-std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
-  return libdeflate_crc32(crc, bytes.data(), bytes.size());
-}
-
 std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t> input,
                                         std::span<std::uint8_t> output) {
   libdeflate_decompressor* decompressor = DecompressorForThread();

@@ -1,0 +1,12 @@
+#include <isa-l/crc.h>
+
+#include "archive/data/fast_decoding.h"
+
+namespace qm::archive {
+
+// ISA-L's CRC-32 runs three to six times as fast here as libdeflate's.
+std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+  return crc32_gzip_refl(crc, bytes.data(), bytes.size());
+}
+
+}  // namespace qm::archive
