@@ -21,7 +21,7 @@
 namespace qm::platform {
 struct DirEntry;
 class FileStream;
-}
+}  // namespace qm::platform
 
 namespace qm::archive {
 
