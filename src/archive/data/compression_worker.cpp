@@ -1,6 +1,7 @@
 #include "archive/data/compression_worker.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace qm::archive {
 
@@ -18,7 +19,13 @@ void CompressionWorker::Submit(std::shared_ptr<WholeSource> source) {
     std::lock_guard lock(mutex_);
     waiting_.push_back(std::move(source));
   }
-  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  if (!thread_.joinable() && !no_thread_) {
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      no_thread_ = true;  // the system has no thread to spare: Finish does the work alone
+    }
+  }
   changed_.notify_all();
 }
 

@@ -38,6 +38,7 @@ class CompressionWorker {
   // Sources taken and not finished yet, by either thread.
   std::deque<WholeSource*> in_hand_;
   bool stopping_ = false;
+  bool no_thread_ = false;
   std::thread thread_;
 };
 
