@@ -21,7 +21,8 @@
 
 namespace qm::platform {
 struct DirEntry;
-}
+class FileStream;
+}  // namespace qm::platform
 
 namespace qm::archive {
 
@@ -31,6 +32,7 @@ struct VolumeNaming;
 class VolumeChain;
 struct RecordSettings;
 class TailFile;
+struct WholeSource;
 
 // The archive component: holds the settings of one archive, opens and closes it (a file, a
 // memory buffer or a caller's stream), counts update transactions and offers the operations
@@ -250,8 +252,10 @@ class BaseArchiver {
   // CompressionMethod (0 for an empty source) and EncryptionAlgorithm. False when the user
   // cancelled (progress or a refused write). Native 34 when the source gave fewer bytes than
   // its size (or an encrypted source changed between its two reads), 41 when the item needs
-  // Zip64 under zmDisabled, CompressionError when zlib fails.
-  bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item);
+  // Zip64 under zmDisabled, CompressionError when zlib fails. `ready`: `source` compressed
+  // ahead of its turn (data/whole_source.h), used where it fits.
+  bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item,
+                  WholeSource* ready = nullptr);
   // --- End of encoding ------------------------------------------------------------------
 
   // --- Properties
@@ -630,6 +634,12 @@ class BaseArchiver {
 
   // The component as the events of the writing stages (component/item_encoding.cpp).
   class EncodingEvents;
+  // The sources of the items ahead read and compressed during a commit on more than one
+  // processor (component/encode_ahead.cpp); null otherwise.
+  class EncodeAhead;
+  EncodeAhead* encode_ahead_ = nullptr;
+  // An item's source file, opened for reading with the archive's share mode.
+  std::unique_ptr<platform::FileStream> OpenSource(const DirItem& item) const;
   // The component as the target of the disk walk (component/add.cpp).
   class AddingTarget;
   void AddOrMoveFiles(const std::vector<std::u16string>& masks, std::int32_t search_attr,

@@ -13,9 +13,12 @@
 // the old archive comes back whole. Dying in 1 leaves an incomplete tail file (its trailer is
 // written last), which the next open deletes: the archive was not touched yet.
 #include <algorithm>
+#include <optional>
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/encode_ahead.h"
+#include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
@@ -23,6 +26,7 @@
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
+#include "platform/processors.h"
 #include "platform/stream_errors.h"
 #include "platform/text.h"
 
@@ -278,6 +282,12 @@ bool BaseArchiver::RunEntryLoop(std::int32_t first, platform::Stream* old_record
     CopyItemRecord(item, old, renamed, *old_records, old_base, archive, settings);
   };
 
+  // A second processor compresses the sources ahead while this thread writes; with one, the
+  // items are read and compressed at their turns, with no thread in between.
+  std::optional<EncodeAhead> ahead;
+  if (platform::UsableProcessors() > 1) ahead.emplace(*this);
+  const ScopedValue<EncodeAhead*> ahead_in_use(encode_ahead_, ahead ? &*ahead : nullptr);
+
   commit_action_ = Action::fxaIgnore;
   std::int32_t i = first;
   while (i < dm.CDir.Count() && !progress_cancel_) {
@@ -302,6 +312,7 @@ bool BaseArchiver::RunEntryLoop(std::int32_t first, platform::Stream* old_record
       // A new entry whose source failed is dropped; a moved one too, so that its source,
       // never stored, is not deleted either.
       dm.CDir.DeleteItem(i);
+      if (ahead) ahead->Dropped(i);
     } else {
       copy_old(i);
       ++i;

@@ -50,7 +50,7 @@ class BaseArchiver::EncodingEvents final : public ItemDataEvents {
 };
 
 bool BaseArchiver::EncodeItem(platform::Stream& destination, platform::Stream& source,
-                              DirItem& item) {
+                              DirItem& item, WholeSource* ready) {
   EncodeSettings settings;
   settings.compression_mode = item.CompressionMode;
   settings.password = item.Change().Password;
@@ -60,7 +60,7 @@ bool BaseArchiver::EncodeItem(platform::Stream& destination, platform::Stream& s
 
   EncodingEvents events(*this, item);
   ItemEncoder encoder(std::move(settings), events);
-  const EncodeOutcome outcome = encoder.Encode(destination, source, item);
+  const EncodeOutcome outcome = encoder.Encode(destination, source, item, ready);
   processed_files_size_ += outcome.source_size;
 
   if (outcome.consumed != outcome.source_size || outcome.source_changed) {

@@ -5,6 +5,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/encode_ahead.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/writing/disk_paths.h"
@@ -13,6 +14,7 @@
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
+#include "platform/memory_stream.h"
 #include "platform/platform.h"
 
 namespace qm::archive {
@@ -70,6 +72,11 @@ std::vector<std::uint8_t> EncodeLocalRecordHead(const ZipLocalHeader& header,
 
 }  // namespace
 
+std::unique_ptr<platform::FileStream> BaseArchiver::OpenSource(const DirItem& item) const {
+  return std::make_unique<platform::FileStream>(item.Change().SrcFileName,
+                                                fm::kRead | ShareBits(options_.ShareMode));
+}
+
 bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   UpdateCompressionMethod();
   DirManager& dm = *dm_handle_;
@@ -90,10 +97,15 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   const std::int64_t start = archive.Position();
   std::int64_t head_length = 0;
   std::unique_ptr<platform::FileStream> opened;
+  // A source read and compressed ahead of its turn (component/encode_ahead.h).
+  std::shared_ptr<WholeSource> ready;
+  std::unique_ptr<platform::MemoryStream> read_ahead;
   platform::Stream* source = nullptr;
   std::int64_t caller_position = 0;
   auto release = [&] {
     opened.reset();
+    read_ahead.reset();
+    ready.reset();
     if (item.Change().Stream && source == item.Change().Stream.get()) {
       DirItemChange& change = item.EditChange();
       if (change.bDestroyStream) {
@@ -133,14 +145,19 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
         throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
                            ComponentName());
       }
-      try {
-        opened = std::make_unique<platform::FileStream>(item.Change().SrcFileName,
-                                                        fm::kRead | ShareBits(options_.ShareMode));
-      } catch (const platform::FileStreamError&) {
-        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
-                           ComponentName());
+      if (encode_ahead_ != nullptr) ready = encode_ahead_->Take(index);
+      if (ready) {
+        read_ahead = std::make_unique<platform::MemoryStream>(std::move(ready->bytes));
+        source = read_ahead.get();
+      } else {
+        try {
+          opened = OpenSource(item);
+        } catch (const platform::FileStreamError&) {
+          throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
+                             ComponentName());
+        }
+        source = opened.get();
       }
-      source = opened.get();
     }
     GuardedSource guarded(source != nullptr ? *source : archive,
                           from_disk ? item.Change().SrcFileName : item.Name, name_);
@@ -200,7 +217,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
     head_length = static_cast<std::int64_t>(head.size());
 
     if (source != nullptr) {
-      if (!EncodeItem(archive, guarded, item)) {
+      if (!EncodeItem(archive, guarded, item, ready.get())) {
         release();
         take_back();
         return false;

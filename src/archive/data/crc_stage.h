@@ -9,6 +9,9 @@ namespace qm::archive {
 // CrcCheck).
 class CrcStage {
  public:
+  CrcStage() = default;
+  // Carries on from the CRC of bytes passed before.
+  explicit CrcStage(std::uint32_t crc) : crc_(crc) {}
   void Add(std::span<const std::uint8_t> bytes);
   // The CRC of the bytes so far (0 for none).
   std::uint32_t Value() const { return crc_; }

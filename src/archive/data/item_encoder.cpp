@@ -28,13 +28,13 @@ std::uint32_t SourceCrc(SourceReader& reader) {
 // CRC of the pre-pass) or the AES salt and password verifier. Only the classic cipher needs
 // the pre-pass; AES items get their CRC in the data pass, and their source is read once.
 std::unique_ptr<ItemEncipher> WriteEncryptionHeader(const EncodeSettings& settings,
-                                                     const DirItem& item, SourceReader& reader,
-                                                     ArchiveSink& sink,
-                                                     std::optional<std::uint32_t>& header_crc) {
+                                                    const DirItem& item, SourceReader& reader,
+                                                    ArchiveSink& sink,
+                                                    std::optional<std::uint32_t>& header_crc) {
   const bool aes = settings.algorithm != CryptoAlgorithm::caPkzipClassic;
   if (!aes) header_crc = SourceCrc(reader);
-  auto encryptor = MakeItemEncipher(item, settings.algorithm, settings.password,
-                                    header_crc.value_or(0));
+  auto encryptor =
+      MakeItemEncipher(item, settings.algorithm, settings.password, header_crc.value_or(0));
   if (!sink.Write(encryptor->Header())) return nullptr;
   return encryptor;
 }
@@ -42,9 +42,13 @@ std::unique_ptr<ItemEncipher> WriteEncryptionHeader(const EncodeSettings& settin
 }  // namespace
 
 EncodeOutcome ItemEncoder::Encode(platform::Stream& destination, platform::Stream& source,
-                                  const DirItem& item) {
+                                  const DirItem& item, WholeSource* ready) {
   const std::uint8_t mode = settings_.compression_mode;
   SourceReader reader(source, EncoderChunkSize(mode));
+  // Compressed ahead only what is one chunk here and was compressed at this mode.
+  if (ready != nullptr && (ready->mode != mode || ready->failure || !reader.NextIsLast())) {
+    ready = nullptr;
+  }
   ArchiveSink sink(destination, events_);
   EncodeOutcome outcome;
   outcome.source_size = reader.Size();
@@ -73,8 +77,14 @@ EncodeOutcome ItemEncoder::Encode(platform::Stream& destination, platform::Strea
     const bool last = reader.NextIsLast();
     const auto chunk = reader.Next();
     if (chunk.empty()) break;  // the source came up short
-    crc.Add(chunk);
-    std::span<std::uint8_t> out = deflate ? deflate->Compress(chunk, last) : chunk;
+    std::span<std::uint8_t> out;
+    if (ready != nullptr) {
+      crc = CrcStage(ready->crc32);
+      out = ready->compressed;
+    } else {
+      crc.Add(chunk);
+      out = deflate ? deflate->Compress(chunk, last) : chunk;
+    }
     if (encryptor) encryptor->Encrypt(out);
     if (!sink.Write(out)) {
       reader.GiveBack(static_cast<std::int64_t>(chunk.size()));

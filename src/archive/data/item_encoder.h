@@ -5,6 +5,7 @@
 
 #include "archive/archive_types.h"
 #include "archive/data/item_data_events.h"
+#include "archive/data/whole_source.h"
 #include "archive/directory/dir_item.h"
 #include "platform/stream.h"
 
@@ -49,8 +50,12 @@ class ItemEncoder {
       : settings_(std::move(settings)), events_(events) {}
 
   // `item` gives the AES extra block's view of the real method (its CompressionMethod).
-  EncodeOutcome Encode(platform::Stream& destination, platform::Stream& source,
-                       const DirItem& item);
+  // `ready`, where given, is `source` compressed ahead (its bytes and mode as `source` and the
+  // settings have them): its CRC and deflated bytes stand in for the encoder's own, and its
+  // compressed bytes are enciphered in place. Everything else, events and writes, is as
+  // without it.
+  EncodeOutcome Encode(platform::Stream& destination, platform::Stream& source, const DirItem& item,
+                       WholeSource* ready = nullptr);
 
  private:
   EncodeSettings settings_;

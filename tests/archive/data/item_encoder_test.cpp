@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "archive/archive_error.h"
+#include "archive/data/coding_errors.h"
+#include "archive/data/compression_worker.h"
 #include "archive/data/encoder_chunking.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
@@ -185,6 +187,65 @@ TEST(ItemEncoder, SizesAtChunkEdges) {
       ASSERT_TRUE(RawInflate(BytesOf(out), back));
     }
     EXPECT_EQ(back, data);
+  }
+}
+
+// Sources deflated ahead on the worker (and by the caller, waiting) stand in for the encoder's
+// own work: the same bytes, outcome and progress; where they do not fit the item (another mode,
+// more than one chunk, a failed compression) the encoder does the work itself.
+TEST(ItemEncoder, SourcesCompressedAheadWriteWhatTheEncoderWrites) {
+  struct Case {
+    std::uint8_t mode;      // the item's mode
+    std::size_t size;       // the source's size
+    std::uint8_t made_for;  // the mode the source was compressed at
+    bool failed = false;    // the compression ahead failed
+  };
+  std::vector<Case> cases;
+  for (std::uint8_t mode = 1; mode <= 9; ++mode) {
+    for (const std::size_t size :
+         {std::size_t{1}, std::size_t{3000}, static_cast<std::size_t>(EncoderChunkSize(mode))}) {
+      cases.push_back({mode, size, mode});
+    }
+  }
+  cases.push_back({6, 50000, 1});
+  cases.push_back({1, 0x80001, 1});
+  cases.push_back({6, 50000, 6, true});
+  std::vector<std::shared_ptr<WholeSource>> ahead;
+  {
+    CompressionWorker worker;
+    for (const Case& c : cases) {
+      auto source = std::make_shared<WholeSource>();
+      const auto data = Compressible(c.size);
+      source->bytes.assign(data.begin(), data.end());
+      source->mode = c.made_for;
+      worker.Submit(source);
+      ahead.push_back(std::move(source));
+    }
+    for (const auto& source : ahead) {
+      worker.Finish(source);
+      EXPECT_FALSE(source->failure);
+    }
+  }
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(::testing::Message() << "mode " << int{c.mode} << " size " << c.size
+                                      << " compressed at " << int{c.made_for});
+    if (c.failed) ahead[i]->failure = std::make_exception_ptr(CompressionError("error"));
+    const auto data = Compressible(c.size);
+    RecordingEvents plain_events;
+    MemoryStream plain;
+    const EncodeOutcome expected = Encode(data, {.compression_mode = c.mode}, plain, plain_events);
+    RecordingEvents events;
+    MemoryStream out;
+    MemoryStream source = StreamOf(data);
+    ItemEncoder encoder({.compression_mode = c.mode}, events);
+    const EncodeOutcome outcome = encoder.Encode(out, source, DirItem{}, ahead[i].get());
+    EXPECT_EQ(BytesOf(out), BytesOf(plain));
+    EXPECT_EQ(outcome.crc32, expected.crc32);
+    EXPECT_EQ(outcome.compressed_size, expected.compressed_size);
+    EXPECT_EQ(outcome.consumed, expected.consumed);
+    EXPECT_EQ(outcome.method, expected.method);
+    EXPECT_EQ(events.progress, plain_events.progress);
   }
 }
 

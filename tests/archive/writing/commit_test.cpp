@@ -9,8 +9,10 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "archive/archive_error.h"
+#include "archive/data/encoder_chunking.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/writing/tail_file.h"
 #include "extract_helpers.h"
@@ -133,6 +135,83 @@ TEST(Commit, NamesAndTheirBlocksReadBackInEveryTool) {
   OpenForReading(reader, dir / "n.zip");
   EXPECT_EQ(Extract(reader, u"€uro.txt"), "no oem euro");
   EXPECT_EQ(Extract(reader, u"café.txt"), "oem");
+}
+
+// Many sources in one commit (with a second processor, those ahead are compressed while one
+// is written): every item's events come whole, in the directory's order and on the caller's
+// thread; a cancel midway leaves the old archive; what is written reads back in every tool.
+TEST(Commit, ManySourcesKeepTheirEventsInOrderAndACancelMidwayKeepsTheOldArchive) {
+  ScratchDir dir;
+  std::map<std::string, std::string> contents;
+  for (int i = 0; i < 60; ++i) {
+    std::string text;
+    for (int line = 0; line < i * 7; ++line) text += "line " + std::to_string(line * i) + "\n";
+    contents["f" + std::to_string(100 + i) + ".txt"] = text;
+  }
+  std::string big;
+  for (std::uint32_t state = 1; big.size() < (13u << 20) / 10;) {
+    state = state * 1103515245 + 12345;
+    big += std::to_string(state >> 20) + ' ';
+  }
+  contents["big.bin"] = big;  // more than one encoder chunk
+  for (const auto& [name, text] : contents) dir.Write("src/" + name, text);
+  fs::create_directories(dir / "src/folder");
+  {
+    ZipArchiver archiver;
+    archiver.SetFileName(dir.U16("work.zip"));
+    archiver.OpenArchive();
+    archiver.AddFromString(u"old.txt", u"old", 0x20, kWhen);
+  }
+  const std::string old_bytes = ReadFile(dir / "work.zip");
+  const auto caller = std::this_thread::get_id();
+  for (const int cancel_at : {30, -1}) {
+    SCOPED_TRACE(cancel_at);
+    std::vector<std::string> events;
+    int processed_items = 0;
+    ZipArchiver archiver;
+    archiver.SetFileName(dir.U16("work.zip"));
+    archiver.SetBaseDir(dir.U16("src"));
+    archiver.Options().Recurse = true;
+    archiver.OnFileProgress = [&](BaseArchiver&, const std::u16string& name, double,
+                                  ProcessOperation, ProgressPhase phase, bool& cancel) {
+      EXPECT_EQ(std::this_thread::get_id(), caller);
+      const std::string file = fs::path(Utf8(name)).filename().string();
+      if (phase == ProgressPhase::ppStart) ++processed_items;
+      events.push_back(file + (phase == ProgressPhase::ppStart     ? " start"
+                               : phase == ProgressPhase::ppProcess ? " data"
+                                                                   : " end"));
+      cancel = phase == ProgressPhase::ppProcess && processed_items == cancel_at;
+    };
+    archiver.OnOverallProgress = [&](BaseArchiver&, double, ProcessOperation, ProgressPhase,
+                                     bool&) { EXPECT_EQ(std::this_thread::get_id(), caller); };
+    archiver.OpenArchive();
+    archiver.AddFiles(u"*.*", ArchiveOptions::kDefaultSearchAttr, u"");
+    archiver.CloseArchive();
+    if (cancel_at > 0) {
+      EXPECT_EQ(ReadFile(dir / "work.zip"), old_bytes);
+      EXPECT_EQ(processed_items, cancel_at);
+      continue;
+    }
+    MustPassEveryTool(dir / "work.zip");
+    ZipArchiver reader;
+    OpenForReading(reader, dir / "work.zip");
+    std::vector<std::string> expected;
+    const DirArray& written = reader.DMHandle()->CDir;
+    ASSERT_EQ(written.Count(), 63);
+    for (std::int32_t i = 1; i < written.Count(); ++i) {
+      const std::string name = fs::path(Utf8(written.GetItem(i).Name)).filename().string();
+      expected.push_back(name + " start");
+      const auto found = contents.find(name);
+      if (found != contents.end()) {
+        const auto chunk = static_cast<std::size_t>(EncoderChunkSize(archiver.CompressionMode()));
+        const std::size_t chunks = (found->second.size() + chunk - 1) / chunk;
+        for (std::size_t c = 0; c < chunks; ++c) expected.push_back(name + " data");
+        EXPECT_EQ(Extract(reader, written.GetItem(i).Name), found->second) << name;
+      }
+      expected.push_back(name + " end");
+    }
+    EXPECT_EQ(events, expected);
+  }
 }
 
 TEST(Commit, CommitInMemoryAndInACallersStream) {

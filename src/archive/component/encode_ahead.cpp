@@ -1,0 +1,110 @@
+#include "archive/component/encode_ahead.h"
+
+#include <algorithm>
+
+#include "archive/data/encoder_chunking.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/writing/disk_paths.h"
+#include "platform/file_attributes.h"
+#include "platform/file_stream.h"
+
+namespace qm::archive {
+namespace {
+
+// The window: enough small sources to keep the worker busy while the caller writes, and a
+// bound on memory (a source and its compressed form each) whatever their sizes.
+constexpr std::size_t kMaxItemsAhead = 32;
+constexpr std::size_t kMaxBytesAhead = 4u << 20;
+
+}  // namespace
+
+std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::Take(std::int32_t index) {
+  // Left by an item that stopped before its turn came to the encoder.
+  while (!ahead_.empty() && ahead_.front().index < index) PopFront();
+  next_ = std::max(next_, index);
+  Fill();
+  if (ahead_.empty() || ahead_.front().index != index) return nullptr;
+  const DirItem& item = owner_.dm_handle_->CDir.GetItem(index);
+  std::shared_ptr<WholeSource> source = ahead_.front().source;
+  const bool same_source = ahead_.front().path == item.Change().SrcFileName;
+  PopFront();
+  worker_.Finish(source);
+  if (!same_source || source->failure) return nullptr;
+  return source;
+}
+
+void BaseArchiver::EncodeAhead::Dropped(std::int32_t index) {
+  std::erase_if(ahead_, [&](const Ahead& a) {
+    if (a.index != index) return false;
+    bytes_ahead_ -= a.source->bytes.size();
+    return true;
+  });
+  for (Ahead& a : ahead_) {
+    if (a.index > index) --a.index;
+  }
+  if (next_ > index) --next_;
+}
+
+void BaseArchiver::EncodeAhead::PopFront() {
+  bytes_ahead_ -= ahead_.front().source->bytes.size();
+  ahead_.pop_front();
+}
+
+void BaseArchiver::EncodeAhead::Fill() {
+  const DirArray& dir = owner_.dm_handle_->CDir;
+  while (next_ < dir.Count() && ahead_.size() < kMaxItemsAhead && bytes_ahead_ < kMaxBytesAhead) {
+    const std::int32_t index = next_++;
+    const DirItem& item = dir.GetItem(index);
+    if (!GoesAhead(item)) continue;
+    std::shared_ptr<WholeSource> source = ReadWhole(item);
+    if (!source) continue;
+    bytes_ahead_ += source->bytes.size();
+    ahead_.push_back(Ahead{index, item.Change().SrcFileName, source});
+    worker_.Submit(std::move(source));
+  }
+}
+
+bool BaseArchiver::EncodeAhead::GoesAhead(const DirItem& item) const {
+  const ProcessOperation op = item.Operation;
+  if (!item.Modified || (op != ProcessOperation::poAdd && op != ProcessOperation::poMove &&
+                         op != ProcessOperation::poUpdate)) {
+    return false;
+  }
+  if (item.Change().Stream || item.Change().SrcFileName.empty() ||
+      (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0) {
+    return false;
+  }
+  const std::uint8_t mode = item.CompressionMode;
+  const std::uint64_t size = item.UncompressedSize();
+  if (mode < 1 || mode > 9 || size == 0 ||
+      size > static_cast<std::uint64_t>(EncoderChunkSize(mode))) {
+    return false;
+  }
+  // Left to its turn: the check that the archive does not swallow itself.
+  return owner_.in_memory_ || owner_.is_custom_stream_ ||
+         NamePart(item.Change().SrcFileName) != NamePart(owner_.file_name_);
+}
+
+std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::ReadWhole(const DirItem& item) const {
+  // Any failure leaves the source to its turn, which meets it again and reports it there.
+  try {
+    const auto file = owner_.OpenSource(item);
+    const std::int64_t size = file->Size();
+    if (size <= 0 || size > EncoderChunkSize(item.CompressionMode)) return nullptr;
+    auto source = std::make_shared<WholeSource>();
+    source->mode = item.CompressionMode;
+    source->bytes.resize(static_cast<std::size_t>(size));
+    file->SetPosition(0);
+    std::size_t got = 0;
+    while (got < source->bytes.size()) {
+      const std::size_t n = file->Read(source->bytes.data() + got, source->bytes.size() - got);
+      if (n == 0) return nullptr;
+      got += n;
+    }
+    return source;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+}  // namespace qm::archive
