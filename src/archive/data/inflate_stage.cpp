@@ -11,8 +11,6 @@ namespace qm::archive {
 namespace {
 
 constexpr std::int64_t kOutputChunk = 0x100000;
-// The most output inflated in one call: the buffer is kept per thread, so this bounds memory.
-constexpr std::int64_t kWholeOutputLimit = 8 * 0x100000;
 
 // The one-call inflater's output buffer, kept for the next item and never filled with zeros.
 std::span<std::uint8_t> WholeOutputBuffer(std::size_t size) {
@@ -29,8 +27,12 @@ std::span<std::uint8_t> WholeOutputBuffer(std::size_t size) {
 }  // namespace
 
 InflateStage::InflateStage(ItemSink& next, ItemDataEvents& events, std::int64_t progress_total,
-                           std::int64_t input_size)
-    : next_(next), events_(events), progress_total_(progress_total), input_size_(input_size) {
+                           std::int64_t input_size, const InflatedAhead* ahead)
+    : next_(next),
+      events_(events),
+      progress_total_(progress_total),
+      input_size_(input_size),
+      ahead_(ahead) {
   const int rc = inflateInit2(&stream_, -MAX_WBITS);
   if (rc != Z_OK) {
     throw DecompressionError("Cannot start inflating item data: zlib error " + std::to_string(rc));
@@ -49,8 +51,10 @@ bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
   // it here would inflate up to the limit only to throw the work away.
   const std::int64_t room = next_.Room();
   if (!first_and_whole || room > kWholeOutputLimit) return false;
-  const std::span<std::uint8_t> whole = WholeOutputBuffer(static_cast<std::size_t>(room));
-  const std::optional<std::size_t> size = InflateWhole(data, whole);
+  const bool taken = ahead_ != nullptr && ahead_->room == room;
+  const std::span<std::uint8_t> whole =
+      taken ? ahead_->bytes : WholeOutputBuffer(static_cast<std::size_t>(room));
+  const std::optional<std::size_t> size = taken ? whole.size() : InflateWhole(data, whole);
   if (!size) return false;
   // The steps the step-by-step inflater takes for the same stream: a progress event before
   // each, then as much as the room further down takes, up to the output chunk.
