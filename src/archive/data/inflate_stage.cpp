@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "archive/data/coding_errors.h"
 #include "archive/data/fast_decoding.h"
@@ -13,16 +15,34 @@ namespace {
 constexpr std::int64_t kOutputChunk = 0x100000;
 
 // The one-call inflater's output buffer, kept for the next item and never filled with zeros.
-std::span<std::uint8_t> WholeOutputBuffer(std::size_t size) {
-  thread_local std::unique_ptr<std::uint8_t[]> kept;
-  thread_local std::size_t kept_size = 0;
-  if (kept_size < size) {
-    kept.reset();
-    kept = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    kept_size = size;
+// It is lent to one item at a time: an item decoded meanwhile from an event handler (an
+// extraction nested in a progress event) gets a buffer of its own instead of overwriting it.
+struct KeptBuffer {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+};
+thread_local KeptBuffer kept_whole_output;
+
+class LentWholeOutput {
+ public:
+  explicit LentWholeOutput(std::size_t size) : lent_(std::exchange(kept_whole_output, {})) {
+    if (lent_.size < size) {
+      lent_.bytes.reset();
+      lent_.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      lent_.size = size;
+    }
   }
-  return std::span(kept.get(), size);
-}
+  ~LentWholeOutput() {
+    if (lent_.size >= kept_whole_output.size) kept_whole_output = std::move(lent_);
+  }
+  LentWholeOutput(const LentWholeOutput&) = delete;
+  LentWholeOutput& operator=(const LentWholeOutput&) = delete;
+
+  std::span<std::uint8_t> First(std::size_t size) { return std::span(lent_.bytes.get(), size); }
+
+ private:
+  KeptBuffer lent_;
+};
 
 }  // namespace
 
@@ -52,8 +72,10 @@ bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
   const std::int64_t room = next_.Room();
   if (!first_and_whole || room > kWholeOutputLimit) return false;
   const bool taken = ahead_ != nullptr && ahead_->room == room;
+  std::optional<LentWholeOutput> lent;
+  if (!taken) lent.emplace(static_cast<std::size_t>(room));
   const std::span<std::uint8_t> whole =
-      taken ? ahead_->bytes : WholeOutputBuffer(static_cast<std::size_t>(room));
+      taken ? ahead_->bytes : lent->First(static_cast<std::size_t>(room));
   const std::optional<std::size_t> size = taken ? whole.size() : InflateWhole(data, whole);
   if (!size) return false;
   // The steps the step-by-step inflater takes for the same stream: a progress event before
