@@ -15,7 +15,7 @@ namespace {
 // Archive bytes read in one go, and inflated bytes held ready for the loop: together they bound
 // the memory reading ahead takes.
 constexpr std::int64_t kWindowInput = 4 * 0x100000;
-constexpr std::int64_t kWindowOutput = 16 * 0x100000;
+constexpr std::int64_t kWindowOutput = 8 * 0x100000;
 // The most an item's records take besides its data: a local header with the longest name and
 // extra field, and a Zip64 data descriptor.
 constexpr std::int64_t kRecordOverhead =

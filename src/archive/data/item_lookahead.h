@@ -53,10 +53,11 @@ class ItemLookahead {
   platform::Stream& archive_;
   std::int64_t data_end_;
   ArchiveWindow window_;
-  std::unique_ptr<InflateWorker> worker_;
   // The worker's output buffers, one stretch per job; kept from window to window.
   std::unique_ptr<std::uint8_t[]> output_;
   std::int64_t output_capacity_ = 0;
+  // Last: its thread, which reads the window and fills the output buffers, stops first.
+  std::unique_ptr<InflateWorker> worker_;
 };
 
 }  // namespace qm::archive
