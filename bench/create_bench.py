@@ -1,95 +1,102 @@
 #!/usr/bin/env python3
-"""Times archive creation: `qmzip add -r` against `zip -r` (levels 1 and 6), `7zz a -tzip`
-(levels 1 and 5) and `bsdtar -a -cf x.zip`, on one core.
+"""Times `qmzip add -r` against zip -r, 7zz a -tzip and bsdtar --format zip, at level 1 and
+at each tool's default level, on the jar, tree and large sources of corpora.py, and prints the
+time ratios and the output size against zip's at the same level as a markdown table.
 
-usage: create_bench.py QMZIP [--work DIR] [--runs N] [--scale F] [--only tree,text,noise]
-
-Corpora (made once in the work folder, the same recipes as extract_bench.py):
-  tree   a tree of tens of thousands of small text files
-  text   one large compressible file
-  noise  one large incompressible file
-Every run is pinned to one core (taskset). Runs are paired: each round runs every tool once,
-in turn, so that a busy machine slows them alike; the median of N rounds is reported with
-the peak resident memory. Per level: the time ratio qmzip / zip and the size ratio qmzip / zip.
-Targets: time ratio at most 1.00 and size ratio at most 1.01 at both levels.
+usage: bench/create_bench.py [--qmzip PATH] [--baseline PATH] [--runs N] [--cores 1]
+                             [--scale F] [--workdir DIR] [--only jar,tree,large]
+Defaults: qmzip and zip 6, 7zz 5 (it uses both cores unless --cores 1), bsdtar zlib's 6.
+After the first round every archive is checked to hold every file.
+Targets: qmzip at most 0.6 of the fastest peer's time (0.8 with --cores 1), output at most
+1% larger than zip's at the same level, peak memory at most 64 MiB.
 """
-import argparse
 import os
-import shutil
-import statistics
 import sys
+import zipfile
 
-from extract_bench import make_noise, make_text, make_tree, timed
+import benchlib
+import corpora
+
+PEERS = ('zip', '7zz', 'bsdtar')
 
 
-def prepare(work, scale):
-    large = int(256 * (1 << 20) * scale)
-    recipes = {
-        'tree': (lambda d: make_tree(os.path.join(d, 'tree'), int(30000 * scale)), 'tree'),
-        'text': (lambda d: make_text(os.path.join(d, 'text.log'), large), 'text.log'),
-        'noise': (lambda d: make_noise(os.path.join(d, 'noise.bin'), large), 'noise.bin'),
+def commands(args, level):
+    """{label: argv(archive, members)} of the contenders at level '1' or 'default'."""
+    one = level == '1'
+    argv = {
+        'zip': lambda a, m: ['zip', '-q', '-r'] + (['-1'] if one else []) + [a] + m,
+        '7zz': lambda a, m: ['7zz', 'a', '-tzip', '-bd', '-bso0'] +
+        (['-mx1'] if one else []) + [a] + m,
+        'bsdtar': lambda a, m: ['bsdtar', '--format', 'zip'] +
+        (['--options', 'zip:compression-level=1'] if one else []) + ['-cf', a] + m,
     }
-    corpora = {}
-    for name, (make, member) in recipes.items():
-        src = os.path.join(work, 'src-' + name)
-        if not os.path.exists(os.path.join(src, member)):
-            shutil.rmtree(src, ignore_errors=True)
-            os.makedirs(src)
-            print(f'making {name} ...', file=sys.stderr, flush=True)
-            make(src)
-        corpora[name] = (src, member)
-    return corpora
+    for label, path in benchlib.subjects(args):
+        argv[label] = lambda a, m, q=path: [q, 'add', a, '-r'] + (['-1'] if one else []) + m
+    return argv
+
+
+def checker(label, files, sizes):
+    """Checks that the archive holds every file and records its size in sizes."""
+    def check(out):
+        with zipfile.ZipFile(out) as z:
+            found = sum(1 for i in z.infolist() if not i.is_dir())
+        if found != files:
+            raise RuntimeError(f'{label}: {found} files in the archive, {files} in the source')
+        sizes[label] = os.path.getsize(out)
+    return check
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('qmzip')
-    ap.add_argument('--work', default='/tmp/qmzip-bench')
-    ap.add_argument('--runs', type=int, default=3)
-    ap.add_argument('--scale', type=float, default=1.0)
-    ap.add_argument('--only', default='', help='comma-separated corpora')
+    ap = benchlib.parser(__doc__)
+    ap.add_argument('--only', default='', help='comma-separated sources: jar,tree,large')
     args = ap.parse_args()
-    qmzip = os.path.abspath(args.qmzip)
-    os.makedirs(args.work, exist_ok=True)
-    corpora = prepare(args.work, args.scale)
+    benchlib.setup(args, ['zip', 'bsdtar', '7zz'])
     only = set(filter(None, args.only.split(',')))
+    out = benchlib.scratch(args, 'out-add') + '.zip'
 
-    # (label, level group, argv for an archive path and a member)
-    tools = [
-        ('qmzip -1', 1, lambda a, m: [qmzip, 'add', a, '-r', '-1', m]),
-        ('zip -1', 1, lambda a, m: ['zip', '-q', '-r', '-1', a, m]),
-        ('7zz -mx1', 1, lambda a, m: ['7zz', 'a', '-tzip', '-mx1', '-bd', '-bso0', a, m]),
-        ('qmzip -6', 6, lambda a, m: [qmzip, 'add', a, '-r', '-6', m]),
-        ('zip -6', 6, lambda a, m: ['zip', '-q', '-r', '-6', a, m]),
-        ('7zz -mx5', 6, lambda a, m: ['7zz', 'a', '-tzip', '-mx5', '-bd', '-bso0', a, m]),
-        ('bsdtar', 6, lambda a, m: ['bsdtar', '-a', '-cf', a, m]),
-    ]
-    ok = True
-    print(f'{"corpus":6} {"tool":9} {"time":>9} {"size":>12} {"peak":>8}   vs zip: time size')
-    for name, (src, member) in corpora.items():
+    results = []
+    for name, (folder, members) in corpora.sources(args.workdir, args.scale).items():
         if only and name not in only:
             continue
-        times = {label: [] for label, _, _ in tools}
-        sizes, peaks = {}, {label: 0 for label, _, _ in tools}
-        for _ in range(args.runs):
-            for label, _, argv in tools:
-                archive = os.path.join(args.work, 'out.zip')
-                if os.path.exists(archive):
-                    os.remove(archive)
-                t, m = timed(['taskset', '-c', '0'] + argv(archive, member), src)
-                times[label].append(t)
-                peaks[label] = max(peaks[label], m)
-                sizes[label] = os.path.getsize(archive)
-        for label, level, _ in tools:
-            median = statistics.median(times[label])
-            zip_label = f'zip -{level}'
-            time_ratio = median / statistics.median(times[zip_label])
-            size_ratio = sizes[label] / sizes[zip_label]
-            if label.startswith('qmzip'):
-                ok &= time_ratio <= 1.0 and size_ratio <= 1.01
-            print(f'{name:6} {label:9} {median:8.3f}s {sizes[label]:12d} {peaks[label] / 1024:6.1f}M'
-                  f'   {time_ratio:5.2f} {size_ratio:6.3f}', flush=True)
-    print('targets met' if ok else 'targets NOT met')
+        files, total = corpora.tree_summary(folder)
+        for level in ('1', 'default'):
+            print(f'add {name} at level {level}', file=sys.stderr, flush=True)
+            sizes = {}
+            tools = [benchlib.Tool(label, lambda a, f=f: f(a, members),
+                                   checker(label, files, sizes))
+                     for label, f in commands(args, level).items()]
+            tools.sort(key=lambda t: t.label not in ('qmzip', 'before'))
+            benchlib.paired(tools, args.runs, args.prefix, folder, out)
+            results.append((f'{name}, {files:,} files, {total / 1e6:.0f} MB', name, level,
+                            {t.label: t for t in tools}, sizes))
+
+    benchlib.heading(args, 'qmzip add')
+    headers = ['source', 'level', 'qmzip', 'time (s)'] + [f'÷ {p}' for p in PEERS] + \
+        ['÷ fastest', 'size ÷ zip', 'peak (MiB)'] + benchlib.after_before_header(args)
+    rows, verdicts = [], []
+    for title, name, level, tools, sizes in results:
+        fastest = benchlib.fastest([tools[p] for p in PEERS])
+        for label, _ in benchlib.subjects(args):
+            ours = tools[label]
+            row = [title, level, benchlib.build_name(args, label), f'{benchlib.median(ours):.3f}']
+            row += [f'{benchlib.ratio(ours, t):.2f}' for t in [tools[p] for p in PEERS] + [fastest]]
+            row += [f'{sizes[label] / sizes["zip"]:.3f}', f'{benchlib.mib(ours.peak):.1f}']
+            rows.append(row + benchlib.after_before(args, label, tools))
+        where = f'{name} level {level}'
+        verdicts += [
+            benchlib.at_most(benchlib.ratio(tools['qmzip'], fastest), benchlib.ratio_limit(args),
+                             f'{where}: ÷ fastest'),
+            benchlib.at_most(sizes['qmzip'] / sizes['zip'], 1.01, f'{where}: size ÷ zip'),
+            benchlib.peak_verdict(where, tools['qmzip'])]
+    benchlib.table(headers, rows)
+
+    print('\nEvery tool: median wall and processor seconds, peak memory, archive size\n')
+    labels = list(results[0][3])
+    benchlib.table(['source', 'level'] + labels,
+                   [[name, level] + [f'{benchlib.summary(tools[t])}, {sizes[t] / 1e6:.2f} MB'
+                                     for t in labels]
+                    for _, name, level, tools, sizes in results])
+    benchlib.print_verdicts(verdicts)
     return 0
 
 

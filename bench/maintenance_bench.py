@@ -5,7 +5,7 @@ zipnote -w for a rename by Info-ZIP) on generated archives.
 usage: maintenance_bench.py QMZIP [--work DIR] [--runs N] [--scale F]
 
 Archives (made once in the work folder, reused when present):
-  tree   the tree of tens of thousands of small files of extract_bench.py (zip -r)
+  tree   the tree of tens of thousands of small files of corpora.py (zip -r)
   large  about 1 GiB: eight large incompressible files with small ones between (zip)
 Jobs: delete the first, the middle and the last entry; rename the first and the last. Each
 run works on a fresh copy (the copy is not timed). qmzip rewrites an archive from the first
@@ -23,14 +23,14 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import extract_bench  # noqa: E402  (the tree corpus)
+from corpora import make_noise, make_tree  # noqa: E402
 
 
 def make_large(root, scale):
     os.makedirs(root, exist_ok=True)
     big = int(128 * (1 << 20) * scale)
     for i in range(8):
-        extract_bench.make_noise(os.path.join(root, f'big{i}.bin'), big)
+        make_noise(os.path.join(root, f'big{i}.bin'), big)
         with open(os.path.join(root, f'small{i}.txt'), 'w') as f:
             f.write(f'small file {i}\n' * 100)
 
@@ -38,8 +38,7 @@ def make_large(root, scale):
 def prepare(work, scale):
     corpora = {}
     for name, make, members in (
-            ('tree', lambda d: extract_bench.make_tree(os.path.join(d, 'tree'),
-                                                       int(30000 * scale)), ['tree']),
+            ('tree', lambda d: make_tree(os.path.join(d, 'tree'), int(30000 * scale)), ['tree']),
             ('large', lambda d: make_large(os.path.join(d, 'large'), scale), ['large'])):
         archive = os.path.join(work, name + '.zip')
         if not os.path.exists(archive):

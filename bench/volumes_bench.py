@@ -4,7 +4,7 @@ the joined set, as unzip reads no split set) and 7-Zip (7zz -v, its own numbered
 
 usage: volumes_bench.py QMZIP [--work DIR] [--files N] [--noise MIB] [--volume SIZE] [--runs N]
 
-The tree is extract_bench's text tree (N files) plus one incompressible file of the given
+The tree is corpora.py's text tree (N files) plus one incompressible file of the given
 size, so that the set runs over several volumes of SIZE (default 64m). Prints the median wall
 time of each step per tool and qmzip's ratio to each.
 """
@@ -13,7 +13,8 @@ import os
 import shutil
 import statistics
 
-from extract_bench import make_noise, make_tree, timed
+from benchlib import timed
+from corpora import make_noise, make_tree
 
 
 def fresh(path):

@@ -16,6 +16,7 @@
 #include "archive/archive_types.h"
 #include "archive/directory/dir_item.h"
 #include "archive/volume_number_info.h"
+#include "platform/platform.h"
 #include "platform/stream.h"
 
 namespace qm::platform {
@@ -483,6 +484,12 @@ class BaseArchiver {
   // The steps (component/extract.cpp, component/verify.cpp, component/processing_loop.cpp).
   ItemOutcome ExtractItemToFile(std::int32_t index, std::u16string name,
                                 const std::u16string& base_dir);
+  // Whether the folder of `dest` has no link on the way from `root` (none asked for without a
+  // root); the answer for a folder found free is kept for the items that follow.
+  bool FolderFreeOfLinks(const std::u16string& root, const std::u16string& dest);
+  // The folder of `dest`, opened for the files made in it (and held for the items that
+  // follow); null when it cannot be opened.
+  platform::Folder* DestinationFolder(const std::u16string& dest);
   // True when the item was decoded and verified (or its window decoded); false when it was
   // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. Native 8 otherwise.
   bool ExtractItemToStream(std::int32_t index, platform::Stream& stream,
@@ -687,6 +694,12 @@ class BaseArchiver {
   std::u16string last_made_dir_;
   // The folder last found free of links on the way from the base folder, for the same run.
   std::u16string link_checked_dir_;
+  // The base folder of the run made absolute once (`resolved_base_` for `resolved_base_of_`), so
+  // that no item asks for the current directory again.
+  std::u16string resolved_base_of_;
+  std::u16string resolved_base_;
+  // The folder the extract step last wrote a file in, held open for the next ones.
+  std::unique_ptr<platform::Folder> destination_folder_;
   // Whether the folder last asked about lies on a removable drive (FlushBuffers).
   std::u16string removable_checked_dir_;
   bool removable_dir_ = false;

@@ -17,6 +17,9 @@ FileStream::FileStream(const std::u16string& path, std::uint16_t mode) : path_(p
   }
 }
 
+FileStream::FileStream(std::u16string path, std::unique_ptr<File> file)
+    : path_(std::move(path)), file_(std::move(file)) {}
+
 FileStream::~FileStream() = default;
 
 std::size_t FileStream::Read(void* buffer, std::size_t count) {

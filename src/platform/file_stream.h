@@ -14,6 +14,8 @@ namespace qm::platform {
 class FileStream : public Stream {
  public:
   FileStream(const std::u16string& path, std::uint16_t mode);
+  // Over a file opened already (Platform::CreateTempFileIn); `path` names it in messages.
+  FileStream(std::u16string path, std::unique_ptr<File> file);
   ~FileStream() override;
 
   std::size_t Read(void* buffer, std::size_t count) override;
@@ -25,6 +27,8 @@ class FileStream : public Stream {
   void Flush();
 
   const std::u16string& FileName() const { return path_; }
+  // The open file itself, for what is set on it rather than by path (times, attributes).
+  File& Handle() { return *file_; }
 
  private:
   static constexpr std::int64_t kUnknown = -1;

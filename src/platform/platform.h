@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace qm::platform {
@@ -31,8 +32,37 @@ class File {
   // Forces written data to the device.
   virtual std::error_code Flush() = 0;
 
+  // Metadata set on the open file, so that its path is not walked again. A file that cannot
+  // take them this way answers errc::operation_not_supported (this default), and the caller
+  // sets them by path once the file is closed.
+  // The last-write time, a moment in Unix seconds (UTC) as exactly as the file system keeps it.
+  virtual std::error_code SetLastWriteUnixTime(std::int64_t time);
+  // The last-write time in the MS-DOS form (local time).
+  virtual std::error_code SetLastWriteDosTime(std::uint32_t dos_time);
+  // What Platform::SetAttributes followed by Platform::SetUnixPermissions (when `unix_mode` is
+  // given) would leave on the file.
+  virtual std::error_code SetAttributes(std::uint32_t attributes,
+                                        std::optional<std::uint32_t> unix_mode);
+
  protected:
   File() = default;
+};
+
+// A folder opened to create and rename files in it by name (Platform::CreateTempFileIn): the
+// path is walked once for all of them. This plain one only remembers the path; platforms with
+// folder handles keep one open for as long as the object lives.
+class Folder {
+ public:
+  explicit Folder(std::u16string path) : path_(std::move(path)) {}
+  virtual ~Folder() = default;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // The full path it was opened by, with a trailing separator.
+  const std::u16string& Path() const { return path_; }
+
+ private:
+  std::u16string path_;
 };
 
 struct DirEntry {
@@ -117,6 +147,19 @@ class Platform {
   }
   virtual std::error_code CopyFile(const std::u16string& from, const std::u16string& to,
                                    bool fail_if_exists) = 0;
+  // Opens the folder `path` (a full path ending in a separator) for the calls below, which
+  // work on names inside it without walking its path again.
+  virtual std::unique_ptr<Folder> OpenFolder(const std::u16string& path, std::error_code& error);
+  // Creates a new file named prefix + unique characters in `folder`, open for reading and
+  // writing, and answers it with its name in `name`; null with `error` set. Nobody else can
+  // have the new file open, so no sharing is set up for it: it is the caller's alone.
+  virtual std::unique_ptr<File> CreateTempFileIn(Folder& folder, const std::u16string& prefix,
+                                                 std::u16string& name, std::error_code& error);
+  // ReplaceFile for two names in `folder`.
+  virtual std::error_code ReplaceFileIn(Folder& folder, const std::u16string& from,
+                                        const std::u16string& to);
+  // Deletes the file `name` of `folder`: a temporary file given up.
+  virtual std::error_code DeleteFileIn(Folder& folder, const std::u16string& name);
   // Creates an empty, new file named prefix + unique characters in `directory` and answers its
   // full path, or an empty string with `error` set.
   virtual std::u16string CreateTempFile(const std::u16string& directory,

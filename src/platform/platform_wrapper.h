@@ -26,8 +26,7 @@ class PlatformWrapper : public Platform {
   std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) override {
     return target_.GetLastWriteDosTime(path);
   }
-  std::error_code SetLastWriteDosTime(const std::u16string& path,
-                                      std::uint32_t dos_time) override {
+  std::error_code SetLastWriteDosTime(const std::u16string& path, std::uint32_t dos_time) override {
     return target_.SetLastWriteDosTime(path, dos_time);
   }
   std::error_code SetLastWriteUnixTime(const std::u16string& path, std::int64_t time) override {
@@ -56,6 +55,20 @@ class PlatformWrapper : public Platform {
                            bool fail_if_exists) override {
     return target_.CopyFile(from, to, fail_if_exists);
   }
+  std::unique_ptr<Folder> OpenFolder(const std::u16string& path, std::error_code& error) override {
+    return target_.OpenFolder(path, error);
+  }
+  std::unique_ptr<File> CreateTempFileIn(Folder& folder, const std::u16string& prefix,
+                                         std::u16string& name, std::error_code& error) override {
+    return target_.CreateTempFileIn(folder, prefix, name, error);
+  }
+  std::error_code ReplaceFileIn(Folder& folder, const std::u16string& from,
+                                const std::u16string& to) override {
+    return target_.ReplaceFileIn(folder, from, to);
+  }
+  std::error_code DeleteFileIn(Folder& folder, const std::u16string& name) override {
+    return target_.DeleteFileIn(folder, name);
+  }
   std::u16string CreateTempFile(const std::u16string& directory, const std::u16string& prefix,
                                 std::error_code& error) override {
     return target_.CreateTempFile(directory, prefix, error);
@@ -70,18 +83,14 @@ class PlatformWrapper : public Platform {
                                       std::error_code& error) override {
     return target_.ListDirectory(path, attribute_filter, error);
   }
-  std::error_code FindLinkBelow(const std::u16string& base,
-                                const std::u16string& path) override {
+  std::error_code FindLinkBelow(const std::u16string& base, const std::u16string& path) override {
     return target_.FindLinkBelow(base, path);
   }
-  DriveType GetDriveType(const std::u16string& path) override {
-    return target_.GetDriveType(path);
-  }
+  DriveType GetDriveType(const std::u16string& path) override { return target_.GetDriveType(path); }
   std::optional<std::uint64_t> FreeSpace(const std::u16string& path) override {
     return target_.FreeSpace(path);
   }
-  std::error_code SetVolumeLabel(const std::u16string& path,
-                                 const std::u16string& label) override {
+  std::error_code SetVolumeLabel(const std::u16string& path, const std::u16string& label) override {
     return target_.SetVolumeLabel(path, label);
   }
 

@@ -82,8 +82,12 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   if (!options_.AllowPathsOutsideBaseDir && LeadsOutside(name)) {
     throw ArchiveError(ErrorSite::kPathOutsideBase, {name}, ComponentName());
   }
+  if (base_dir != resolved_base_of_ || resolved_base_.empty()) {
+    resolved_base_ = base_dir.empty() ? base_dir : os.ExpandPath(base_dir);
+    resolved_base_of_ = base_dir;
+  }
   const std::u16string root =
-      options_.AllowPathsOutsideBaseDir && IsCompletePath(name) ? std::u16string() : base_dir;
+      options_.AllowPathsOutsideBaseDir && IsCompletePath(name) ? std::u16string() : resolved_base_;
 
   if (options_.CreateDirs) {
     const auto cut = LastSeparator(name);
@@ -106,7 +110,8 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
 
   std::u16string dest = os.ExpandPath(root + name);
   const std::uint32_t existing = os.GetAttributes(dest);
-  if (existing != platform::attr::kInvalid && (existing & platform::attr::kDirectory) == 0) {
+  const bool replaces = existing != platform::attr::kInvalid;
+  if (replaces && (existing & platform::attr::kDirectory) == 0) {
     if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) {
       return ItemOutcome::kKept;
     }
@@ -119,19 +124,11 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
 
   // The old file stays until the new content is whole (PendingFile); a link where the file
   // goes is replaced, and one on the way to it refused.
-  // Items of one folder come one after another: it is walked once for them.
-  const auto cut_folder = LastSeparator(dest);
-  if (!root.empty() && cut_folder != std::u16string::npos) {
-    const std::u16string dest_folder = dest.substr(0, cut_folder);
-    if (dest_folder != link_checked_dir_) {
-      if (os.FindLinkBelow(root, dest_folder))
-        throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
-      link_checked_dir_ = dest_folder;
-    }
-  }
+  if (!FolderFreeOfLinks(root, dest))
+    throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
   std::unique_ptr<PendingFile> file;
   try {
-    file = std::make_unique<PendingFile>(dest);
+    file = std::make_unique<PendingFile>(dest, DestinationFolder(dest), replaces);
   } catch (const platform::FileStreamError&) {
     throw ArchiveError(ErrorSite::kCannotCreateFile, {dest}, ComponentName());
   }
@@ -152,19 +149,27 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   // Time, flush and close happen on every way out; the partial file of a failed, skipped or
   // cancelled item is removed.
   auto finish = [&]() {
+    const bool wanted = !(skip_file_ || progress_cancel_ || failed);
+    // Unix tools' entries: the exact time of their timestamp block, their permission bits. Set
+    // on the open file where the platform can, by path after the commit where it cannot.
+    const auto exact = wanted ? ExtendedModificationTime(item) : std::nullopt;
+    const auto mode = wanted && options_.SetAttributes ? UnixPermissions(item) : std::nullopt;
+    const bool time_set = wanted && file->SetTime(exact, dos_time);
+    const bool attributes_set = wanted && options_.SetAttributes && file->SetAttributes(attr, mode);
     file->Close(flush);
-    const bool keep = !(skip_file_ || progress_cancel_ || failed) && file->Commit();
+    const bool keep = wanted && file->Commit();
     file.reset();
     if (!keep) return;
-    // Unix tools' entries: the exact time of their timestamp block, their permission bits.
-    if (const auto exact = ExtendedModificationTime(item)) {
-      os.SetLastWriteUnixTime(dest, *exact);
-    } else {
-      os.SetLastWriteDosTime(dest, dos_time);
+    if (!time_set) {
+      if (exact) {
+        os.SetLastWriteUnixTime(dest, *exact);
+      } else {
+        os.SetLastWriteDosTime(dest, dos_time);
+      }
     }
-    if (options_.SetAttributes) {
+    if (options_.SetAttributes && !attributes_set) {
       os.SetAttributes(dest, attr);
-      if (const auto mode = UnixPermissions(item)) os.SetUnixPermissions(dest, *mode);
+      if (mode) os.SetUnixPermissions(dest, *mode);
     }
   };
   try {
@@ -177,6 +182,29 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   finish();
   return verified && !skip_file_ && !progress_cancel_ ? ItemOutcome::kCompleted
                                                       : ItemOutcome::kSkipped;
+}
+
+bool BaseArchiver::FolderFreeOfLinks(const std::u16string& root, const std::u16string& dest) {
+  const auto cut = LastSeparator(dest);
+  if (root.empty() || cut == std::u16string::npos) return true;
+  // Items of one folder come one after another: it is walked once for them.
+  const std::u16string folder = dest.substr(0, cut);
+  if (folder == link_checked_dir_) return true;
+  if (Platform::Current().FindLinkBelow(root, folder)) return false;
+  link_checked_dir_ = folder;
+  return true;
+}
+
+platform::Folder* BaseArchiver::DestinationFolder(const std::u16string& dest) {
+  const auto cut = LastSeparator(dest);
+  if (cut == std::u16string::npos) return nullptr;
+  const std::u16string path = dest.substr(0, cut + 1);
+  if (destination_folder_ && destination_folder_->Path() == path) {
+    return destination_folder_.get();
+  }
+  std::error_code error;
+  destination_folder_ = Platform::Current().OpenFolder(path, error);
+  return destination_folder_.get();
 }
 
 bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& stream,

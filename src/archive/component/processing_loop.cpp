@@ -45,6 +45,9 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   kept_file_count_ = 0;
   last_made_dir_.clear();
   link_checked_dir_.clear();
+  resolved_base_of_.clear();
+  resolved_base_.clear();
+  destination_folder_.reset();
   removable_checked_dir_.clear();
   progress_cancel_ = false;
   progress_enabled_ = true;
@@ -114,6 +117,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
     bool ignored = false;
     DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
   }
+  destination_folder_.reset();  // no folder stays held open between runs
   loop_file_no_ = processed_file_no_;
   loop_file_count_ = processed_file_count_;
   if (progress_cancel_ || aborted) CancelUpdate();

@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <limits>
 
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
 #include "platform/file_kind.h"
 #include "platform/file_mode.h"
 
@@ -142,6 +144,38 @@ class PosixFile final : public File {
     return {};
   }
 
+  std::error_code SetLastWriteUnixTime(std::int64_t time) override {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // access time stays
+    times[1].tv_sec = static_cast<time_t>(time);
+    times[1].tv_nsec = 0;
+    if (::futimens(fd_.get(), times) != 0) return LastError();
+    return {};
+  }
+
+  std::error_code SetLastWriteDosTime(std::uint32_t dos_time) override {
+    const auto time = DosDateTimeToUnixTime(dos_time);
+    if (!time) return std::make_error_code(std::errc::invalid_argument);
+    return SetLastWriteUnixTime(*time);
+  }
+
+  std::error_code SetAttributes(std::uint32_t attributes,
+                                std::optional<std::uint32_t> unix_mode) override {
+    // Permission bits, when given, decide alone; only the nine of them, never set-id or sticky.
+    mode_t mode = 0;
+    if (unix_mode) {
+      mode = static_cast<mode_t>(*unix_mode & 0777);
+    } else {
+      struct stat st {};
+      if (::fstat(fd_.get(), &st) != 0) return LastError();
+      mode = ModeWithAttributes(st.st_mode & 07777, attributes);
+      if (mode == (st.st_mode & 07777)) return {};
+    }
+    if (::fchmod(fd_.get(), mode) != 0) return LastError();
+    return {};
+  }
+
  private:
   FileDescriptor fd_;
   FileDescriptor lock_fd_;  // set only when fd_ cannot carry the read locks (write-only opens)
@@ -167,6 +201,38 @@ bool AcquireSharing(int fd, std::uint16_t mode) {
 }
 
 }  // namespace
+
+mode_t CreationMask() {
+  // Reading it means setting it, so it is read once; nothing in this program changes it.
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+mode_t ModeWithAttributes(mode_t current, std::uint32_t attributes) {
+  if (attributes & attr::kReadOnly) return current & ~(S_IWUSR | S_IWGRP | S_IWOTH);
+  if ((current & S_IWUSR) == 0) return current | ((S_IWUSR | S_IWGRP | S_IWOTH) & ~CreationMask());
+  return current;
+}
+
+std::unique_ptr<File> CreatePosixFileAt(int folder, const std::string& name,
+                                        std::error_code& error) {
+  error.clear();
+  if (name.empty() || name.find('/') != std::string::npos) {
+    error = std::make_error_code(std::errc::invalid_argument);
+    return nullptr;
+  }
+  FileDescriptor fd(
+      ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    error = LastError();
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(std::move(fd), FileDescriptor());
+}
 
 std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
                                     std::error_code& error) {

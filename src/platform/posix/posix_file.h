@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -11,5 +14,18 @@ namespace qm::platform::posix {
 // Opens `path` (UTF-8) with the file mode word and takes the sharing locks it asks for.
 std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
                                     std::error_code& error);
+
+// Creates `name` in the open folder `folder` only when nothing stands there (O_EXCL, so a link
+// is never followed; errc::file_exists otherwise). No sharing locks: nobody else can have
+// opened the new file.
+std::unique_ptr<File> CreatePosixFileAt(int folder, const std::string& name,
+                                        std::error_code& error);
+
+// The process's file-creation mask.
+mode_t CreationMask();
+// The permission bits `current` becomes under the attribute bits: the read-only attribute is
+// the owner's write bit (clearing it takes every write bit away; setting it back gives them
+// the way the umask grants them at creation).
+mode_t ModeWithAttributes(mode_t current, std::uint32_t attributes);
 
 }  // namespace qm::platform::posix

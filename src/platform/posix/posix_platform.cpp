@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <vector>
 
+#include "platform/clock_seed.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_kind.h"
@@ -28,16 +30,7 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-// The process's file-creation mask. Reading it means setting it, so it is read once; nothing in
-// this program changes it.
-mode_t CreationMask() {
-  static const mode_t mask = [] {
-    const mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-  }();
-  return mask;
-}
+using posix::CreationMask;
 
 std::error_code LastError() {
   return {errno, std::generic_category()};
@@ -81,6 +74,16 @@ bool BlockDeviceRemovable(dev_t device) {
   }
   return false;
 }
+
+class PosixFolder final : public Folder {
+ public:
+  PosixFolder(std::u16string path, int fd) : Folder(std::move(path)), fd_(fd) {}
+  ~PosixFolder() override { ::close(fd_); }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 class PosixPlatform final : public Platform {
  public:
@@ -153,13 +156,7 @@ class PosixPlatform final : public Platform {
     const std::string native = SystemPath(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return LastError();
-    mode_t mode = st.st_mode & 07777;
-    if (attributes & attr::kReadOnly) {
-      mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
-    } else if ((mode & S_IWUSR) == 0) {
-      // Give back write permission the way the umask would have granted it at creation.
-      mode |= (S_IWUSR | S_IWGRP | S_IWOTH) & ~CreationMask();
-    }
+    const mode_t mode = posix::ModeWithAttributes(st.st_mode & 07777, attributes);
     if (::chmod(native.c_str(), mode) != 0) return LastError();
     return {};
   }
@@ -281,6 +278,59 @@ class PosixPlatform final : public Platform {
     // Windows' copy keeps the last-write time.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    return {};
+  }
+
+  std::unique_ptr<Folder> OpenFolder(const std::u16string& path, std::error_code& error) override {
+    error.clear();
+    const int fd = ::open(SystemPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      error = LastError();
+      return nullptr;
+    }
+    return std::make_unique<PosixFolder>(path.ends_with(u'/') ? path : path + u'/', fd);
+  }
+
+  std::unique_ptr<File> CreateTempFileIn(Folder& folder, const std::u16string& prefix,
+                                         std::u16string& name, std::error_code& error) override {
+    // A folder another platform made (a test's) carries no handle: the path way then.
+    const auto* own = dynamic_cast<const PosixFolder*>(&folder);
+    if (own == nullptr) return Platform::CreateTempFileIn(folder, prefix, name, error);
+    // Names are drawn as mkstemp draws them, from a generator seeded once per thread rather
+    // than from the system for each file.
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 draw(ClockSeed() ^ static_cast<std::uint64_t>(::getpid()));
+    const std::string stem = SystemPath(prefix);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string candidate = stem;
+      for (std::uint64_t bits = draw(), i = 0; i < 6; ++i, bits /= 62) {
+        candidate += kLetters[bits % 62];
+      }
+      auto file = posix::CreatePosixFileAt(own->fd(), candidate, error);
+      if (file) {
+        name = Utf8ToUtf16(candidate);
+        return file;
+      }
+      if (error != std::errc::file_exists) return nullptr;
+    }
+    return nullptr;
+  }
+
+  std::error_code ReplaceFileIn(Folder& folder, const std::u16string& from,
+                                const std::u16string& to) override {
+    const auto* own = dynamic_cast<const PosixFolder*>(&folder);
+    if (own == nullptr) return Platform::ReplaceFileIn(folder, from, to);
+    if (::renameat(own->fd(), SystemPath(from).c_str(), own->fd(), SystemPath(to).c_str()) != 0) {
+      return LastError();
+    }
+    return {};
+  }
+
+  std::error_code DeleteFileIn(Folder& folder, const std::u16string& name) override {
+    const auto* own = dynamic_cast<const PosixFolder*>(&folder);
+    if (own == nullptr) return Platform::DeleteFileIn(folder, name);
+    if (::unlinkat(own->fd(), SystemPath(name).c_str(), 0) != 0) return LastError();
     return {};
   }
 

@@ -23,7 +23,9 @@ class CrampedFile final : public platform::File {
  public:
   CrampedFile(std::unique_ptr<platform::File> inner, std::int64_t& room)
       : inner_(std::move(inner)), room_(room) {}
-  std::size_t Read(void* b, std::size_t n, std::error_code& e) override { return inner_->Read(b, n, e); }
+  std::size_t Read(void* b, std::size_t n, std::error_code& e) override {
+    return inner_->Read(b, n, e);
+  }
   std::size_t Write(const void* b, std::size_t n, std::error_code& e) override {
     if (static_cast<std::int64_t>(n) > room_) {
       e = std::make_error_code(std::errc::no_space_on_device);
@@ -32,7 +34,9 @@ class CrampedFile final : public platform::File {
     room_ -= static_cast<std::int64_t>(n);
     return inner_->Write(b, n, e);
   }
-  std::int64_t Seek(std::int64_t o, Origin w, std::error_code& e) override { return inner_->Seek(o, w, e); }
+  std::int64_t Seek(std::int64_t o, Origin w, std::error_code& e) override {
+    return inner_->Seek(o, w, e);
+  }
   std::int64_t Size(std::error_code& e) override { return inner_->Size(e); }
   std::error_code Truncate(std::int64_t s) override { return inner_->Truncate(s); }
   std::error_code Flush() override { return inner_->Flush(); }
@@ -51,6 +55,14 @@ class CrampedDisk final : public platform::PlatformWrapper {
                                            std::error_code& error) override {
     auto file = target().OpenFile(path, mode, error);
     if (!file || !path.starts_with(folder_)) return file;
+    return std::make_unique<CrampedFile>(std::move(file), room_);
+  }
+  std::unique_ptr<platform::File> CreateTempFileIn(platform::Folder& folder,
+                                                   const std::u16string& prefix,
+                                                   std::u16string& name,
+                                                   std::error_code& error) override {
+    auto file = target().CreateTempFileIn(folder, prefix, name, error);
+    if (!file || !folder.Path().starts_with(folder_)) return file;
     return std::make_unique<CrampedFile>(std::move(file), room_);
   }
   std::int64_t& room() { return room_; }
@@ -77,9 +89,8 @@ TEST(DiskFull, WithoutAHandlerTheItemFailsWithNativeError65AndLeavesNoFile) {
   archiver.SetBaseDir(dir.U16("out"));
   std::vector<int> natives;
   archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                      int native, int, const std::u16string&, Action&) {
-    natives.push_back(native);
-  };
+                                      int native, int, const std::u16string&,
+                                      Action&) { natives.push_back(native); };
   archiver.ExtractFiles(u"*.*", kAll, u"");
   EXPECT_EQ(natives, std::vector<int>{65});
   EXPECT_EQ(TreeOf(dir / "out"), std::set<std::string>{"small.txt"});
@@ -97,8 +108,7 @@ TEST(DiskFull, HandlerThatMakesRoomLetsTheWriteGoOnAndOneThatDoesNotAnswerDropsT
     OpenForReading(archiver, dir / "two.zip");
     archiver.SetBaseDir(dir.U16("out"));
     int asked = 0;
-    archiver.OnDiskFull = [&](BaseArchiver&, int volume, const std::u16string& name,
-                              bool& cancel) {
+    archiver.OnDiskFull = [&](BaseArchiver&, int volume, const std::u16string& name, bool& cancel) {
       ++asked;
       EXPECT_EQ(volume, 0);
       EXPECT_EQ(name, dir.U16("two.zip"));
@@ -153,10 +163,9 @@ TEST(ReadErrors, EndTheRunDeleteThePartialFileAndReleaseTheLock) {
   stream.broken_ = true;
   archiver.SetBaseDir(dir.U16("out"));
   bool failure_event = false;
-  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                      int, int, const std::u16string&, Action&) {
-    failure_event = true;
-  };
+  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                      int, const std::u16string&,
+                                      Action&) { failure_event = true; };
   EXPECT_THROW(archiver.ExtractFiles(u"*.*", kAll, u""), platform::ReadError);
   EXPECT_FALSE(failure_event);  // not an archive error: it ends the operation
   EXPECT_EQ(TreeOf(dir / "out"), std::set<std::string>{"first.txt"});

@@ -137,5 +137,44 @@ TEST(Files, OddFilesAreRefusedAtOnceWithWhatTheyAre) {
   EXPECT_NE(error.message().find("character device"), std::string::npos) << error.message();
 }
 
+// Files made through an open folder: unique temporary names with the prefix, time and mode set
+// on the open file, a rename that replaces a link instead of writing through it, and removal of
+// a temporary file its attributes made read-only.
+TEST(FolderFiles, TemporaryFilesAreNamedDatedAndRenamedOverALinkWithinTheFolder) {
+  TempDir dir;
+  WriteFileBytes(dir / "outside.txt", "keep");
+  fs::create_symlink(dir / "outside.txt", dir / "dest.txt");
+  std::error_code error;
+  const auto folder = os().OpenFolder(dir.u16() + u"/", error);
+  ASSERT_NE(folder, nullptr) << error.message();
+  std::u16string first, second;
+  auto file = os().CreateTempFileIn(*folder, u".qmx", first, error);
+  ASSERT_NE(file, nullptr) << error.message();
+  auto other = os().CreateTempFileIn(*folder, u".qmx", second, error);
+  ASSERT_NE(other, nullptr) << error.message();
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first.starts_with(u".qmx") && first.size() == 10) << Utf16ToUtf8(first);
+
+  ASSERT_EQ(file->Write("new", 3, error), 3u);
+  EXPECT_FALSE(file->SetLastWriteUnixTime(1'000'000'000));
+  EXPECT_FALSE(file->SetAttributes(attr::kReadOnly, 0640));  // the permission bits decide
+  file.reset();
+  EXPECT_FALSE(os().ReplaceFileIn(*folder, first, u"dest.txt"));
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "dest.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mtime, 1'000'000'000);
+  EXPECT_EQ(testing::ReadFileBytes(dir / "dest.txt"), "new");
+  EXPECT_EQ(testing::ReadFileBytes(dir / "outside.txt"), "keep");
+
+  EXPECT_FALSE(other->SetAttributes(attr::kReadOnly, std::nullopt));
+  other.reset();
+  ASSERT_EQ(::stat((dir / Utf16ToUtf8(second)).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0222, 0u);
+  EXPECT_FALSE(os().DeleteFileIn(*folder, second));
+  EXPECT_FALSE(fs::exists(dir / Utf16ToUtf8(second)));
+}
+
 }  // namespace
 }  // namespace qm::platform
