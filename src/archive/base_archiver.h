@@ -27,6 +27,7 @@ class FileStream;
 namespace qm::archive {
 
 class DirManager;
+class ItemLookahead;
 struct DirSettings;
 struct VolumeNaming;
 class VolumeChain;
@@ -398,8 +399,12 @@ class BaseArchiver {
   // [start_position, start_position + count), unchecked, `out` positioned at the window's
   // first byte. False for damaged data, an unknown method, a wrong size or CRC, a cancel, or
   // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
+  // `lookahead`: the loop's reading ahead, whose worker may have inflated the item already.
   bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
-                  std::int32_t count, const DirItem& item);
+                  std::int32_t count, const DirItem& item, ItemLookahead* lookahead = nullptr);
+  // Reading ahead for the extract and test loop over all tagged items (index -1), when the
+  // archive is one file of the engine's own; nullptr otherwise.
+  std::unique_ptr<ItemLookahead> MakeLookahead(ProcessOperation operation, std::int32_t index);
 
   // --- Adding's steps (component/add.cpp)
   // Walks the masks from the resolved BaseDir under the archive lock.
@@ -708,6 +713,8 @@ class BaseArchiver {
   // Whether the folder last asked about lies on a removable drive (FlushBuffers).
   std::u16string removable_checked_dir_;
   bool removable_dir_ = false;
+  // The running extract or test loop's reading ahead (owned by the loop), for its own items.
+  ItemLookahead* lookahead_ = nullptr;
 };
 
 }  // namespace qm::archive

@@ -5,6 +5,8 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/pending_file.h"
+#include "archive/component/scoped_value.h"
+#include "archive/data/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/directory/host_metadata.h"
 #include "archive/names/path_rules.h"
@@ -211,9 +213,16 @@ bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& str
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kExtractIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);
-  platform::Stream& archive = ItemStream(item);
-  archive.SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
-  const bool decoded = DecodeItem(archive, stream, start_position, count, item);
+  // The loop reads ahead for its own items; a call from an event handler meanwhile reads the
+  // archive itself and leaves the loop's window alone.
+  ItemLookahead* const lookahead = count == 0 ? lookahead_ : nullptr;
+  const ScopedValue<ItemLookahead*> nested(lookahead_, nullptr);
+  platform::Stream* archive = lookahead ? lookahead->StreamFor(dir, index) : nullptr;
+  if (archive == nullptr) {
+    archive = &ItemStream(item);
+    archive->SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
+  }
+  const bool decoded = DecodeItem(*archive, stream, start_position, count, item, lookahead);
   if (!decoded && !progress_cancel_ && !extract_corrupted_files_ && !skip_file_) {
     throw ArchiveError(ErrorSite::kItemDataDamaged, ComponentName());
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -11,8 +12,10 @@
 #include "archive/data/archive_source.h"
 #include "archive/data/crc_check.h"
 #include "archive/data/decipher_stage.h"
+#include "archive/data/fast_decoding.h"
 #include "archive/data/inflate_stage.h"
 #include "archive/data/item_data_events.h"
+#include "archive/data/item_lookahead.h"
 #include "archive/data/length_limit.h"
 #include "archive/data/local_header.h"
 #include "archive/data/output_writer.h"
@@ -21,6 +24,7 @@
 #include "archive/directory/dir_manager.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/names/path_rules.h"
+#include "platform/processors.h"
 
 namespace qm::archive {
 
@@ -65,9 +69,23 @@ class BaseArchiver::DataEvents final : public ItemDataEvents {
   const DirItem& item_;
 };
 
+std::unique_ptr<ItemLookahead> BaseArchiver::MakeLookahead(ProcessOperation operation,
+                                                           std::int32_t index) {
+  const bool loop = index == -1 && (operation == ProcessOperation::poExtract ||
+                                    operation == ProcessOperation::poTest);
+  // Only the engine's own file is read ahead: a caller's stream may count or time its reads.
+  const bool own_file = spanning_mode_ == SpanningMode::smNone && !is_custom_stream_ &&
+                        !in_memory_ && owned_stream_ && compressed_stream_ == owned_stream_.get();
+  if (!loop || !own_file || !dm_handle_) return nullptr;
+  // On one processor a worker would only take turns with the loop.
+  const bool worker = WholeInflateBuiltIn() && platform::UsableProcessors() > 1;
+  return std::make_unique<ItemLookahead>(*compressed_stream_, dm_handle_->CentralDirOffset(),
+                                         worker);
+}
+
 bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
-                              std::int64_t start_position, std::int32_t count,
-                              const DirItem& item) {
+                              std::int64_t start_position, std::int32_t count, const DirItem& item,
+                              ItemLookahead* lookahead) {
   // For the classic cipher the local header's flags, time and CRC give the check byte.
   const ZipLocalHeader local = SkipLocalHeader(archive);
   // An offset into other bytes (another item's data) must not be decoded from there.
@@ -105,8 +123,14 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
   }
   const std::int64_t data_begin = archive.Position();
 
+  // The room below the inflater is the item's size and one byte more (LengthLimit).
+  std::optional<InflatedAhead> ahead;
+  if (lookahead && !decipher && count == 0 && method == method::kDeflated) {
+    ahead = lookahead->Inflated(data_begin, compressed, expected + 1);
+  }
+  const InflatedAhead* inflated = ahead ? &*ahead : nullptr;
   OutputWriter writer(out, events);
-  CrcCheck crc(writer);
+  CrcCheck crc(writer, inflated);
   LengthLimit limit(crc, expected);
   std::unique_ptr<ItemSink> decoder;
   if (method == method::kDeflated) {
@@ -119,7 +143,7 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
       };
     }
     decoder = std::make_unique<InflateStage>(limit, events, progress_total, compressed,
-                                             std::move(reread));
+                                             std::move(reread), inflated);
   } else {
     decoder = std::make_unique<StoredStage>(limit, events, progress_total);
   }

@@ -6,6 +6,8 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/scoped_value.h"
+#include "archive/data/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
 #include "platform/archive_lock.h"
@@ -61,6 +63,9 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
       operation == ProcessOperation::poExtract || operation == ProcessOperation::poTest;
   if (reports) DoOverallProgress(0, operation, ProgressPhase::ppStart, progress_cancel_);
 
+  // Ended with the loop, whichever way it ends; the worker stops with it.
+  const std::unique_ptr<ItemLookahead> lookahead = MakeLookahead(operation, index);
+  const ScopedValue<ItemLookahead*> reading_ahead(lookahead_, lookahead.get());
   bool aborted = false;
   for (std::int32_t i = index == -1 ? 0 : index;
        !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {

@@ -6,8 +6,6 @@
 namespace qm::archive {
 namespace {
 
-constexpr std::int64_t kInputChunk = 0x100000;
-
 // Reads exactly `count` bytes; a short read is a failed one.
 bool ReadExactly(platform::Stream& archive, std::uint8_t* buffer, std::int64_t count) {
   std::int64_t got = 0;
@@ -22,9 +20,9 @@ bool ReadExactly(platform::Stream& archive, std::uint8_t* buffer, std::int64_t c
 }  // namespace
 
 bool ArchiveSource::Run(ItemSink& first, const std::function<bool()>& after_chunk) {
-  std::vector<std::uint8_t> input(static_cast<std::size_t>(std::min(length_, kInputChunk)));
+  std::vector<std::uint8_t> input(static_cast<std::size_t>(std::min(length_, kChunk)));
   for (std::int64_t taken = 0; taken < length_;) {
-    const std::int64_t n = std::min(kInputChunk, length_ - taken);
+    const std::int64_t n = std::min(kChunk, length_ - taken);
     if (!ReadExactly(archive_, input.data(), n)) return false;
     if (!first.Write(std::span(input.data(), static_cast<std::size_t>(n)))) return false;
     taken += n;

@@ -13,6 +13,8 @@ namespace qm::archive {
 // 1 MiB and pushed into the first stage.
 class ArchiveSource {
  public:
+  static constexpr std::int64_t kChunk = 0x100000;
+
   // `archive` stands at the first stored byte; `length` bytes belong to the item.
   ArchiveSource(platform::Stream& archive, std::int64_t length)
       : archive_(archive), length_(length) {}

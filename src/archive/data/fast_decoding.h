@@ -17,5 +17,7 @@ std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> bytes);
 // input step by step, which tells damaged data apart from a short buffer.
 std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t> input,
                                         std::span<std::uint8_t> output);
+// Whether InflateWhole can succeed at all in this build.
+bool WholeInflateBuiltIn();
 
 }  // namespace qm::archive

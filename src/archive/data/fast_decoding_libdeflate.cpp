@@ -31,4 +31,8 @@ std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t> input,
   return made;
 }
 
+bool WholeInflateBuiltIn() {
+  return true;
+}
+
 }  // namespace qm::archive

@@ -7,4 +7,8 @@ std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t>, std::span
   return std::nullopt;
 }
 
+bool WholeInflateBuiltIn() {
+  return false;
+}
+
 }  // namespace qm::archive

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -12,33 +13,51 @@ namespace qm::archive {
 namespace {
 
 constexpr std::int64_t kOutputChunk = 0x100000;
-// The most output inflated in one call: the buffer is kept per thread, so this bounds memory.
-constexpr std::int64_t kWholeOutputLimit = 8 * 0x100000;
 // What the faster step-by-step inflater has made and not yet passed on, at the least, until its
 // stream ends. Where it reports damage that zlib reports earlier, it has made at most a few
 // hundred bytes past zlib's end in nearly every case; zlib redoes those.
 constexpr std::int64_t kHoldBack = 4096;
 
 // The one-call inflater's output buffer, kept for the next item and never filled with zeros.
-std::span<std::uint8_t> WholeOutputBuffer(std::size_t size) {
-  thread_local std::unique_ptr<std::uint8_t[]> kept;
-  thread_local std::size_t kept_size = 0;
-  if (kept_size < size) {
-    kept.reset();
-    kept = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    kept_size = size;
+// It is lent to one item at a time: an item decoded meanwhile from an event handler (an
+// extraction nested in a progress event) gets a buffer of its own instead of overwriting it.
+struct KeptBuffer {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+};
+thread_local KeptBuffer kept_whole_output;
+
+class LentWholeOutput {
+ public:
+  explicit LentWholeOutput(std::size_t size) : lent_(std::exchange(kept_whole_output, {})) {
+    if (lent_.size < size) {
+      lent_.bytes.reset();
+      lent_.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      lent_.size = size;
+    }
   }
-  return std::span(kept.get(), size);
-}
+  ~LentWholeOutput() {
+    if (lent_.size >= kept_whole_output.size) kept_whole_output = std::move(lent_);
+  }
+  LentWholeOutput(const LentWholeOutput&) = delete;
+  LentWholeOutput& operator=(const LentWholeOutput&) = delete;
+
+  std::span<std::uint8_t> First(std::size_t size) { return std::span(lent_.bytes.get(), size); }
+
+ private:
+  KeptBuffer lent_;
+};
 
 }  // namespace
 
 InflateStage::InflateStage(ItemSink& next, ItemDataEvents& events, std::int64_t progress_total,
-                           std::int64_t input_size, DeflatedReread reread)
+                           std::int64_t input_size, DeflatedReread reread,
+                           const InflatedAhead* ahead)
     : next_(next),
       events_(events),
       progress_total_(progress_total),
       input_size_(input_size),
+      ahead_(ahead),
       reread_(std::move(reread)) {
   const int rc = inflateInit2(&stream_, -MAX_WBITS);
   if (rc != Z_OK) {
@@ -58,8 +77,12 @@ bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
   // it here would inflate up to the limit only to throw the work away.
   const std::int64_t room = next_.Room();
   if (!first_and_whole || room > kWholeOutputLimit) return false;
-  const std::span<std::uint8_t> whole = WholeOutputBuffer(static_cast<std::size_t>(room));
-  const std::optional<std::size_t> size = InflateWhole(data, whole);
+  const bool taken = ahead_ != nullptr && ahead_->room == room;
+  std::optional<LentWholeOutput> lent;
+  if (!taken) lent.emplace(static_cast<std::size_t>(room));
+  const std::span<std::uint8_t> whole =
+      taken ? ahead_->bytes : lent->First(static_cast<std::size_t>(room));
+  const std::optional<std::size_t> size = taken ? whole.size() : InflateWhole(data, whole);
   if (!size) return false;
   // The steps the step-by-step inflater takes for the same stream: a progress event before
   // each, then as much as the room further down takes, up to the output chunk.

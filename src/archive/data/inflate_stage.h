@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/data/fast_inflater.h"
+#include "archive/data/inflated_ahead.h"
 #include "archive/data/item_data_events.h"
 #include "archive/data/item_sink.h"
 
@@ -38,10 +39,15 @@ using DeflatedReread = std::function<bool(std::int64_t offset, std::span<std::ui
 // there, so that damaged and truncated data end where zlib ends them.
 class InflateStage final : public ItemSink {
  public:
+  // The most output inflated in one call: the buffer is kept per thread, so this bounds memory.
+  static constexpr std::int64_t kWholeOutputLimit = 8 * 0x100000;
+
   // DecompressionError when zlib cannot start a stream. `input_size`: the item's deflated
-  // size when known (-1: not known, always step by step).
+  // size when known (-1: not known, always step by step). `ahead`: the same deflated bytes
+  // already inflated in one call, taken instead of inflating them here when the room matches.
   InflateStage(ItemSink& next, ItemDataEvents& events, std::int64_t progress_total,
-               std::int64_t input_size = -1, DeflatedReread reread = {});
+               std::int64_t input_size = -1, DeflatedReread reread = {},
+               const InflatedAhead* ahead = nullptr);
   ~InflateStage() override;
   InflateStage(const InflateStage&) = delete;
   InflateStage& operator=(const InflateStage&) = delete;
@@ -65,6 +71,7 @@ class InflateStage final : public ItemSink {
   ItemDataEvents& events_;
   std::int64_t progress_total_;
   std::int64_t input_size_;
+  const InflatedAhead* ahead_;
   z_stream stream_{};
   std::vector<std::uint8_t> output_;
   std::int64_t produced_ = 0;

@@ -339,6 +339,37 @@ TEST(CrcCheck, MatchesTheCrcOfTheWholeWhateverTheChunks) {
   EXPECT_FALSE(crc.Matches(whole ^ 1));
 }
 
+// The CRC inflated ahead stands only for those very bytes passing whole: any other byte, or a
+// part of them, has the CRC computed from what actually passed.
+TEST(CrcCheck, TakesTheCrcInflatedAheadOnlyForThoseVeryBytes) {
+  Bytes ahead_bytes = Pattern(5000);
+  Bytes copy = ahead_bytes;
+  const auto real = static_cast<std::uint32_t>(::crc32(0, copy.data(), 5000));
+  const auto half = static_cast<std::uint32_t>(::crc32(0, copy.data(), 2500));
+  constexpr std::uint32_t kTold = 0x12345678;  // what the worker said, taken on trust
+  const InflatedAhead ahead{std::span(ahead_bytes), 5001, kTold};
+  const std::span<std::uint8_t> own(ahead_bytes);
+  const std::span<std::uint8_t> other(copy);
+  struct Case {
+    const char* label;
+    std::vector<std::span<std::uint8_t>> pieces;
+    std::uint32_t crc;
+  };
+  const Case cases[] = {
+      {"those bytes in two pieces", {own.first(2500), own.subspan(2500)}, kTold},
+      {"a copy of them", {other}, real},
+      {"half of them, then the copy's rest", {own.first(2500), other.subspan(2500)}, real},
+      {"only half of them", {own.first(2500)}, half},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Collector out;
+    CrcCheck crc(out, &ahead);
+    for (const auto piece : c.pieces) EXPECT_TRUE(crc.Write(piece));
+    EXPECT_EQ(crc.Crc(), c.crc);
+  }
+}
+
 TEST(StoredStage, TellsProgressPerPieceAndPassesTheChunkWhole) {
   RecordingEvents events;
   Collector out;
