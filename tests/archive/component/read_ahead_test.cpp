@@ -45,14 +45,22 @@ struct Observed {
   std::vector<std::string> contents;
 };
 
+// Item names as the events show them, with "/" wherever the system separates with "\\".
+std::u16string Slashed(std::u16string name) {
+  std::replace(name.begin(), name.end(), u'\\', u'/');
+  return name;
+}
+
 // Extracts (or tests) every item, recording each event; `cancel_at` cancels at that item's
 // start. Two handlers extract another item in the middle of the run.
 Observed RunOver(ZipArchiver& archiver, const fs::path& out, bool test,
                  const std::u16string& cancel_at) {
   Observed run;
   auto record = [&](std::string line) { run.events.push_back(std::move(line)); };
-  archiver.OnFileProgress = [&](BaseArchiver& sender, const std::u16string& name, double progress,
-                                ProcessOperation, ProgressPhase phase, bool& cancel) {
+  archiver.OnFileProgress = [&](BaseArchiver& sender, const std::u16string& shown_name,
+                                double progress, ProcessOperation, ProgressPhase phase,
+                                bool& cancel) {
+    const std::u16string name = Slashed(shown_name);
     char text[64];
     std::snprintf(text, sizeof text, " %d %.9f", static_cast<int>(phase), progress);
     record("file " + Utf8(name) + text);
@@ -75,7 +83,7 @@ Observed RunOver(ZipArchiver& archiver, const fs::path& out, bool test,
   };
   archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string& name, ProcessOperation,
                                       int native, int, const std::u16string&, Action& action) {
-    record("failure " + Utf8(name) + " " + std::to_string(native));
+    record("failure " + Utf8(Slashed(name)) + " " + std::to_string(native));
     action = Action::fxaIgnore;
   };
   archiver.SetBaseDir(platform::Utf8ToUtf16(out.string()));
