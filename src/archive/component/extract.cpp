@@ -26,10 +26,6 @@ bool HasWildcards(const std::u16string& mask) {
   return mask.find_first_of(u"*?") != std::u16string::npos;
 }
 
-std::size_t LastSeparator(const std::u16string& name) {
-  return name.find_last_of(std::u16string{u'/', kPathSeparator});
-}
-
 std::int32_t DosDateTimeOf(const DirItem& item) {
   return static_cast<std::int32_t>((std::uint32_t{item.CentralDir.lastModDate} << 16) |
                                    item.CentralDir.lastModTime);

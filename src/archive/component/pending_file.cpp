@@ -1,5 +1,7 @@
 #include "archive/component/pending_file.h"
 
+#include "archive/names/path_rules.h"
+
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/platform.h"
@@ -13,10 +15,6 @@ using platform::Platform;
 namespace {
 
 constexpr char16_t kTempPrefix[] = u".qmx";
-
-std::size_t LastSeparator(const std::u16string& path) {
-  return path.find_last_of(std::u16string{u'/', platform::kPathSeparator});
-}
 
 }  // namespace
 

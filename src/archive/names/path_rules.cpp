@@ -64,6 +64,10 @@ bool IsCompletePath(std::u16string_view name) {
                          name.starts_with(u"\\\\"));
 }
 
+std::size_t LastSeparator(std::u16string_view path) {
+  return path.find_last_of(std::u16string{u'/', platform::kPathSeparator});
+}
+
 bool LeadsOutside(std::u16string_view name) {
   if (IsCompletePath(name)) return true;
   int depth = 0;

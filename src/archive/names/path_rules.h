@@ -20,6 +20,9 @@ std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_
 std::u16string ResolvePath(const std::u16string& base, const std::u16string& name,
                            const std::u16string& cur_dir);
 
+// Where the last "/" or platform separator of a path stands (npos: none).
+std::size_t LastSeparator(std::u16string_view path);
+
 // "A:" or "B:" (where drives exist), or a drive the platform reports as removable.
 bool IsRemovableDrive(const std::u16string& file_name);
 
