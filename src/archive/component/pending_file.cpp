@@ -1,7 +1,6 @@
 #include "archive/component/pending_file.h"
 
 #include "archive/names/path_rules.h"
-
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/platform.h"

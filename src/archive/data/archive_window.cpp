@@ -9,15 +9,11 @@ namespace qm::archive {
 
 void ArchiveWindow::Fill(platform::Stream& archive, std::int64_t start, std::int64_t length) {
   size_ = 0;
-  if (capacity_ < length) {
-    bytes_.reset();
-    bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(length));
-    capacity_ = length;
-  }
+  std::uint8_t* const bytes = bytes_.First(static_cast<std::size_t>(length)).data();
   archive.SetPosition(start);
   std::int64_t got = 0;
   while (got < length) {
-    const std::size_t n = archive.Read(bytes_.get() + got, static_cast<std::size_t>(length - got));
+    const std::size_t n = archive.Read(bytes + got, static_cast<std::size_t>(length - got));
     if (n == 0) break;
     got += static_cast<std::int64_t>(n);
   }
@@ -31,7 +27,7 @@ std::size_t ArchiveWindow::Read(void* buffer, std::size_t count) {
   if (position_ < start_ || position_ >= end) return 0;
   const auto n = static_cast<std::size_t>(
       std::min<std::int64_t>(static_cast<std::int64_t>(count), end - position_));
-  std::memcpy(buffer, bytes_.get() + (position_ - start_), n);
+  std::memcpy(buffer, bytes_.Data() + (position_ - start_), n);
   position_ += static_cast<std::int64_t>(n);
   return n;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 
+#include "archive/data/kept_buffer.h"
 #include "platform/stream.h"
 
 namespace qm::archive {
@@ -24,7 +25,7 @@ class ArchiveWindow final : public platform::Stream {
   }
   // The bytes of [begin, begin + length), which the window holds.
   std::span<const std::uint8_t> Bytes(std::int64_t begin, std::int64_t length) const {
-    return std::span<const std::uint8_t>(bytes_.get() + (begin - start_),
+    return std::span<const std::uint8_t>(bytes_.Data() + (begin - start_),
                                          static_cast<std::size_t>(length));
   }
 
@@ -36,8 +37,7 @@ class ArchiveWindow final : public platform::Stream {
 
  private:
   // Kept from fill to fill, and never filled with zeros.
-  std::unique_ptr<std::uint8_t[]> bytes_;
-  std::int64_t capacity_ = 0;
+  KeptBuffer bytes_;
   std::int64_t start_ = 0;
   std::int64_t size_ = 0;
   std::int64_t position_ = 0;

@@ -8,6 +8,7 @@
 
 #include "archive/data/coding_errors.h"
 #include "archive/data/fast_decoding.h"
+#include "archive/data/kept_buffer.h"
 
 namespace qm::archive {
 namespace {
@@ -21,28 +22,18 @@ constexpr std::int64_t kHoldBack = 4096;
 // The one-call inflater's output buffer, kept for the next item and never filled with zeros.
 // It is lent to one item at a time: an item decoded meanwhile from an event handler (an
 // extraction nested in a progress event) gets a buffer of its own instead of overwriting it.
-struct KeptBuffer {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t size = 0;
-};
 thread_local KeptBuffer kept_whole_output;
 
 class LentWholeOutput {
  public:
-  explicit LentWholeOutput(std::size_t size) : lent_(std::exchange(kept_whole_output, {})) {
-    if (lent_.size < size) {
-      lent_.bytes.reset();
-      lent_.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-      lent_.size = size;
-    }
-  }
+  LentWholeOutput() : lent_(std::exchange(kept_whole_output, {})) {}
   ~LentWholeOutput() {
-    if (lent_.size >= kept_whole_output.size) kept_whole_output = std::move(lent_);
+    if (lent_.Capacity() >= kept_whole_output.Capacity()) kept_whole_output = std::move(lent_);
   }
   LentWholeOutput(const LentWholeOutput&) = delete;
   LentWholeOutput& operator=(const LentWholeOutput&) = delete;
 
-  std::span<std::uint8_t> First(std::size_t size) { return std::span(lent_.bytes.get(), size); }
+  std::span<std::uint8_t> First(std::size_t size) { return lent_.First(size); }
 
  private:
   KeptBuffer lent_;
@@ -79,7 +70,7 @@ bool InflateStage::InflatedWhole(std::span<std::uint8_t> data, bool& passed) {
   if (!first_and_whole || room > kWholeOutputLimit) return false;
   const bool taken = ahead_ != nullptr && ahead_->room == room;
   std::optional<LentWholeOutput> lent;
-  if (!taken) lent.emplace(static_cast<std::size_t>(room));
+  if (!taken) lent.emplace();
   const std::span<std::uint8_t> whole =
       taken ? ahead_->bytes : lent->First(static_cast<std::size_t>(room));
   const std::optional<std::size_t> size = taken ? whole.size() : InflateWhole(data, whole);

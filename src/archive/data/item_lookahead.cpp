@@ -143,14 +143,10 @@ void ItemLookahead::StartJobs(const DirArray& dir, std::int32_t first, std::int3
     rooms.push_back(room);
     total += room;
   }
-  if (output_capacity_ < total) {
-    output_.reset();
-    output_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(total));
-    output_capacity_ = total;
-  }
+  std::uint8_t* const output = output_.First(static_cast<std::size_t>(total)).data();
   std::int64_t at = 0;
   for (std::size_t j = 0; j < jobs.size(); ++j) {
-    jobs[j].output = std::span(output_.get() + at, static_cast<std::size_t>(rooms[j]));
+    jobs[j].output = std::span(output + at, static_cast<std::size_t>(rooms[j]));
     at += rooms[j];
   }
   worker_->Start(std::move(jobs));

@@ -7,6 +7,7 @@
 #include "archive/data/archive_window.h"
 #include "archive/data/inflate_worker.h"
 #include "archive/data/inflated_ahead.h"
+#include "archive/data/kept_buffer.h"
 #include "archive/directory/dir_array.h"
 #include "platform/stream.h"
 
@@ -54,8 +55,7 @@ class ItemLookahead {
   std::int64_t data_end_;
   ArchiveWindow window_;
   // The worker's output buffers, one stretch per job; kept from window to window.
-  std::unique_ptr<std::uint8_t[]> output_;
-  std::int64_t output_capacity_ = 0;
+  KeptBuffer output_;
   // Last: its thread, which reads the window and fills the output buffers, stops first.
   std::unique_ptr<InflateWorker> worker_;
 };

@@ -24,7 +24,9 @@ std::u16string WithSeparator(std::u16string path) {
 
 }  // namespace
 
-bool PlatformHasDrives() { return kPathSeparator == u'\\'; }
+bool PlatformHasDrives() {
+  return kPathSeparator == u'\\';
+}
 
 std::u16string BaseFolder(const std::u16string& base, const std::u16string& cur_dir) {
   return WithSeparator(base.empty() ? cur_dir : base);
@@ -60,8 +62,8 @@ bool IsRemovableDrive(const std::u16string& file_name) {
 bool IsCompletePath(std::u16string_view name) {
   if (name.empty()) return false;
   if (name.front() == u'/' || name.front() == kPathSeparator) return true;
-  return PlatformHasDrives() && (name.find(u':') != std::u16string_view::npos ||
-                         name.starts_with(u"\\\\"));
+  return PlatformHasDrives() &&
+         (name.find(u':') != std::u16string_view::npos || name.starts_with(u"\\\\"));
 }
 
 std::size_t LastSeparator(std::u16string_view path) {
