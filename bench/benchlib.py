@@ -54,6 +54,9 @@ def parser(doc):
                     help='corpus size factor, e.g. 0.05 for a quick check (default: 1)')
     ap.add_argument('--workdir', default=default_workdir(),
                     help='corpora cache and scratch (default: %(default)s)')
+    ap.add_argument('--scratch', metavar='DIR',
+                    help='where the outputs are written instead of the work folder: a tmpfs '
+                    '(/dev/shm) times the tools rather than the disk they write to')
     return ap
 
 
@@ -67,6 +70,8 @@ def setup(args, programs=()):
         sys.exit('--runs must be at least 1 and --scale above 0')
     args.workdir = os.path.abspath(args.workdir)
     os.makedirs(args.workdir, exist_ok=True)
+    args.scratch = os.path.abspath(args.scratch or args.workdir)
+    os.makedirs(args.scratch, exist_ok=True)
     args.prefix = ['taskset', '-c', '0'] if args.cores == 1 else []
 
 
@@ -145,7 +150,7 @@ def remove(path):
 
 def scratch(args, name):
     """An output path of this run only, so that two benches on one work folder do not clash."""
-    return os.path.join(args.workdir, f'{name}-{os.getpid()}')
+    return os.path.join(args.scratch, f'{name}-{os.getpid()}')
 
 
 def paired(tools, runs, prefix, cwd, out, make_out=None):
@@ -216,8 +221,9 @@ def table(headers, rows):
 
 def heading(args, what):
     cores = 'one core (taskset -c 0)' if args.cores == 1 else 'all cores'
-    print(f'\n{what}: median of {args.runs} paired rounds, {cores}, scale {args.scale:g}; '
-          'ratios qmzip ÷ peer (below 1: qmzip is faster)\n', flush=True)
+    print(f'\n{what}: median of {args.runs} paired rounds, {cores}, scale {args.scale:g}, '
+          f'outputs in {args.scratch}; ratios qmzip ÷ peer (below 1: qmzip is faster)\n',
+          flush=True)
 
 
 def subjects(args):
