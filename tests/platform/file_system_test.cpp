@@ -132,8 +132,12 @@ TEST(Folders, CreatedWithParentsAndRemovedOnlyWhenEmpty) {
   EXPECT_FALSE(os().CreateDirectories(dir.u16("a/b/c")));
   EXPECT_FALSE(os().CreateDirectories(dir.u16("a/b/c")));
   EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+  EXPECT_FALSE(os().CreateDirectories(dir.u16("a/x/y/")));  // two missing, trailing separator
+  EXPECT_TRUE(fs::is_directory(dir / "a/x/y"));
   WriteFileBytes(dir / "file", "x");
   EXPECT_TRUE(os().CreateDirectories(dir.u16("file/sub")));
+  EXPECT_TRUE(os().CreateDirectories(dir.u16("file/sub/deeper")));
+  EXPECT_TRUE(os().CreateDirectories(dir.u16("file")));  // a file stands there
   EXPECT_TRUE(os().RemoveEmptyDirectory(dir.u16("a/b")));
   EXPECT_FALSE(os().RemoveEmptyDirectory(dir.u16("a/b/c")));
   EXPECT_FALSE(fs::exists(dir / "a/b/c"));

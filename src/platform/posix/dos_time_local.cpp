@@ -1,5 +1,7 @@
 // Local-time half of the DOS date-time conversions: it needs the system's time zone rules.
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "platform/dos_time.h"
 
@@ -15,7 +17,9 @@ std::uint32_t UnixTimeToDosDateTime(std::time_t time) {
   return PackDosDateTime(v);
 }
 
-std::optional<std::time_t> DosDateTimeToUnixTime(std::uint32_t packed) {
+namespace {
+
+std::optional<std::time_t> ConvertedByMktime(std::uint32_t packed) {
   const DosDateTime v = UnpackDosDateTime(packed);
   if (v.month < 1 || v.month > 12 || v.day < 1 || v.hour > 23 || v.minute > 59 || v.second > 59) {
     return std::nullopt;
@@ -32,6 +36,26 @@ std::optional<std::time_t> DosDateTimeToUnixTime(std::uint32_t packed) {
   // mktime normalises day 31 of a 30-day month into the next month: such a value names no day.
   if (t == static_cast<std::time_t>(-1) || local.tm_mday != v.day) return std::nullopt;
   return t;
+}
+
+}  // namespace
+
+std::optional<std::time_t> DosDateTimeToUnixTime(std::uint32_t packed) {
+  // mktime reads the zone file's status on every call (a stat per extracted file), and the
+  // files of an archive mostly share a few times: the last answer is kept, for the same zone.
+  struct Last {
+    std::uint32_t packed = 0;
+    std::optional<std::string> zone;  // TZ as it was, nullopt when unset
+    std::optional<std::time_t> time;
+    bool valid = false;
+  };
+  thread_local Last last;
+  const char* variable = std::getenv("TZ");
+  const std::optional<std::string> zone =
+      variable == nullptr ? std::nullopt : std::optional<std::string>(variable);
+  if (last.valid && last.packed == packed && last.zone == zone) return last.time;
+  last = {packed, zone, ConvertedByMktime(packed), true};
+  return last.time;
 }
 
 }  // namespace qm::platform

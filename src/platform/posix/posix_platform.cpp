@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/clock_seed.h"
@@ -64,7 +66,7 @@ bool PassesFilter(std::uint32_t attributes, std::uint32_t filter) {
 
 // Reads a sysfs flag such as /sys/dev/block/8:16/removable; a partition has none of its own,
 // so its parent device is asked too.
-bool BlockDeviceRemovable(dev_t device) {
+bool ReadRemovableFlag(dev_t device) {
   const std::string base =
       "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
   for (const char* leaf : {"/removable", "/../removable"}) {
@@ -73,6 +75,18 @@ bool BlockDeviceRemovable(dev_t device) {
     if (flag >> value) return value == 1;
   }
   return false;
+}
+
+// Extraction asks once per folder; the answer is the device's, so it is kept per device.
+bool BlockDeviceRemovable(dev_t device) {
+  static std::mutex mutex;
+  static std::unordered_map<dev_t, bool> known;
+  const std::lock_guard lock(mutex);
+  const auto found = known.find(device);
+  if (found != known.end()) return found->second;
+  const bool removable = ReadRemovableFlag(device);
+  known.emplace(device, removable);
+  return removable;
 }
 
 class PosixFolder final : public Folder {
@@ -369,17 +383,24 @@ class PosixPlatform final : public Platform {
   }
 
   std::error_code CreateDirectories(const std::u16string& path) override {
-    const std::u16string full = ExpandPath(path);
-    std::size_t pos = 1;
-    while (pos <= full.size()) {
-      std::size_t end = full.find(u'/', pos);
-      if (end == std::u16string::npos) end = full.size();
-      const std::string prefix = SystemPath(full.substr(0, end));
-      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return LastError();
-      pos = end + 1;
+    std::string full = SystemPath(ExpandPath(path));
+    while (full.size() > 1 && full.back() == '/') full.pop_back();
+    // Nearly always the parent exists (extraction makes folders top down): one mkdir then.
+    // Otherwise walk up to the deepest folder that exists and make the missing ones downwards.
+    std::vector<std::size_t> missing;  // ends of the prefixes to make, deepest first
+    std::size_t end = full.size();
+    while (end > 0) {
+      if (::mkdir(full.substr(0, end).c_str(), 0777) == 0 || errno == EEXIST) break;
+      if (errno != ENOENT) return LastError();
+      missing.push_back(end);
+      end = full.rfind('/', end - 1);
+      if (end == std::string::npos) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      if (::mkdir(full.substr(0, *it).c_str(), 0777) != 0 && errno != EEXIST) return LastError();
     }
     struct stat st {};
-    if (::stat(SystemPath(full).c_str(), &st) != 0) return LastError();
+    if (::stat(full.c_str(), &st) != 0) return LastError();
     if (!S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::not_a_directory);
     return {};
   }

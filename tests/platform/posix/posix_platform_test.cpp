@@ -70,6 +70,20 @@ TEST(DosTime, OddSecondsRoundDownAndOutOfRangeClamps) {
   tzset();
 }
 
+TEST(DosTime, TheSameValueIsConvertedAgainInAnotherZone) {
+  const std::uint32_t packed = PackDosDateTime({2024, 7, 14, 9, 5, 0});
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  const auto in_utc = DosDateTimeToUnixTime(packed);
+  setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+  tzset();
+  const auto in_new_york = DosDateTimeToUnixTime(packed);
+  unsetenv("TZ");
+  tzset();
+  ASSERT_TRUE(in_utc && in_new_york);
+  EXPECT_EQ(*in_new_york - *in_utc, 4 * 3600);  // daylight saving time in July
+}
+
 TEST(PosixCodePages, OemCharactersMissingFromAnsiBecomeQuestionMarks) {
   // Windows maps some of them to a look-alike ("best fit"); the emulation does not guess.
   EXPECT_EQ(OemToAnsi("\x82t\xE9"), "\xE9t?");  // 0xE9 in 437 is capital theta, not in 1252
