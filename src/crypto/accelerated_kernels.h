@@ -28,7 +28,7 @@ void AesHwCtrBlocks(const std::uint8_t* round_keys, int rounds, std::uint64_t& c
 // SHA-1 compression of `blocks` consecutive 64-byte blocks.
 void Sha1HwCompress(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 
-// PBKDF2-HMAC-SHA1 past its first iteration for `chains` output blocks side by side: chain k's
+// PBKDF2-HMAC-SHA1 past its first iteration for `chains` output blocks: chain k's
 // U(1) is the 20 bytes at u + 20k; runs U(2) to U(`iterations`), XORing each into the 20 bytes
 // at t + 20k and leaving the last in u + 20k. `inner` and `outer` are the SHA-1 states after
 // the key block XORed with the inner and outer pads.
