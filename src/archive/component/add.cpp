@@ -149,6 +149,7 @@ void BaseArchiver::AddFilesFromMasks(const std::vector<std::u16string>& masks,
   settings.base_dir = base_dir_;
   settings.exclusions = std::move(exclusions);
   settings.search_attr = search_attr;
+  settings.keep_listings = masks.size() > 1;
   AddingTarget target(*this, is_move);
   FileGatherer gatherer(std::move(settings), target);
   for (const std::u16string& mask : masks) gatherer.ScanDirectory(root, root, mask, recurse);

@@ -51,8 +51,18 @@ std::vector<DirEntry> FileGatherer::Find(const std::u16string& pattern,
 }
 
 std::vector<DirEntry> FileGatherer::List(const std::u16string& folder, std::uint32_t filter) const {
+  auto key = std::make_pair(folder, filter);
+  if (settings_.keep_listings) {
+    const auto kept = listings_.find(key);
+    if (kept != listings_.end()) return kept->second;
+  }
   std::error_code error;
-  return platform::Platform::Current().ListDirectory(folder, filter, error);
+  std::vector<DirEntry> listed = platform::Platform::Current().ListDirectory(folder, filter, error);
+  if (settings_.keep_listings && kept_entries_ + listed.size() <= kMaxKeptEntries) {
+    kept_entries_ += listed.size();
+    listings_.emplace(std::move(key), listed);
+  }
+  return listed;
 }
 
 bool FileGatherer::MatchesName(const DirEntry& entry, const std::u16string& name_mask) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -27,6 +30,10 @@ struct GatherSettings {
   // Attribute filter: which files are taken; with the folder bit 0x10, matching folders are
   // added as entries and walked.
   std::uint32_t search_attr = 0;
+  // More than one mask is to be walked: folder listings are kept for the masks after the first
+  // (a recursive mask is looked for in every folder below its own, so each one lists the same
+  // folders again).
+  bool keep_listings = false;
 };
 
 // Walks disk folders for one mask at a time, through the platform's directory listing.
@@ -61,6 +68,12 @@ class FileGatherer {
 
   GatherSettings settings_;
   GatherTarget& target_;
+  // With keep_listings: each folder's listing by its path as walked and the filter, up to
+  // kMaxKeptEntries entries in all (beyond that, folders are listed again).
+  static constexpr std::size_t kMaxKeptEntries = std::size_t{1} << 18;
+  mutable std::map<std::pair<std::u16string, std::uint32_t>, std::vector<platform::DirEntry>>
+      listings_;
+  mutable std::size_t kept_entries_ = 0;
 };
 
 }  // namespace qm::archive

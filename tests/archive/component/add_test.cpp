@@ -135,6 +135,34 @@ TEST(AddFiles, WhatTheWalkFinds) {
   }
 }
 
+TEST(AddFiles, SeveralMasksFindWhatEachFindsAlone) {
+  // Each recursive mask is looked for in every folder below the base: the masks after the
+  // first walk folders the first one listed already.
+  ScratchDir dir;
+  dir.MakeTree();  // a.txt, empty.txt, docs/b.txt, docs/sub/c.bin
+  dir.Write("docs/sub/a.txt", "a");
+  dir.Write("sub/sub/b.txt", "b");
+  const std::vector<std::u16string> masks = {u"sub", u"*.bin", u"a.txt", u"docs", u"*.txt"};
+  auto in_order = [](OpenArchive& a) {
+    Names names;
+    for (std::int32_t i = 0; i < a.Dir().Count(); ++i) names.push_back(Utf8(a.Dir().GetItem(i).Name));
+    return names;
+  };
+  OpenArchive together;
+  together.archiver.SetBaseDir(dir.U16(""));
+  together.archiver.Options().Recurse = true;
+  together.archiver.SetFileMasks(masks);
+  together.archiver.AddFiles();
+  OpenArchive one_by_one;
+  one_by_one.archiver.SetBaseDir(dir.U16(""));
+  one_by_one.archiver.Options().Recurse = true;
+  for (const std::u16string& mask : masks) one_by_one.archiver.AddFiles(mask, kAll, u"");
+  EXPECT_EQ(in_order(together), in_order(one_by_one));
+  EXPECT_EQ(together.Names(), (Names{"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/a.txt",
+                                     "docs/sub/c.bin", "empty.txt", "sub/", "sub/sub/",
+                                     "sub/sub/b.txt"}));
+}
+
 TEST(AddFiles, TheArchiveIsNeverAddedToItself) {
   ScratchDir dir;
   dir.Write("a.txt", "a");
