@@ -71,6 +71,22 @@ TEST(QmzipAdd, Options) {
   }
 }
 
+// A path names that file or folder alone (not its namesakes in subfolders); a mask with -r is
+// looked for below too.
+TEST(QmzipAdd, APathIsThatOneFileOrFolderAndAMaskSearchesBelow) {
+  ScratchDir dir;
+  dir.MakeTree();
+  dir.Write("docs/sub/a.txt", "a below");
+  dir.Write("sub/c.bin", "not docs/sub");
+  const CommandResult named = Qmzip(dir, "add x.zip -r a.txt docs/sub");
+  ASSERT_EQ(named.exit_code, 0) << named.output;
+  EXPECT_EQ(NamesIn(dir / "x.zip"), (std::vector<std::string>{"a.txt", "docs/sub/", "docs/sub/a.txt",
+                                                               "docs/sub/c.bin"}));
+  const CommandResult masked = Qmzip(dir, "add y.zip -r 'a.tx?'");
+  ASSERT_EQ(masked.exit_code, 0) << masked.output;
+  EXPECT_EQ(NamesIn(dir / "y.zip"), (std::vector<std::string>{"a.txt", "docs/sub/a.txt"}));
+}
+
 // A path that finds nothing is named on stderr and makes the run fail; the paths that found
 // something are added all the same, and with none at all nothing is written.
 TEST(QmzipAdd, APathThatFindsNothingFailsTheRunAndIsNamed) {

@@ -123,6 +123,28 @@ int RunFreshen(CliArchiver& archiver, const AddOptions& options, ProgressBar& ba
   return failed == 0 ? kExitOk : kExitItemsIncomplete;
 }
 
+// What the engine is given for `path`. With -r a path without * or ? that names a file or a
+// folder in the base folder is handed over by its full path (a folder with a final separator),
+// which the engine takes as that one file or folder: as a plain name it would also be looked
+// for in every folder below the base, walking the whole tree again for each path named. A
+// path through a symbolic link stays as it is (links to folders are passed over).
+std::u16string MaskFor(const std::string& path, const AddOptions& options) {
+  std::u16string mask = FromUtf8(path);
+  if (!options.recurse || mask.find_first_of(u"*?") != std::u16string::npos) return mask;
+  platform::Platform& os = platform::Platform::Current();
+  const std::u16string base =
+      os.ExpandPath(options.base_dir.empty() ? u"." : FromUtf8(options.base_dir)) +
+      platform::kPathSeparator;
+  const std::u16string full = os.ExpandPath(
+      options.base_dir.empty() ? mask : FromUtf8(options.base_dir + "/" + path));
+  const std::uint32_t attributes = os.GetAttributes(full);
+  if (attributes == platform::attr::kInvalid || !full.starts_with(base) || full.size() == base.size() ||
+      os.FindLinkBelow(base, full)) {
+    return mask;
+  }
+  return (attributes & platform::attr::kDirectory) != 0 ? full + platform::kPathSeparator : full;
+}
+
 // Adds (or moves) the paths one at a time inside one transaction, so that a path that finds
 // nothing can be named; the commit at the end writes them all, as one call for all paths
 // would. Answers the paths that found nothing; when none found anything, nothing is written.
@@ -132,7 +154,7 @@ std::vector<std::string> AddEachPath(CliArchiver& archiver, const AddOptions& op
   try {
     for (const auto& path : options.paths) {
       const int found_before = archiver.FoundCount();
-      archiver.SetFileMasks({FromUtf8(path)});
+      archiver.SetFileMasks({MaskFor(path, options)});
       if (options.move) {
         archiver.MoveFiles();
       } else {
