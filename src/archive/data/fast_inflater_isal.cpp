@@ -1,6 +1,7 @@
 #include <isa-l/igzip_lib.h>
 
 #include "archive/data/fast_inflater.h"
+#include "archive/data/vector_state.h"
 
 namespace qm::archive {
 namespace {
@@ -20,6 +21,7 @@ class IsalInflater final : public FastInflater {
     state_.next_out = output.data();
     state_.avail_out = static_cast<std::uint32_t>(output.size());
     const int rc = isal_inflate(&state_);
+    ClearUpperVectorState();
     used = input.size() - state_.avail_in;
     made = output.size() - state_.avail_out;
     if (rc < 0) return Status::kDamaged;
