@@ -8,10 +8,9 @@
 // PBKDF2-HMAC-SHA1's iterations with the SHA extensions, the state never leaving the registers:
 // a digest is already the next message's first five words in the order the instructions want
 // them, so an iteration is two compressions and a few register moves. The output blocks are
-// independent chains, run one after the other. Four side by side keep more of the SHA unit
-// busy in principle, but spill the sixteen XMM registers the instructions can use, and their
-// speed turned on where the code fell in memory: 0.68 s for 2,000 AES items in one build,
-// 1.1 to 1.2 s in most others (an AMD EPYC); one chain ran at 0.71 to 0.77 s in every build.
+// independent chains, run one after the other: four side by side, spilling the sixteen XMM
+// registers the instructions can use, were no faster where measured (0.56 s against 0.57 s for
+// 2,000 AES items on an AMD EPYC).
 namespace qm::crypto::detail {
 namespace {
 
