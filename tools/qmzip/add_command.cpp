@@ -8,6 +8,7 @@
 
 #include "archive/archive_options.h"
 #include "archive/archive_types.h"
+#include "archive/names/path_rules.h"
 #include "cli_archiver.h"
 #include "command_runner.h"
 #include "item_run.h"
@@ -135,8 +136,9 @@ std::u16string MaskFor(const std::string& path, const AddOptions& options) {
   const std::u16string base =
       os.ExpandPath(options.base_dir.empty() ? u"." : FromUtf8(options.base_dir)) +
       platform::kPathSeparator;
-  const std::u16string full = os.ExpandPath(
-      options.base_dir.empty() ? mask : FromUtf8(options.base_dir + "/" + path));
+  const bool from_base = !options.base_dir.empty() && !archive::IsCompletePath(mask);
+  const std::u16string full =
+      os.ExpandPath(from_base ? FromUtf8(options.base_dir + "/" + path) : mask);
   const std::uint32_t attributes = os.GetAttributes(full);
   if (attributes == platform::attr::kInvalid || !full.starts_with(base) || full.size() == base.size() ||
       os.FindLinkBelow(base, full)) {
