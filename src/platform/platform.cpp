@@ -27,6 +27,10 @@ std::error_code File::SetAttributes(std::uint32_t, std::optional<std::uint32_t>)
   return std::make_error_code(std::errc::operation_not_supported);
 }
 
+std::optional<FileStatus> File::Status() {
+  return std::nullopt;
+}
+
 std::unique_ptr<Folder> Platform::OpenFolder(const std::u16string& path, std::error_code& error) {
   error.clear();
   const std::uint32_t attributes = GetAttributes(path);

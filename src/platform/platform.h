@@ -11,6 +11,29 @@
 
 namespace qm::platform {
 
+// What a file is, as far as telling two paths apart and noticing a change need: two paths
+// name the same file when their device and file numbers are equal, whatever their spelling
+// and whatever links lie between.
+struct FileStatus {
+  std::uint64_t device = 0;  // the volume (st_dev; the volume serial number on Windows)
+  std::uint64_t file = 0;    // the file on it (st_ino; the file index on Windows)
+  // The owning user (uid); 0 on platforms without one, where owners are not compared.
+  std::uint32_t owner = 0;
+  // Permission bits (rwx for owner, group and others); 0 on platforms without them.
+  std::uint32_t unix_mode = 0;
+  std::uint32_t hard_links = 1;
+  bool directory = false;
+  // The path itself is a symbolic link (asked without following links; the other fields then
+  // describe the link).
+  bool symbolic_link = false;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;  // last write, nanoseconds since the Unix epoch (UTC)
+
+  bool SameFile(const FileStatus& other) const {
+    return device == other.device && file == other.file;
+  }
+};
+
 // An open operating-system file. Positions and sizes are 64-bit. Closing happens in the
 // destructor; errors come back as std::error_code so that callers choose the exception.
 class File {
@@ -43,6 +66,9 @@ class File {
   // given) would leave on the file.
   virtual std::error_code SetAttributes(std::uint32_t attributes,
                                         std::optional<std::uint32_t> unix_mode);
+  // What the open file is (never a link: the file itself); nothing when it cannot be asked,
+  // which is this default.
+  virtual std::optional<FileStatus> Status();
 
  protected:
   File() = default;
@@ -127,6 +153,10 @@ class Platform {
   // Applies Unix permission bits (rwx for owner, group and others; never set-id or sticky).
   // Platforms without them ignore the call, which is this default.
   virtual std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode);
+  // What stands at `path`: through links when `follow_links`, else the link itself. Nothing
+  // when nothing stands there or it cannot be asked.
+  virtual std::optional<FileStatus> GetFileStatus(const std::u16string& path,
+                                                  bool follow_links) = 0;
 
   // --- Files
   // Opens with the file mode word of file_mode.h. Sharing is honoured between openers inside
@@ -160,6 +190,11 @@ class Platform {
                                         const std::u16string& to);
   // Deletes the file `name` of `folder`: a temporary file given up.
   virtual std::error_code DeleteFileIn(Folder& folder, const std::u16string& name);
+  // Creates `path` as a new file, open for reading and writing, readable and writable by its
+  // owner alone, and only when nothing stands there: never through a link, never over an
+  // existing file (errc::file_exists then). For the files the engine leaves beside an archive.
+  virtual std::unique_ptr<File> CreatePrivateFile(const std::u16string& path,
+                                                  std::error_code& error) = 0;
   // Creates an empty, new file named prefix + unique characters in `directory` and answers its
   // full path, or an empty string with `error` set.
   virtual std::u16string CreateTempFile(const std::u16string& directory,

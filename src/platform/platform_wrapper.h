@@ -35,9 +35,17 @@ class PlatformWrapper : public Platform {
   std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
     return target_.SetUnixPermissions(path, mode);
   }
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
+                                          bool follow_links) override {
+    return target_.GetFileStatus(path, follow_links);
+  }
   std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                  std::error_code& error) override {
     return target_.OpenFile(path, mode, error);
+  }
+  std::unique_ptr<File> CreatePrivateFile(const std::u16string& path,
+                                          std::error_code& error) override {
+    return target_.CreatePrivateFile(path, error);
   }
   std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override {
     return target_.MoveFile(from, to);

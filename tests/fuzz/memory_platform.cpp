@@ -250,6 +250,31 @@ std::error_code MemoryPlatform::CopyFile(const std::u16string& from, const std::
   return {};
 }
 
+std::optional<platform::FileStatus> MemoryPlatform::GetFileStatus(const std::u16string& path,
+                                                                  bool) {
+  const std::string key = Key(path);
+  platform::FileStatus status;
+  status.file = std::hash<std::string>{}(key);
+  if (folders_.count(key)) {
+    status.directory = true;
+    return status;
+  }
+  const auto it = files_.find(key);
+  if (it == files_.end()) return std::nullopt;
+  status.size = it->second.content ? it->second.content->size() : 0;
+  return status;
+}
+
+std::unique_ptr<File> MemoryPlatform::CreatePrivateFile(const std::u16string& path,
+                                                        std::error_code& error) {
+  const std::string key = Key(path);
+  if (folders_.count(key) || files_.count(key)) {
+    error = std::make_error_code(std::errc::file_exists);
+    return nullptr;
+  }
+  return OpenFile(path, platform::file_mode::kCreate, error);
+}
+
 std::u16string MemoryPlatform::CreateTempFile(const std::u16string& directory,
                                               const std::u16string& prefix,
                                               std::error_code& error) {

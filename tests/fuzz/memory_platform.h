@@ -33,6 +33,10 @@ class MemoryPlatform : public platform::Platform {
   std::error_code SetLastWriteDosTime(const std::u16string& path, std::uint32_t dos_time) override;
   std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                            std::error_code& error) override;
+  std::optional<platform::FileStatus> GetFileStatus(const std::u16string& path,
+                                                    bool follow_links) override;
+  std::unique_ptr<platform::File> CreatePrivateFile(const std::u16string& path,
+                                                    std::error_code& error) override;
   std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override;
   std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override;
   std::error_code DeleteFile(const std::u16string& path) override;

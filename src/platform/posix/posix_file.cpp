@@ -176,6 +176,12 @@ class PosixFile final : public File {
     return {};
   }
 
+  std::optional<FileStatus> Status() override {
+    struct stat st {};
+    if (::fstat(fd_.get(), &st) != 0) return std::nullopt;
+    return StatusOf(st);
+  }
+
  private:
   FileDescriptor fd_;
   FileDescriptor lock_fd_;  // set only when fd_ cannot carry the read locks (write-only opens)
@@ -216,6 +222,39 @@ mode_t ModeWithAttributes(mode_t current, std::uint32_t attributes) {
   if (attributes & attr::kReadOnly) return current & ~(S_IWUSR | S_IWGRP | S_IWOTH);
   if ((current & S_IWUSR) == 0) return current | ((S_IWUSR | S_IWGRP | S_IWOTH) & ~CreationMask());
   return current;
+}
+
+FileStatus StatusOf(const struct stat& st) {
+  FileStatus status;
+  status.device = static_cast<std::uint64_t>(st.st_dev);
+  status.file = static_cast<std::uint64_t>(st.st_ino);
+  status.owner = static_cast<std::uint32_t>(st.st_uid);
+  status.unix_mode = static_cast<std::uint32_t>(st.st_mode & 0777);
+  status.hard_links = static_cast<std::uint32_t>(st.st_nlink);
+  status.directory = S_ISDIR(st.st_mode);
+  status.symbolic_link = S_ISLNK(st.st_mode);
+  status.size = static_cast<std::uint64_t>(st.st_size);
+  status.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                       st.st_mtim.tv_nsec;
+  return status;
+}
+
+std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::error_code& error) {
+  error.clear();
+  // O_EXCL fails on any name that exists, a dangling link included, so no link is followed.
+  FileDescriptor fd(
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+  if (fd.get() < 0) {
+    error = LastError();
+    return nullptr;
+  }
+  // The umask may take bits away, never add them; 0600 is asked for once more all the same,
+  // so that no mask leaves the owner without reading or writing.
+  if (::fchmod(fd.get(), 0600) != 0) {
+    error = LastError();
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(std::move(fd), FileDescriptor());
 }
 
 std::unique_ptr<File> CreatePosixFileAt(int folder, const std::string& name,

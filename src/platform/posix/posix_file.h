@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -20,6 +21,13 @@ std::unique_ptr<File> OpenPosixFile(const std::string& path, std::uint16_t mode,
 // opened the new file.
 std::unique_ptr<File> CreatePosixFileAt(int folder, const std::string& name,
                                         std::error_code& error);
+
+// Creates `path` (UTF-8) exclusively, owner-only, never through a link (Platform's
+// CreatePrivateFile).
+std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::error_code& error);
+
+// The fields of FileStatus that `st` carries.
+FileStatus StatusOf(const struct stat& st);
 
 // The process's file-creation mask.
 mode_t CreationMask();

@@ -211,6 +211,20 @@ class PosixPlatform final : public Platform {
     return {};
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
+                                          bool follow_links) override {
+    struct stat st {};
+    const std::string native = SystemPath(path);
+    const int result = follow_links ? ::stat(native.c_str(), &st) : ::lstat(native.c_str(), &st);
+    if (result != 0) return std::nullopt;
+    return posix::StatusOf(st);
+  }
+
+  std::unique_ptr<File> CreatePrivateFile(const std::u16string& path,
+                                          std::error_code& error) override {
+    return posix::CreatePrivateFile(SystemPath(path), error);
+  }
+
   std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                  std::error_code& error) override {
     return posix::OpenPosixFile(SystemPath(path), mode, error);

@@ -109,6 +109,8 @@ class Win32File final : public File {
     return error ? error : restore;
   }
 
+  std::optional<FileStatus> Status() override { return StatusOfHandle(handle_.get()); }
+
   std::error_code Flush() override {
     if (!::FlushFileBuffers(handle_.get())) return LastError();
     return {};
@@ -119,6 +121,38 @@ class Win32File final : public File {
 };
 
 }  // namespace
+
+std::optional<FileStatus> StatusOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+  FileStatus status;
+  status.device = info.dwVolumeSerialNumber;
+  status.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  status.unix_mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  status.hard_links = info.nNumberOfLinks;
+  status.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  status.symbolic_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  status.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // FILETIME counts 100 ns from 1601; the Unix epoch is 11,644,473,600 seconds later.
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  status.modified_ns = (ticks - 116444736000000000LL) * 100;
+  return status;
+}
+
+std::unique_ptr<File> CreatePrivateWin32File(const std::u16string& path, std::error_code& error) {
+  error.clear();
+  // CREATE_NEW fails on any name that exists, a link included. The file inherits its folder's
+  // access list, which on a user's own folders is the user's.
+  Handle handle(::CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid()) {
+    error = LastError();
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(std::move(handle));
+}
 
 std::unique_ptr<File> OpenWin32File(const std::u16string& path, std::uint16_t mode,
                                     std::error_code& error) {

@@ -12,4 +12,7 @@ namespace qm::platform::win32 {
 std::unique_ptr<File> OpenWin32File(const std::u16string& path, std::uint16_t mode,
                                     std::error_code& error);
 
+// Creates `path` only when nothing stands there (Platform's CreatePrivateFile).
+std::unique_ptr<File> CreatePrivateWin32File(const std::u16string& path, std::error_code& error);
+
 }  // namespace qm::platform::win32

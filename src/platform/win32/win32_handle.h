@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "platform/platform.h"
 #include "platform/win32/windows_api.h"
 
 namespace qm::platform::win32 {
@@ -35,5 +37,9 @@ inline const wchar_t* Wide(const std::u16string& text) {
 inline std::u16string FromWide(const wchar_t* text) {
   return reinterpret_cast<const char16_t*>(text);
 }
+
+// What an open handle is: volume serial and file index for its identity, the read-only
+// attribute for its owner's write bit. Windows has no owner to compare: 0.
+std::optional<FileStatus> StatusOfHandle(HANDLE handle);
 
 }  // namespace qm::platform::win32

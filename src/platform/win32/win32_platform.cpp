@@ -139,6 +139,23 @@ class Win32Platform final : public Platform {
     return OpenWin32File(path, mode, error);
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
+                                          bool follow_links) override {
+    // No access asked: the status of a file others hold open is readable all the same.
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    Handle handle(::CreateFileW(Wide(path), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, flags, nullptr));
+    if (!handle.valid()) return std::nullopt;
+    return StatusOfHandle(handle.get());
+  }
+
+  std::unique_ptr<File> CreatePrivateFile(const std::u16string& path,
+                                          std::error_code& error) override {
+    return CreatePrivateWin32File(path, error);
+  }
+
   std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override {
     if (!::MoveFileW(Wide(from), Wide(to))) return LastError();
     return {};

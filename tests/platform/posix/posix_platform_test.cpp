@@ -3,6 +3,7 @@
 // devices.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -188,6 +189,67 @@ TEST(FolderFiles, TemporaryFilesAreNamedDatedAndRenamedOverALinkWithinTheFolder)
   EXPECT_EQ(st.st_mode & 0222, 0u);
   EXPECT_FALSE(os().DeleteFileIn(*folder, second));
   EXPECT_FALSE(fs::exists(dir / Utf16ToUtf8(second)));
+}
+
+// Files left beside an archive are the user's alone and are never made through a link: an
+// attacker's link at the name must not redirect the write to the link's target.
+TEST(PosixPrivateFiles, AreOwnerOnlyExclusiveAndNeverFollowLinks) {
+  TempDir dir;
+  const auto saved_mask = ::umask(0);  // the widest mask a user could have set
+  std::error_code error;
+  auto file = os().CreatePrivateFile(dir.u16("tail"), error);
+  ::umask(saved_mask);
+  ASSERT_NE(file, nullptr) << error.message();
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "tail").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  EXPECT_EQ(os().CreatePrivateFile(dir.u16("tail"), error), nullptr);
+  EXPECT_EQ(error, std::errc::file_exists);
+
+  WriteFileBytes(dir / "target", "precious");
+  fs::create_symlink(dir / "target", dir / "link");
+  fs::create_symlink(dir / "nowhere", dir / "dangling");
+  for (const char* name : {"link", "dangling"}) {
+    EXPECT_EQ(os().CreatePrivateFile(dir.u16(name), error), nullptr) << name;
+    EXPECT_TRUE(error) << name;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(dir / "target"), "precious");
+  EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
+// The same file is told by identity, whatever the spelling or the links in between; a link
+// asked about without following is seen as one.
+TEST(PosixFileStatus, TellsTheSameFileByIdentity) {
+  TempDir dir;
+  WriteFileBytes(dir / "a.zip", "12345");
+  fs::create_hard_link(dir / "a.zip", dir / "hard.zip");
+  fs::create_symlink(dir / "a.zip", dir / "soft.zip");
+  WriteFileBytes(dir / "b.zip", "12345");
+
+  const auto a = os().GetFileStatus(dir.u16("a.zip"), true);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->size, 5u);
+  EXPECT_EQ(a->hard_links, 2u);
+  EXPECT_EQ(a->owner, ::getuid());
+  for (const char* name : {"hard.zip", "soft.zip", "./a.zip"}) {
+    const auto other = os().GetFileStatus(dir.u16(name), true);
+    ASSERT_TRUE(other) << name;
+    EXPECT_TRUE(a->SameFile(*other)) << name;
+  }
+  EXPECT_FALSE(a->SameFile(*os().GetFileStatus(dir.u16("b.zip"), true)));
+  const auto link = os().GetFileStatus(dir.u16("soft.zip"), false);
+  ASSERT_TRUE(link);
+  EXPECT_TRUE(link->symbolic_link);
+  EXPECT_FALSE(a->SameFile(*link));
+  EXPECT_FALSE(os().GetFileStatus(dir.u16("missing"), true));
+
+  std::error_code error;
+  auto open = os().OpenFile(dir.u16("soft.zip"), file_mode::kRead, error);
+  ASSERT_NE(open, nullptr);
+  const auto through = open->Status();
+  ASSERT_TRUE(through);
+  EXPECT_TRUE(a->SameFile(*through));
 }
 
 }  // namespace
