@@ -71,6 +71,12 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
        !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {
     bool removed = false;
     if (dir.GetItem(i).Tagged) {
+      // The item carries the operation while its step runs. A step that leaves the item as it
+      // was (declined, kept, failed and ignored) gives it back its own mark: an update that did
+      // not happen must not turn a rename or an attribute change made earlier in the
+      // transaction, or a pending move, into a rewrite from a source the entry does not have.
+      const ProcessOperation own_mark = dir.GetItem(i).Operation;
+      bool completed = false;
       dir.ItemPtr(i)->Operation = operation;
       Action action = Action::fxaIgnore;
       do {
@@ -98,7 +104,8 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
           }
           if (!progress_cancel_) {
             ++processed_file_no_;
-            if (outcome == ItemOutcome::kCompleted) ++completed_file_count_;
+            completed = outcome == ItemOutcome::kCompleted;
+            if (completed) ++completed_file_count_;
             if (outcome == ItemOutcome::kKept) ++kept_file_count_;
           }
         } catch (const ArchiveError& e) {
@@ -106,6 +113,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
                                action);
         }
       } while (action == Action::fxaRetry);
+      if (!completed && !removed && i < dir.Count()) dir.ItemPtr(i)->Operation = own_mark;
       aborted = action == Action::fxaAbort;
     }
     if (index != -1) break;

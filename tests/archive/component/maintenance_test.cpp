@@ -363,5 +363,74 @@ TEST(UpdateFiles, ReplacesOnlyWhatTheRulesLetThrough) {
       f.dir.path());
 }
 
+// An update the rules decline leaves the entry as the transaction had it: a rename, an
+// attribute or comment change made before it is committed as such (not as a rewrite from a
+// disk file the entry never had), and a pending move still moves.
+TEST(UpdateFiles, ADeclinedUpdateKeepsWhatTheTransactionChangedBefore) {
+  struct Change {
+    const char* label;
+    std::function<void(ZipArchiver&)> apply;
+    const char* check;  // Python, on zipfile z
+  };
+  const Change changes[] = {
+      {"attributes", [](ZipArchiver& a) { a.ChangeFilesAttr(u"a.txt", 0x21); },
+       "assert z.getinfo('a.txt').external_attr & 0xFF == 0x21\n"},
+      {"comment", [](ZipArchiver& a) { a.ChangeFilesComment(u"a.txt", "kept note"); },
+       "assert z.getinfo('a.txt').comment == b'kept note'\n"},
+      {"rename", [](ZipArchiver& a) { a.RenameFile(u"a.txt", u"a.txt.bak"); },
+       "assert z.namelist() == ['a.txt.bak']\nassert z.read('a.txt.bak') == b'old'\n"},
+  };
+  struct Decline {
+    const char* label;
+    OverwriteMode mode;
+    bool disk_file;
+  };
+  const Decline declines[] = {{"older disk file", OverwriteMode::omIfNewer, true},
+                              {"never", OverwriteMode::omNever, true},
+                              {"no disk file", OverwriteMode::omAlways, false}};
+  for (const Change& change : changes) {
+    for (const Decline& decline : declines) {
+      SCOPED_TRACE(std::string(change.label) + ", " + decline.label);
+      Fixture f(std::vector<std::pair<std::string, std::string>>{{"a.txt", "old"}});
+      if (decline.disk_file) {
+        f.dir.Write("a.txt", "disk");
+        SetModified(f.dir / "a.txt", 1000000000);  // 2001, before the entry's 2020
+      }
+      f.archiver.Options().OverwriteMode = decline.mode;
+      f.archiver.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&,
+                                           ProcessOperation, int, int, const std::u16string&,
+                                           Action& action) { action = Action::fxaAbort; };
+      f.archiver.BeginUpdate();
+      change.apply(f.archiver);
+      f.archiver.UpdateFiles(change.label == std::string("rename") ? u"a.txt.bak" : u"a.txt",
+                             kAll, u"");
+      f.archiver.EndUpdate();
+      f.archiver.CloseArchive();
+      MustRunPython(std::string("import zipfile\nz = zipfile.ZipFile('f.zip')\n") + change.check +
+                        "assert z.read(z.namelist()[0]) == b'old'\n",
+                    f.dir.path());
+    }
+  }
+}
+
+TEST(UpdateFiles, ADeclinedUpdateOfAMovedEntryStillMovesItsFile) {
+  Fixture f(std::vector<std::pair<std::string, std::string>>{});
+  f.dir.Write("src/m.txt", "moved");
+  SetModified(f.dir / "src/m.txt", 1600000000);
+  f.dir.Write("m.txt", "older");
+  SetModified(f.dir / "m.txt", 1000000000);
+  f.archiver.Options().OverwriteMode = OverwriteMode::omIfNewer;
+  f.archiver.BeginUpdate();
+  f.archiver.SetBaseDir(f.dir.U16("src"));
+  f.archiver.MoveFiles(u"m.txt", kAll, u"");
+  f.archiver.SetBaseDir(f.dir.U16(""));
+  f.archiver.UpdateFiles(u"m.txt", kAll, u"");
+  f.archiver.EndUpdate();
+  f.archiver.CloseArchive();
+  EXPECT_FALSE(fs::exists(f.dir / "src/m.txt"));
+  MustRunPython("import zipfile\nassert zipfile.ZipFile('f.zip').read('m.txt') == b'moved'\n",
+                f.dir.path());
+}
+
 }  // namespace
 }  // namespace qm::archive::testing
