@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "archive/directory/dir_manager.h"
@@ -5,6 +6,21 @@
 #include "platform/file_attributes.h"
 
 namespace qm::archive {
+namespace {
+
+// Where the records begin when the offsets count the stub: the lowest offset of a file entry
+// (folder entries behind an unadjusted stub keep offsets that point anywhere).
+std::int64_t FirstRecordOffset(const DirArray& dir) {
+  std::uint64_t first = dir.GetItem(0).LocalHeaderOffset();
+  for (std::int32_t i = 0; i < dir.Count(); ++i) {
+    const DirItem& item = dir.GetItem(i);
+    if (item.CentralDir.externalAttr & platform::attr::kDirectory) continue;
+    first = std::min<std::uint64_t>(first, item.LocalHeaderOffset());
+  }
+  return static_cast<std::int64_t>(first);
+}
+
+}  // namespace
 
 // An archive put behind a stub (a self-extractor, or any data) is found by the first local
 // header that matches entry 0 of the directory. Its offsets either count from the archive's
@@ -42,8 +58,17 @@ void DirManager::DetectStub(std::int64_t end_offset, std::int64_t directory_offs
           header.compMethod == first.compMethod && header.lastModTime == first.lastModTime &&
           header.lastModDate == first.lastModDate && header.compSize == first.compSize &&
           header.unCompSize == first.unCompSize))) {
-      stub_size_ = at;
-      break;
+      // Entry 0 need not be the first record: other writers list the records in any order.
+      // Found where its offset says, the offsets count the stub already, which ends where the
+      // first record begins; found further on, they count from the archive's own start.
+      const auto recorded = static_cast<std::int64_t>(CDir.GetItem(0).LocalHeaderOffset());
+      if (at == recorded) {
+        stub_size_ = FirstRecordOffset(CDir);
+        return;
+      }
+      stub_size_ = at - recorded;
+      ApplyStubOffset();
+      return;
     }
     from = at + 1;
   }

@@ -58,6 +58,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "with zipfile.ZipFile('out.zip', 'w') as z:\n"
                  "  z.writestr('\\u0436\\u0443\\u0440\\u043d\\u0430\\u043b/\\u65e5\\u672c.txt', 'x')\n"
                  "  z.writestr('caf\\u00e9.txt', 'y')\""},
+        // The directory lists the records in reverse: its first entry, a folder, is the last
+        // record in the file.
+        ToolCase{"python_directory_in_reverse",
+                 "python3 -c \"import zipfile\n"
+                 "with zipfile.ZipFile('out.zip', 'w') as z:\n"
+                 "  z.writestr('a.txt', 'a' * 17)\n"
+                 "  z.writestr('bb.txt', 'b' * 300)\n"
+                 "  z.writestr('folder/', '')\n"
+                 "  z.filelist.reverse()\""},
         ToolCase{"python_max_comment",
                  "python3 -c \"import zipfile\n"
                  "with zipfile.ZipFile('out.zip', 'w') as z:\n"
@@ -73,6 +82,29 @@ TEST(EmptyArchive, HasNoItemsAndNoStub) {
   archiver.OpenArchive(0x0040);
   EXPECT_EQ(archiver.FileCount(), 0);
   EXPECT_EQ(archiver.DMHandle()->StubSize(), 0);
+}
+
+// Entry 0 of the directory is not the first record: the records begin at 0 all the same, and
+// nothing counts as a stub (a merge copies another archive's records from the end of its stub).
+TEST(ReorderedDirectory, HasNoStubAndItsEntriesRead) {
+  ScratchDir dir;
+  MustRunPython(
+      "import zipfile\n"
+      "with zipfile.ZipFile('out.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "  z.writestr('a.txt', 'a' * 1000)\n"
+      "  z.writestr('b.txt', 'b' * 2000)\n"
+      "  z.writestr('c.txt', 'c' * 3000)\n"
+      "  z.filelist = [z.filelist[2], z.filelist[0], z.filelist[1]]\n",
+      dir.path());
+  ZipArchiver archiver;
+  archiver.SetFileName(dir.U16("out.zip"));
+  archiver.OpenArchive(0x0040);
+  EXPECT_EQ(archiver.DMHandle()->StubSize(), 0);
+  std::u16string text;
+  archiver.ExtractToString(u"a.txt", text);
+  EXPECT_EQ(text, std::u16string(1000, u'a'));
+  archiver.ExtractToString(u"c.txt", text);
+  EXPECT_EQ(text, std::u16string(3000, u'c'));
 }
 
 // Python writes Zip64 end records once an archive holds 0xFFFF entries or more.
