@@ -47,6 +47,11 @@ std::string Deflate(const std::string& in) {
   return out;
 }
 
+// A name as errors show it: very long ones cut short.
+std::string Shown(const std::string& name) {
+  return name.size() <= 80 ? name : name.substr(0, 40) + "...(" + std::to_string(name.size()) + " bytes)";
+}
+
 std::uint32_t Crc(const std::string& data) {
   return static_cast<std::uint32_t>(
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
@@ -105,28 +110,28 @@ bool ReadRawArchive(const std::filesystem::path& file, RawArchive& archive, std:
     e.comment = s.substr(at + 46 + name_length + extra_length, comment_length);
     at += 46 + name_length + extra_length + comment_length;
     if (local + 30ull > s.size() || Get(s, local, 4) != 0x04034B50) {
-      error = e.name + ": no local header at " + std::to_string(local);
+      error = Shown(e.name) + ": no local header at " + std::to_string(local);
       return false;
     }
     const std::uint32_t local_name_length = Get(s, local + 26, 2);
     if (s.compare(local + 30, local_name_length, e.name) != 0 || local_name_length != name_length) {
-      error = e.name + ": the local header names " + s.substr(local + 30, local_name_length);
+      error = Shown(e.name) + ": the local header names " + Shown(s.substr(local + 30, local_name_length));
       return false;
     }
     const std::size_t data_at = local + 30 + local_name_length + Get(s, local + 28, 2);
     if (data_at + packed > dir_offset) {
-      error = e.name + ": data runs into the directory";
+      error = Shown(e.name) + ": data runs into the directory";
       return false;
     }
     const std::string stored = s.substr(data_at, packed);
     if (method == 0) {
       e.data = stored;
     } else if (method != 8 || !Inflate(stored, size, e.data)) {
-      error = e.name + ": cannot decode (method " + std::to_string(method) + ")";
+      error = Shown(e.name) + ": cannot decode (method " + std::to_string(method) + ")";
       return false;
     }
     if (e.data.size() != size || Crc(e.data) != crc) {
-      error = e.name + ": size or CRC does not match";
+      error = Shown(e.name) + ": size or CRC does not match";
       return false;
     }
     archive.entries.push_back(std::move(e));
