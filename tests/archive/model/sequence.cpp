@@ -242,7 +242,8 @@ class Sequence {
       if (entries[i].name.size() > 65535) return false;
       for (std::size_t j = i + 1; j < entries.size(); ++j) {
         if (!options_.hazards.duplicate_names && entries[i].name == entries[j].name) return false;
-        if (!options_.hazards.case_variants && Folded(entries[i].name) == Folded(entries[j].name)) {
+        if (!options_.hazards.case_variants && entries[i].name != entries[j].name &&
+            Folded(entries[i].name) == Folded(entries[j].name)) {
           return false;
         }
       }
@@ -416,7 +417,15 @@ class Sequence {
 
   // A disk file added in the transaction and gone before the commit; the failure is ignored.
   std::optional<Operation> Vanish(Transaction& t, ArchiveState& next) {
-    const std::string relative = draw_.Pick(kNames);
+    std::string relative = draw_.Pick(kNames);
+    if (options_.hazards.ignored_twice_added && draw_.OneIn(2)) {
+      // A name this transaction added already.
+      for (const Entry& e : next.entries) {
+        const bool added = std::none_of(state_.entries.begin(), state_.entries.end(),
+                                        [&](const Entry& old) { return old.name == e.name; });
+        if (added && !e.IsFolder()) relative = U8(e.name);
+      }
+    }
     const std::u16string name = U16(relative);
     const bool move = draw_.OneIn(2);
     const Entry* replaced = nullptr;
