@@ -535,7 +535,7 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
       {"an old version's tail carrying another archive",
        [&] { old_style_tail("other.zip", 0); }},
       {"an old version's tail cut far past the archive's end",
-       [&] { old_style_tail("old.zip", std::uint64_t{1} << 40); }},
+       [&] { old_style_tail("old.zip", std::uint64_t{1} << 24); }},
       {"this archive's tail, the archive since replaced by another under its name",
        [&] {
          LeaveCutOffCommit(scenario);
@@ -604,10 +604,17 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
       EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
     }
     EXPECT_FALSE(archiver.Active());
-    EXPECT_EQ(fs::file_size(archive), archive_before.size());
-    EXPECT_EQ(ReadFile(archive), archive_before);
-    ASSERT_TRUE(fs::exists(fs::symlink_status(tail)));
-    EXPECT_EQ(TailAsItStands(tail), tail_before);
+    if (fs::file_size(archive) != archive_before.size()) {
+      ADD_FAILURE() << "the archive has " << fs::file_size(archive) << " bytes, had "
+                    << archive_before.size();
+    } else {
+      EXPECT_EQ(ReadFile(archive), archive_before);
+    }
+    if (fs::exists(fs::symlink_status(tail))) {
+      EXPECT_EQ(TailAsItStands(tail), tail_before);
+    } else {
+      ADD_FAILURE() << "the tail file is gone";
+    }
     fs::remove(scenario.dir / "elsewhere");
     fs::remove(scenario.dir / "second name");
   }
