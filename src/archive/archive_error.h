@@ -87,10 +87,11 @@ enum class ErrorSite : int {
   kMergeIntoItself = 70,
   kOverlappingItems = 71,
   kLocalHeaderMissing = 72,
+  kForeignTailFile = 73,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number
-// (0 to 70) that identifies the place; it maps to a public code (0 to 40) that picks the
+// (0 to 73) that identifies the place; it maps to a public code (0 to 46) that picks the
 // message. The message reads "<component>: <text> - Native error: 000NN", the component part
 // only when a component with a name raised it.
 class ArchiveError : public std::runtime_error {
@@ -128,7 +129,7 @@ class ArchiveError : public std::runtime_error {
 
 // The public code of a native error number: 0 for a number outside the table.
 int ErrorCodeOf(int native_error);
-// The message template of a public code; "Unknown error" for a code outside 0 to 40.
+// The message template of a public code; "Unknown error" for a code outside 0 to 46.
 std::u16string_view ErrorMessageOf(int error_code);
 
 }  // namespace qm::archive

@@ -31,6 +31,10 @@ std::optional<FileStatus> File::Status() {
   return std::nullopt;
 }
 
+std::error_code File::SetOwner(std::uint32_t, std::uint32_t) {
+  return {};
+}
+
 std::unique_ptr<Folder> Platform::OpenFolder(const std::u16string& path, std::error_code& error) {
   error.clear();
   const std::uint32_t attributes = GetAttributes(path);

@@ -19,6 +19,7 @@ struct FileStatus {
   std::uint64_t file = 0;    // the file on it (st_ino; the file index on Windows)
   // The owning user (uid); 0 on platforms without one, where owners are not compared.
   std::uint32_t owner = 0;
+  std::uint32_t group = 0;  // the owning group (gid); 0 on platforms without one
   // Permission bits (rwx for owner, group and others); 0 on platforms without them.
   std::uint32_t unix_mode = 0;
   std::uint32_t hard_links = 1;
@@ -69,6 +70,10 @@ class File {
   // What the open file is (never a link: the file itself); nothing when it cannot be asked,
   // which is this default.
   virtual std::optional<FileStatus> Status();
+  // Gives the open file to `owner` and `group` (FileStatus::owner and group), as far as this
+  // process may: an error when it may not. Platforms without owners have nothing to do, which
+  // is this default.
+  virtual std::error_code SetOwner(std::uint32_t owner, std::uint32_t group);
 
  protected:
   File() = default;
@@ -133,6 +138,10 @@ class Platform {
   virtual std::u16string CurrentDirectory() = 0;
   // The directory for temporary files, with a trailing separator.
   virtual std::u16string TempDirectory() = 0;
+
+  // The user this process acts for, in the numbering of FileStatus::owner; 0 on platforms
+  // without owners, which is this default.
+  virtual std::uint32_t CurrentUser() { return 0; }
 
   // --- Paths
   // Makes `path` absolute against the current directory and folds "." and ".." away, the way

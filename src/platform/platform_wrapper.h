@@ -14,6 +14,7 @@ class PlatformWrapper : public Platform {
   std::u16string AppDataFolder() override { return target_.AppDataFolder(); }
   std::u16string CurrentDirectory() override { return target_.CurrentDirectory(); }
   std::u16string TempDirectory() override { return target_.TempDirectory(); }
+  std::uint32_t CurrentUser() override { return target_.CurrentUser(); }
   std::u16string ExpandPath(const std::u16string& path) override {
     return target_.ExpandPath(path);
   }

@@ -59,7 +59,11 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"error: 00071"},
       {72, {u"a/b.txt"}, true, u"", 45,
        u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00072"},
-      {73, {}, false, u"", 0, u"Unknown error - Native error: 00073"},
+      {73, {u"a.zip.qmtail"}, true, u"", 46,
+       u"\"a.zip.qmtail\" stands where an interrupted update keeps part of the archive, but was "
+       u"not made for this archive as it is now; the archive is neither opened nor changed while "
+       u"it is there - Native error: 00073"},
+      {74, {}, false, u"", 0, u"Unknown error - Native error: 00074"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -87,7 +91,8 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(70), 43);  // and an archive merged into itself
   EXPECT_EQ(ErrorCodeOf(71), 44);  // items whose data overlap
   EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
-  EXPECT_EQ(ErrorMessageOf(46), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(73), 46);  // a tail file beside an archive that was not made for it
+  EXPECT_EQ(ErrorMessageOf(47), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

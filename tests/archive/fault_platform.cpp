@@ -114,6 +114,39 @@ std::error_code FaultyDisk::ReplaceFile(const std::u16string& from, const std::u
   return target().ReplaceFile(from, to);
 }
 
+std::optional<platform::FileStatus> FaultyFile::Status() {
+  if (plan_.armed && !plan_.dead && plan_.FailThisCall()) return std::nullopt;
+  return inner_->Status();
+}
+
+std::error_code FaultyFile::SetAttributes(std::uint32_t attributes,
+                                          std::optional<std::uint32_t> unix_mode) {
+  if (plan_.FailThisCall()) return Broken();
+  return inner_->SetAttributes(attributes, unix_mode);
+}
+
+std::error_code FaultyFile::SetOwner(std::uint32_t owner, std::uint32_t group) {
+  if (plan_.FailThisCall()) return Broken();
+  return inner_->SetOwner(owner, group);
+}
+
+std::unique_ptr<platform::File> FaultyDisk::CreatePrivateFile(const std::u16string& path,
+                                                              std::error_code& error) {
+  const std::string native = platform::Utf16ToUtf8(path);
+  if (plan_.refuse_tail && native.ends_with(".qmtail")) {
+    error = std::make_error_code(std::errc::filename_too_long);
+    return nullptr;
+  }
+  if (plan_.FailThisCall()) {
+    error = Broken();
+    return nullptr;
+  }
+  auto file = target().CreatePrivateFile(path, error);
+  if (!file) return file;
+  plan_.medium[native] = Durable{};
+  return std::make_unique<FaultyFile>(std::move(file), plan_, native);
+}
+
 std::u16string FaultyDisk::CreateTempFile(const std::u16string& directory,
                                           const std::u16string& prefix, std::error_code& error) {
   if (plan_.FailThisCall()) {

@@ -58,6 +58,10 @@ class FaultyFile final : public platform::File {
   std::int64_t Size(std::error_code& e) override;
   std::error_code Truncate(std::int64_t s) override;
   std::error_code Flush() override;
+  std::optional<platform::FileStatus> Status() override;
+  std::error_code SetAttributes(std::uint32_t attributes,
+                                std::optional<std::uint32_t> unix_mode) override;
+  std::error_code SetOwner(std::uint32_t owner, std::uint32_t group) override;
 
  private:
   std::unique_ptr<platform::File> inner_;
@@ -72,6 +76,8 @@ class FaultyDisk final : public platform::PlatformWrapper {
 
   std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                            std::error_code& error) override;
+  std::unique_ptr<platform::File> CreatePrivateFile(const std::u16string& path,
+                                                    std::error_code& error) override;
   std::error_code DeleteFile(const std::u16string& path) override;
   std::error_code MoveFile(const std::u16string& from, const std::u16string& to) override;
   std::error_code ReplaceFile(const std::u16string& from, const std::u16string& to) override;

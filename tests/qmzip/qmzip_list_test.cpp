@@ -134,3 +134,42 @@ TEST(QmzipList, OddArchiveFilesAreRefusedAtOnceWithWhatTheyAre) {
 
 }  // namespace
 }  // namespace qm::archive::testing
+
+namespace qm::archive::testing {
+namespace {
+
+// A tail file beside the archive that is not its own (here an earlier version's, holding
+// another archive) stops every command: the archive is refused, the file named, neither
+// changed. A leftover of the archive's own commit that never got its trailer is cleared away.
+TEST(QmzipList, ATailFileNotTheArchivesOwnStopsEveryCommandAndIsNamed) {
+  ScratchDir dir;
+  dir.MakeTree();
+  MustRun("zip -q out.zip a.txt && zip -q other.zip docs/b.txt", dir.path());
+  MustRunPython("import struct, zlib\n"
+                "data = open('other.zip', 'rb').read()\n"
+                "trailer = struct.pack('<8sQQQI', b'QMTAIL01', 0, len(data), len(data),\n"
+                "                      zlib.crc32(data))\n"
+                "open('out.zip.qmtail', 'wb').write(data + trailer)\n",
+                dir.path());
+  const std::string archive = ReadFile(dir / "out.zip");
+  const std::string tail = ReadFile(dir / "out.zip.qmtail");
+  for (const char* args : {"list out.zip", "test out.zip", "extract out.zip -d x",
+                           "delete out.zip a.txt"}) {
+    const CommandResult r = Qmzip(dir, args);
+    EXPECT_EQ(r.exit_code, 2) << args << "\n" << r.output;
+    EXPECT_NE(r.output.find("out.zip.qmtail"), std::string::npos) << args << "\n" << r.output;
+  }
+  EXPECT_EQ(ReadFile(dir / "out.zip"), archive);
+  EXPECT_EQ(ReadFile(dir / "out.zip.qmtail"), tail);
+  EXPECT_FALSE(std::filesystem::exists(dir / "x" / "docs"));
+
+  WriteFile(dir / "out.zip.qmtail", "the start of a tail, no trailer");
+  const CommandResult r = Qmzip(dir, "list out.zip");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(r.output.find("a.txt"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.zip.qmtail"));
+  EXPECT_EQ(ReadFile(dir / "out.zip"), archive);
+}
+
+}  // namespace
+}  // namespace qm::archive::testing

@@ -10,7 +10,8 @@
 //   4. only then is the tail file deleted.
 // A failure in 2 to 4 plays the tail back (RollBackUpdate). A process that dies in 2 to 4
 // leaves the tail file behind; the next open finds it and plays it back (RecoverArchive), so
-// the old archive comes back whole. Dying in 1 leaves an incomplete tail file (its trailer is
+// the old archive comes back whole. The trailer names the archive file and the bytes before
+// the cut, so that no tail is ever played over another archive or a later state of this one. Dying in 1 leaves an incomplete tail file (its trailer is
 // written last), which the next open deletes: the archive was not touched yet.
 #include <algorithm>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "archive/component/encode_ahead.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
+#include "archive/writing/private_file.h"
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
@@ -37,6 +39,21 @@ bool CarriesOldData(const DirItem& item) {
   return !item.Modified || item.Operation == ProcessOperation::poRename ||
          item.Operation == ProcessOperation::poChangeAttr ||
          item.Operation == ProcessOperation::poChangeComment;
+}
+
+// Gives the archive written beside the old one the old one's owner, group (as far as this
+// process may: others keep it as this process made it) and permissions, so that renaming it
+// over the old one changes who may read and write the archive in no way.
+void TakeOverOwnerAndMode(platform::FileStream& fresh, const platform::FileStatus& archive) {
+  const auto made = fresh.Handle().Status();
+  if (made && (made->owner != archive.owner || made->group != archive.group)) {
+    fresh.Handle().SetOwner(archive.owner, archive.group);
+  }
+  std::error_code error = fresh.Handle().SetAttributes(0, archive.unix_mode);
+  if (error == std::errc::operation_not_supported) {
+    error = platform::Platform::Current().SetUnixPermissions(fresh.FileName(), archive.unix_mode);
+  }
+  if (error) throw platform::WriteError("Stream write error: " + error.message());
 }
 
 }  // namespace
@@ -94,8 +111,23 @@ void BaseArchiver::SaveTail(std::int64_t cut) {
   // Beside an archive file, so that the next open finds it after a crash; a temporary file for
   // archives in memory or in a caller's stream, which do not outlive the process anyway.
   const bool beside = !in_memory_ && !is_custom_stream_;
-  const std::u16string path = beside ? TailFile::NameFor(file_name_) : MakeTempFileName();
-  tail_file_ = std::make_unique<TailFile>(path, *compressed_stream_, cut, beside);
+  platform::Platform& os = platform::Platform::Current();
+  PrivateFile made;
+  if (beside) {
+    made.path = TailFile::NameFor(file_name_);
+    std::error_code error;
+    made.file = os.CreatePrivateFile(made.path, error);
+    // Something was put at the tail's name after the open looked (the open deals with what
+    // was there before): it is not this commit's to write through or over.
+    if (error == std::errc::file_exists)
+      throw ArchiveError(ErrorSite::kForeignTailFile, {made.path}, ComponentName());
+    if (!made.file)
+      throw platform::FileCreateError(platform::Utf16ToUtf8(made.path), error.message());
+  } else {
+    made = CreatePrivateFileIn(temp_dir_.empty() ? os.TempDirectory() : temp_dir_, u"FC");
+  }
+  tail_file_ =
+      std::make_unique<TailFile>(made.path, std::move(made.file), *compressed_stream_, cut, beside);
 }
 
 void BaseArchiver::CommitUpdate() {
@@ -211,13 +243,17 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   platform::Platform& os = platform::Platform::Current();
   platform::Stream& old_archive = *compressed_stream_;
   const std::u16string folder = FolderOf(file_name_);
-  std::error_code error;
-  const std::u16string path = os.CreateTempFile(folder, u"FC", error);
-  if (path.empty()) {
+  // Owner-only until it takes the archive's place: until then it is nobody else's business.
+  PrivateFile made;
+  try {
+    made = CreatePrivateFileIn(folder, u"FC");
+  } catch (...) {
     dm.RestoreRollbackCopy();
-    throw platform::FileCreateError(platform::Utf16ToUtf8(folder), error.message());
+    throw;
   }
-  std::unique_ptr<platform::FileStream> fresh;
+  const std::u16string path = made.path;
+  const auto made_identity = made.file->Status();
+  auto fresh = std::make_unique<platform::FileStream>(path, std::move(made.file));
   auto give_up = [&] {
     compressed_stream_ = &old_archive;
     dm.SetCompressedStream(old_archive);
@@ -226,7 +262,6 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
     dm.RestoreRollbackCopy();
   };
   try {
-    fresh = std::make_unique<platform::FileStream>(path, platform::file_mode::kCreate);
     old_archive.SetPosition(0);
     CopyExactly(old_archive, *fresh, commit_cut_);
     compressed_stream_ = fresh.get();
@@ -235,6 +270,10 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
       return false;
     }
     dm.SaveDir(true, fresh.get());
+    const auto archive_status = StatusOf(old_archive);
+    if (!archive_status || !made_identity)
+      throw platform::WriteError("Stream write error: the archive's owner and mode are unknown");
+    TakeOverOwnerAndMode(*fresh, *archive_status);
     fresh->Flush();
     fresh.reset();
     // Opened under its temporary name with the archive's mode before the rename, so that once
@@ -244,6 +283,13 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
             ? platform::file_mode::kReadWrite | platform::file_mode::kShareDenyWrite
             : file_open_mode_;
     fresh = std::make_unique<platform::FileStream>(path, mode);
+    // The name was the only hold on the file for a moment: what is renamed must be what was
+    // written.
+    const auto reopened = fresh->Handle().Status();
+    if (!reopened || !reopened->SameFile(*made_identity)) {
+      throw platform::WriteError("Stream write error: " + platform::Utf16ToUtf8(path) +
+                                 " was replaced");
+    }
     if (const auto replace_error = os.ReplaceFile(path, file_name_)) {
       throw platform::WriteError("Stream write error: " + replace_error.message());
     }

@@ -146,6 +146,9 @@ void BaseArchiver::CreateArchiveFile() {
     owned_stream_ = std::make_unique<platform::MemoryStream>();
     compressed_stream_ = owned_stream_.get();
   } else {
+    // A tail file left beside the name is dealt with as an open would: left there, it would be
+    // taken for the new archive's at its next open, or stand in the way of its first commit.
+    if (spanning_mode_ == SpanningMode::smNone) RecoverArchive(file_name_, ComponentName());
     created_volumes_.clear();
     archive::VolumeNumberInfo first;
     first.SetFirstVolume(true);

@@ -3,44 +3,26 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/format/byte_reader.h"
-#include "platform/file_attributes.h"
+#include "archive/format/tail_trailer.h"
 #include "platform/file_mode.h"
 #include "platform/memory_stream.h"
 #include "platform/platform.h"
 #include "platform/stream_errors.h"
+#include "platform/text.h"
 
 namespace qm::archive {
 namespace {
 
 namespace fm = platform::file_mode;
 
-constexpr char kMagic[8] = {'Q', 'M', 'T', 'A', 'I', 'L', '0', '1'};
-constexpr std::size_t kTrailerLength = 8 + 8 + 8 + 8 + 4;
 constexpr std::size_t kChunk = 1 << 16;
-
-struct Trailer {
-  std::int64_t cut = 0;
-  std::int64_t length = 0;
-  std::int64_t archive_size = 0;
-  std::uint32_t crc = 0;
-};
-
-std::vector<std::uint8_t> EncodeTrailer(const Trailer& t) {
-  std::vector<std::uint8_t> bytes;
-  ByteWriter out(bytes);
-  out.Bytes(kMagic, sizeof kMagic);
-  out.U64(static_cast<std::uint64_t>(t.cut));
-  out.U64(static_cast<std::uint64_t>(t.length));
-  out.U64(static_cast<std::uint64_t>(t.archive_size));
-  out.U32(t.crc);
-  return bytes;
-}
+// The bytes before the cut whose checksum tells the archive a tail was cut from in that
+// state: enough to tell two archives apart, few enough to cost nothing against the copy.
+constexpr std::int64_t kWindow = 1 << 16;
 
 // Copies `count` bytes from `from`'s position to `to`'s, answering their CRC-32.
 std::uint32_t CopyWithCrc(platform::Stream& from, platform::Stream& to, std::int64_t count) {
@@ -56,29 +38,58 @@ std::uint32_t CopyWithCrc(platform::Stream& from, platform::Stream& to, std::int
   return static_cast<std::uint32_t>(crc);
 }
 
-// The trailer of a complete tail file whose bytes match their CRC; nothing otherwise.
-std::optional<Trailer> ReadCompleteTrailer(platform::Stream& tail) {
-  const std::int64_t size = tail.Size();
-  if (size < static_cast<std::int64_t>(kTrailerLength)) return std::nullopt;
-  std::array<std::uint8_t, kTrailerLength> bytes{};
-  tail.SetPosition(size - static_cast<std::int64_t>(kTrailerLength));
-  tail.ReadBuffer(bytes.data(), bytes.size());
-  ByteReader in(bytes.data(), bytes.size());
-  const std::string magic = in.Bytes(sizeof kMagic);
-  Trailer t;
-  t.cut = static_cast<std::int64_t>(in.U64());
-  t.length = static_cast<std::int64_t>(in.U64());
-  t.archive_size = static_cast<std::int64_t>(in.U64());
-  t.crc = in.U32();
-  if (magic != std::string(kMagic, sizeof kMagic) || t.cut < 0 || t.length < 0 ||
-      t.length != size - static_cast<std::int64_t>(kTrailerLength) ||
-      t.archive_size != t.cut + t.length) {
-    return std::nullopt;
-  }
-  tail.SetPosition(0);
+std::uint32_t CrcOf(platform::Stream& from, std::int64_t count) {
   platform::NullStream sink;
-  if (CopyWithCrc(tail, sink, t.length) != t.crc) return std::nullopt;
-  return t;
+  return CopyWithCrc(from, sink, count);
+}
+
+std::vector<std::uint8_t> ReadLast(platform::Stream& stream, std::size_t count) {
+  std::vector<std::uint8_t> bytes(count);
+  stream.SetPosition(stream.Size() - static_cast<std::int64_t>(count));
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
+// What a tail file holds, as far as its trailer tells.
+enum class TailKind {
+  kIncomplete,  // no trailer: the commit stopped before it cut the archive
+  kOldVersion,  // a trailer of the first version, which names no archive
+  kUnsound,     // a trailer whose sizes or CRC the file does not bear out
+  kComplete,
+};
+
+struct TailContents {
+  TailKind kind = TailKind::kIncomplete;
+  TailTrailer trailer;
+};
+
+TailContents Inspect(platform::Stream& tail) {
+  const std::int64_t size = tail.Size();
+  if (size >= static_cast<std::int64_t>(kTailTrailerLength)) {
+    const auto last = ReadLast(tail, kTailTrailerLength);
+    if (HasTailTrailerMagic(last)) {
+      const auto trailer = DecodeTailTrailer(last, size);
+      if (!trailer) return {TailKind::kUnsound, {}};
+      tail.SetPosition(0);
+      if (CrcOf(tail, trailer->length) != trailer->tail_crc) return {TailKind::kUnsound, {}};
+      return {TailKind::kComplete, *trailer};
+    }
+  }
+  if (size >= static_cast<std::int64_t>(kOldTailTrailerLength) &&
+      HasOldTailTrailerMagic(ReadLast(tail, kOldTailTrailerLength))) {
+    return {TailKind::kOldVersion, {}};
+  }
+  return {};
+}
+
+// Whether the tail described by `trailer` was cut from `archive` as it now is: the same file,
+// still at least as long as the cut, with the bytes before the cut the commit left alone.
+bool BelongsTo(platform::FileStream& archive, const TailTrailer& trailer) {
+  const auto status = archive.Handle().Status();
+  if (!status || status->device != trailer.device || status->file != trailer.file) return false;
+  if (archive.Size() < trailer.cut) return false;
+  archive.SetPosition(trailer.cut - trailer.window_length);
+  return CrcOf(archive, trailer.window_length) == trailer.window_crc;
 }
 
 void ThrowIfFailed(std::error_code error) {
@@ -106,15 +117,40 @@ void FlushToMedium(platform::Stream& stream) {
   if (auto* file = dynamic_cast<platform::FileStream*>(&stream)) file->Flush();
 }
 
-TailFile::TailFile(std::u16string path, platform::Stream& archive, std::int64_t cut, bool durable)
+std::optional<platform::FileStatus> StatusOf(platform::Stream& stream) {
+  if (auto* file = dynamic_cast<platform::FileStream*>(&stream)) return file->Handle().Status();
+  return std::nullopt;
+}
+
+TailFile::TailFile(std::u16string path, std::unique_ptr<platform::File> file,
+                   platform::Stream& archive, std::int64_t cut, bool durable)
     : path_(std::move(path)), cut_(cut), durable_(durable) {
-  stream_ = std::make_unique<platform::FileStream>(path_, fm::kCreate);
+  identity_ = file->Status();
+  stream_ = std::make_unique<platform::FileStream>(path_, std::move(file));
   try {
+    TailTrailer trailer;
+    if (const auto archive_status = StatusOf(archive)) {
+      trailer.device = archive_status->device;
+      trailer.file = archive_status->file;
+      // A commit by another user than the archive's owner (a superuser's) gives the tail to
+      // that owner where it may, so that the owner's next open can play it back too.
+      if (durable_ && identity_ && identity_->owner != archive_status->owner) {
+        stream_->Handle().SetOwner(archive_status->owner, archive_status->group);
+      }
+    } else if (durable_) {
+      throw platform::FileCreateError(platform::Utf16ToUtf8(path_),
+                                      "The archive file cannot say which file it is");
+    }
     const std::int64_t size = archive.Size();
     length_ = size - cut;
-    archive.SetPosition(cut);
-    Trailer trailer{cut, length_, size, CopyWithCrc(archive, *stream_, length_)};
-    const auto bytes = EncodeTrailer(trailer);
+    trailer.cut = cut;
+    trailer.length = length_;
+    trailer.archive_size = size;
+    trailer.window_length = static_cast<std::uint32_t>(std::min(cut, kWindow));
+    archive.SetPosition(cut - trailer.window_length);
+    trailer.window_crc = CrcOf(archive, trailer.window_length);
+    trailer.tail_crc = CopyWithCrc(archive, *stream_, length_);
+    const auto bytes = EncodeTailTrailer(trailer);
     stream_->WriteBuffer(bytes.data(), bytes.size());
     stream_->Flush();
     if (durable_) ThrowIfFailed(platform::Platform::Current().FlushDirectory(FolderOf(path_)));
@@ -133,8 +169,16 @@ TailFile::~TailFile() {
 
 void TailFile::RestoreInto(platform::Stream& archive) {
   if (dropped_) throw platform::ReadError("Tail file already deleted");
-  if (!stream_)
-    stream_ = std::make_unique<platform::FileStream>(path_, fm::kRead | fm::kShareExclusive);
+  if (!stream_) {
+    auto reopened = std::make_unique<platform::FileStream>(path_, fm::kRead | fm::kShareExclusive);
+    // Its name was free for a moment (a failed deletion): what stands there now must be the
+    // file this commit wrote, not one put in its place.
+    const auto status = reopened->Handle().Status();
+    if (identity_ && (!status || !status->SameFile(*identity_))) {
+      throw platform::ReadError("Tail file replaced: " + platform::Utf16ToUtf8(path_));
+    }
+    stream_ = std::move(reopened);
+  }
   archive.SetSize(cut_);
   archive.SetPosition(cut_);
   stream_->SetPosition(0);
@@ -161,26 +205,71 @@ TailRecovery RecoverArchive(const std::u16string& archive_path,
                             std::u16string_view component_name) {
   const std::u16string tail_path = TailFile::NameFor(archive_path);
   platform::Platform& os = platform::Platform::Current();
-  if (os.GetAttributes(tail_path) == platform::attr::kInvalid) return TailRecovery::kNone;
+  // Looked at without following links: a link at the tail's name is never a tail.
+  const auto seen = os.GetFileStatus(tail_path, false);
+  if (!seen) return TailRecovery::kNone;
   auto blocked = [&] {
     return ArchiveError(ErrorSite::kTailFileBlocked, {tail_path}, component_name);
   };
-  TailRecovery outcome = TailRecovery::kStaleTailDeleted;
+  auto foreign = [&] {
+    return ArchiveError(ErrorSite::kForeignTailFile, {tail_path}, component_name);
+  };
+  // Only the archive's owner, or whoever runs this, can have made a tail worth trusting;
+  // anyone else who can put a file beside the archive could make it say anything.
+  const auto archive_seen = os.GetFileStatus(archive_path, true);
+  if (!archive_seen || seen->symbolic_link || seen->directory || seen->hard_links != 1 ||
+      (seen->owner != archive_seen->owner && seen->owner != os.CurrentUser())) {
+    throw foreign();
+  }
+  std::unique_ptr<platform::FileStream> tail;
   try {
-    // Exclusive: a commit still running in another process holds the archive and fails this.
-    platform::FileStream tail(tail_path, fm::kRead | fm::kShareExclusive);
-    if (auto trailer = ReadCompleteTrailer(tail)) {
-      platform::FileStream archive(archive_path, fm::kReadWrite | fm::kShareExclusive);
-      archive.SetSize(trailer->cut);
-      archive.SetPosition(trailer->cut);
-      tail.SetPosition(0);
-      CopyExactly(tail, archive, trailer->length);
-      archive.Flush();
-      outcome = TailRecovery::kArchiveRestored;
-    }
+    // Exclusive: a commit still running in another process holds the file and fails this.
+    tail = std::make_unique<platform::FileStream>(tail_path, fm::kRead | fm::kShareExclusive);
   } catch (const platform::StreamError&) {
     throw blocked();
   }
+  // The file opened must be the one looked at, not something put at its name since.
+  const auto opened = tail->Handle().Status();
+  if (!opened || !opened->SameFile(*seen)) throw foreign();
+  TailContents contents;
+  try {
+    contents = Inspect(*tail);
+  } catch (const platform::StreamError&) {
+    throw blocked();
+  }
+  if (contents.kind == TailKind::kOldVersion || contents.kind == TailKind::kUnsound) {
+    throw foreign();
+  }
+  TailRecovery outcome = TailRecovery::kStaleTailDeleted;
+  if (contents.kind == TailKind::kComplete) {
+    const TailTrailer& trailer = contents.trailer;
+    std::unique_ptr<platform::FileStream> archive;
+    try {
+      archive = std::make_unique<platform::FileStream>(archive_path,
+                                                       fm::kReadWrite | fm::kShareExclusive);
+    } catch (const platform::StreamError&) {
+      // It cannot be written now; whether the tail is its own decides what is said.
+      bool belongs = true;
+      try {
+        platform::FileStream look(archive_path, fm::kRead | fm::kShareDenyNone);
+        belongs = BelongsTo(look, trailer);
+      } catch (const platform::StreamError&) {
+      }
+      throw belongs ? blocked() : foreign();
+    }
+    try {
+      if (!BelongsTo(*archive, trailer)) throw foreign();
+      archive->SetSize(trailer.cut);
+      archive->SetPosition(trailer.cut);
+      tail->SetPosition(0);
+      CopyExactly(*tail, *archive, trailer.length);
+      archive->Flush();
+    } catch (const platform::StreamError&) {
+      throw blocked();
+    }
+    outcome = TailRecovery::kArchiveRestored;
+  }
+  tail.reset();
   if (os.DeleteFile(tail_path) || os.FlushDirectory(FolderOf(tail_path))) throw blocked();
   return outcome;
 }

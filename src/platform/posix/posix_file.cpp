@@ -182,6 +182,13 @@ class PosixFile final : public File {
     return StatusOf(st);
   }
 
+  std::error_code SetOwner(std::uint32_t owner, std::uint32_t group) override {
+    if (::fchown(fd_.get(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
+      return LastError();
+    }
+    return {};
+  }
+
  private:
   FileDescriptor fd_;
   FileDescriptor lock_fd_;  // set only when fd_ cannot carry the read locks (write-only opens)
@@ -229,6 +236,7 @@ FileStatus StatusOf(const struct stat& st) {
   status.device = static_cast<std::uint64_t>(st.st_dev);
   status.file = static_cast<std::uint64_t>(st.st_ino);
   status.owner = static_cast<std::uint32_t>(st.st_uid);
+  status.group = static_cast<std::uint32_t>(st.st_gid);
   status.unix_mode = static_cast<std::uint32_t>(st.st_mode & 0777);
   status.hard_links = static_cast<std::uint32_t>(st.st_nlink);
   status.directory = S_ISDIR(st.st_mode);
@@ -252,6 +260,12 @@ std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::error_code
   // so that no mask leaves the owner without reading or writing.
   if (::fchmod(fd.get(), 0600) != 0) {
     error = LastError();
+    return nullptr;
+  }
+  // Held as a file opened with no sharing is, so that another opener in this program or
+  // another one (a recovery looking at a tail file still being written) is refused.
+  if (!AcquireSharing(fd.get(), file_mode::kCreate)) {
+    error = std::make_error_code(std::errc::device_or_resource_busy);
     return nullptr;
   }
   return std::make_unique<PosixFile>(std::move(fd), FileDescriptor());

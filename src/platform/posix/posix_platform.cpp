@@ -211,6 +211,8 @@ class PosixPlatform final : public Platform {
     return {};
   }
 
+  std::uint32_t CurrentUser() override { return static_cast<std::uint32_t>(::geteuid()); }
+
   std::optional<FileStatus> GetFileStatus(const std::u16string& path,
                                           bool follow_links) override {
     struct stat st {};

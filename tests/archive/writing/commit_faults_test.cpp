@@ -9,8 +9,11 @@
 //     folder's last flush). The engine alone, on the next open, then gives back the old
 //     archive or the new one, whole.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -267,31 +270,35 @@ INSTANTIATE_TEST_SUITE_P(Transactions, CommitFaultTable,
                                   (std::get<1>(info.param) ? "_Beside" : "_InPlace");
                          });
 
+// Leaves work.zip as a commit killed after the cut leaves it: the archive cut and partly
+// rewritten, the complete tail file beside it.
+void LeaveCutOffCommit(Scenario& scenario) {
+  FaultPlan plan;
+  FaultyDisk disk(plan);
+  platform::ScopedPlatform installed(disk);
+  auto cut_off = [&] {
+    return fs::exists(scenario.dir / "work.zip.qmtail") &&
+           ReadFile(scenario.dir / "work.zip") != scenario.old_bytes;
+  };
+  for (long n = 0; !cut_off() && n < 1000; ++n) {
+    scenario.Reset();
+    plan = FaultPlan{};
+    plan.crash_after = n;
+    ZipArchiver archiver;
+    try {
+      scenario.Run(archiver, [&] { plan.armed = true; });
+    } catch (const std::exception&) {
+    }
+    plan.dead = true;
+  }
+  ASSERT_TRUE(cut_off());
+}
+
 TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
   Scenario scenario(kTransactions[0]);
   scenario.Reset();
   // A complete tail file left by a cut-off commit, beside an archive that may not be written.
-  {
-    FaultPlan plan;
-    plan.crash_after = 3;
-    FaultyDisk disk(plan);
-    platform::ScopedPlatform installed(disk);
-    auto cut_off = [&] {
-      return fs::exists(scenario.dir / "work.zip.qmtail") &&
-             ReadFile(scenario.dir / "work.zip") != scenario.old_bytes;
-    };
-    for (long n = 0; !cut_off() && n < 1000; ++n) {
-      scenario.Reset();
-      plan = FaultPlan{};
-      plan.crash_after = n;
-      ZipArchiver archiver;
-      try {
-        scenario.Run(archiver, [&] { plan.armed = true; });
-      } catch (const std::exception&) {
-      }
-      plan.dead = true;
-    }
-  }
+  LeaveCutOffCommit(scenario);
   ASSERT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
   fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::remove);
   ZipArchiver archiver;
@@ -308,6 +315,251 @@ TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
   fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::add);
   OpenForReading(archiver, scenario.dir / "work.zip");
   EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.old_bytes);
+}
+
+// What stands at the tail's name, byte for byte, or where its link leads.
+std::string TailAsItStands(const fs::path& tail) {
+  if (fs::is_symlink(tail)) return "link to " + fs::read_symlink(tail).string();
+  return ReadFile(tail);
+}
+
+// A tail file is played back over the archive it was cut from, in the state the cut left it,
+// and over nothing else. Each case leaves at the tail's name something else; opening work.zip
+// (as listing it does) names that file and changes neither it nor the archive.
+TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftAlone) {
+  Scenario scenario(kTransactions[3]);  // a rename: the cut lies after the first record
+  const fs::path archive = scenario.dir / "work.zip";
+  const fs::path tail = scenario.dir / "work.zip.qmtail";
+  // A first-version trailer (no archive named) after `data`.
+  auto old_style_tail = [&](const std::string& data_file, std::uint64_t cut) {
+    MustRunPython("import struct, zlib\n"
+                  "data = open('" + data_file + "', 'rb').read()\n"
+                  "trailer = struct.pack('<8sQQQI', b'QMTAIL01', " + std::to_string(cut) +
+                      ", len(data), " + std::to_string(cut) + " + len(data), zlib.crc32(data))\n"
+                  "open('work.zip.qmtail', 'wb').write(data + trailer)\n",
+                  scenario.dir.path());
+  };
+  struct Case {
+    std::string label;
+    std::function<void()> plant;
+    bool needs_root = false;
+  };
+  const Case cases[] = {
+      {"an old version's tail carrying another archive",
+       [&] { old_style_tail("other.zip", 0); }},
+      {"an old version's tail cut far past the archive's end",
+       [&] { old_style_tail("old.zip", std::uint64_t{1} << 24); }},
+      {"this archive's tail, the archive since replaced by another under its name",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         fs::remove(archive);
+         MakeZip(scenario.dir.path(),
+                 "with zipfile.ZipFile('work.zip', 'w') as z:\n"
+                 "  z.writestr('fresh.txt', 'made after the crash' * 20)\n");
+       }},
+      {"this archive's tail, the archive since changed in place before the cut",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         std::string bytes = ReadFile(archive);
+         bytes[40] = static_cast<char>(bytes[40] ^ 0x55);
+         std::fstream(archive, std::ios::in | std::ios::out | std::ios::binary)
+             .write(bytes.data(), 64);
+       }},
+      {"this archive's tail, the archive since cut short of the cut",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         fs::resize_file(archive, 20);
+       }},
+      {"this archive's tail, its trailer's byte count altered",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         // The count lies 32 bytes into the 60-byte trailer.
+         const auto at = static_cast<std::streamoff>(fs::file_size(tail)) - 60 + 32;
+         std::fstream file(tail, std::ios::in | std::ios::out | std::ios::binary);
+         char byte = 0;
+         file.seekg(at);
+         file.get(byte);
+         file.seekp(at);
+         file.put(static_cast<char>(byte ^ 1));
+       }},
+      {"a link to this archive's tail",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         fs::rename(tail, scenario.dir / "elsewhere");
+         fs::create_symlink("elsewhere", tail);
+       }},
+      {"this archive's tail under a second name too",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         fs::create_hard_link(tail, scenario.dir / "second name");
+       }},
+      {"this archive's tail, owned by another user",
+       [&] {
+         LeaveCutOffCommit(scenario);
+         ASSERT_EQ(::chown(tail.c_str(), 65534, 65534), 0);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    if (c.needs_root && ::geteuid() != 0) continue;  // only a superuser can give a file away
+    scenario.Reset();
+    c.plant();
+    const std::string archive_before = ReadFile(archive);
+    const std::string tail_before = TailAsItStands(tail);
+    ZipArchiver archiver;
+    archiver.SetFileName(scenario.dir.U16("work.zip"));
+    try {
+      archiver.OpenArchive();
+      ADD_FAILURE() << "opened";
+    } catch (const ArchiveError& e) {
+      EXPECT_EQ(e.NativeError(), 73);
+      EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
+    }
+    EXPECT_FALSE(archiver.Active());
+    if (fs::file_size(archive) != archive_before.size()) {
+      ADD_FAILURE() << "the archive has " << fs::file_size(archive) << " bytes, had "
+                    << archive_before.size();
+    } else {
+      EXPECT_EQ(ReadFile(archive), archive_before);
+    }
+    if (fs::exists(fs::symlink_status(tail))) {
+      EXPECT_EQ(TailAsItStands(tail), tail_before);
+    } else {
+      ADD_FAILURE() << "the tail file is gone";
+    }
+    fs::remove(scenario.dir / "elsewhere");
+    fs::remove(scenario.dir / "second name");
+  }
+}
+
+// Making a new archive under a name whose tail file is still there must not leave that tail
+// to be played back over the new archive later: the archive's own tail is settled first, any
+// other stops the making.
+TEST(TailFileTrust, ANewArchiveIsNeverMadeUnderATailThatCouldBePlayedOverIt) {
+  Scenario scenario(kTransactions[3]);
+  const fs::path archive = scenario.dir / "work.zip";
+  auto make_new = [&](ZipArchiver& archiver) {
+    archiver.SetFileName(scenario.dir.U16("work.zip"));
+    archiver.OpenArchive(platform::file_mode::kCreate);
+    archiver.BeginUpdate();
+    archiver.AddFromString(u"fresh.txt", u"the new archive's only entry", 0x20, kWhen);
+    archiver.EndUpdate();
+    archiver.CloseArchive();
+  };
+  // Over the cut-off archive itself: its tail belongs to it and goes with it.
+  LeaveCutOffCommit(scenario);
+  {
+    ZipArchiver archiver;
+    make_new(archiver);
+  }
+  ZipArchiver reader;
+  OpenForReading(reader, archive);
+  ASSERT_EQ(NamesOf(reader.DMHandle()->CDir), std::vector<std::string>{"fresh.txt"});
+  reader.CloseArchive();
+  EXPECT_FALSE(fs::exists(scenario.dir / "work.zip.qmtail"));
+
+  // Where the archive was deleted after the crash: the tail belongs to no archive there.
+  LeaveCutOffCommit(scenario);
+  fs::remove(archive);
+  ZipArchiver archiver;
+  try {
+    make_new(archiver);
+    ADD_FAILURE() << "made";
+  } catch (const ArchiveError& e) {
+    EXPECT_EQ(e.NativeError(), 73);
+  }
+  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
+}
+
+// A link put at the tail's name while an update is open (after the open looked there) is not
+// followed: the commit refuses before anything is written, wherever the link leads.
+TEST(TailFileTrust, ALinkPutAtTheTailsNameDuringAnUpdateIsNeverWrittenThrough) {
+  Scenario scenario(kTransactions[3]);
+  const fs::path tail = scenario.dir / "work.zip.qmtail";
+  for (const bool target_exists : {true, false}) {
+    SCOPED_TRACE(target_exists ? "link to a file" : "dangling link");
+    scenario.Reset();
+    fs::remove(scenario.dir / "victim");
+    if (target_exists) WriteFile(scenario.dir / "victim", "someone's data");
+    ZipArchiver archiver;
+    archiver.SetFileName(scenario.dir.U16("work.zip"));
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    archiver.RenameFile(u"b.txt", u"renamed.txt");
+    fs::create_symlink("victim", tail);
+    try {
+      archiver.EndUpdate();
+      ADD_FAILURE() << "committed";
+    } catch (const ArchiveError& e) {
+      EXPECT_EQ(e.NativeError(), 73);
+    }
+    EXPECT_EQ(NamesOf(archiver.DMHandle()->CDir),
+              (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}));
+    archiver.CloseArchive();
+    EXPECT_EQ(ReadFile(scenario.dir / "work.zip"), scenario.old_bytes);
+    EXPECT_TRUE(fs::is_symlink(tail));
+    if (target_exists) {
+      EXPECT_EQ(ReadFile(scenario.dir / "victim"), "someone's data");
+    } else {
+      EXPECT_FALSE(fs::exists(scenario.dir / "victim"));
+    }
+  }
+}
+
+// The tail holds the archive's records: nobody but its owner may read it.
+TEST(TailFileTrust, TheTailFileIsReadableByItsOwnerAlone) {
+  Scenario scenario(kTransactions[3]);
+  LeaveCutOffCommit(scenario);
+  const auto perms = fs::status(scenario.dir / "work.zip.qmtail").permissions();
+  EXPECT_EQ(perms & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Written beside and renamed over the old one (the folder cannot hold a tail file), the new
+// archive is the old one's to whoever could read or write it: same permissions, same owner
+// and group where this process may set them; and nothing of the temporary file is left.
+TEST(CommitFaults, AnArchiveWrittenBesideKeepsItsPermissionsAndOwner) {
+  Scenario scenario(kTransactions[3]);
+  const fs::path archive = scenario.dir / "work.zip";
+  struct Case {
+    fs::perms perms;
+    std::optional<std::uint32_t> owner;  // given away first (a superuser only)
+  };
+  const Case cases[] = {
+      {fs::perms::owner_read | fs::perms::owner_write, std::nullopt},
+      {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read, std::nullopt},
+      {fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read, 65534},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.perms));
+    if (c.owner && ::geteuid() != 0) continue;
+    scenario.Reset();
+    const std::set<std::string> files_before = scenario.Files();
+    fs::permissions(archive, c.perms);
+    if (c.owner) {
+      ASSERT_EQ(::chown(archive.c_str(), *c.owner, *c.owner), 0);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(archive.c_str(), &before), 0);
+    FaultPlan plan;
+    plan.refuse_tail = true;
+    FaultyDisk disk(plan);
+    {
+      platform::ScopedPlatform installed(disk);
+      ZipArchiver archiver;
+      scenario.Run(archiver);
+      archiver.CloseArchive();
+    }
+    ASSERT_EQ(ReadFile(archive), scenario.new_bytes);
+    struct stat after {};
+    ASSERT_EQ(::stat(archive.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // it was written beside indeed
+    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(scenario.Files(), files_before);
+  }
 }
 
 // The same table over the commit that writes a new split set: it either finishes with the
