@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 73> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 74> kNativeToCode = {{
     {0, 0},
     {1, 1},
     {2, 1},
@@ -88,9 +88,11 @@ constexpr std::array<std::pair<int, int>, 73> kNativeToCode = {{
     {71, 44},
     // An item's offset does not lead to a local header.
     {72, 45},
+    // A comment longer than a record's 16-bit length field can count.
+    {73, 46},
 }};
 
-constexpr std::array<std::u16string_view, 46> kMessages = {
+constexpr std::array<std::u16string_view, 47> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -140,6 +142,7 @@ constexpr std::array<std::u16string_view, 46> kMessages = {
     u"Cannot merge archive \"%s\" into itself",
     u"Items of the archive overlap each other (a possible zip bomb). Open failed",
     u"Local header of \"%s\" is missing or overlapped",
+    u"Comment of \"%s\" is too long: a ZIP record holds at most 65535 bytes",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

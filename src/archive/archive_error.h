@@ -87,6 +87,7 @@ enum class ErrorSite : int {
   kMergeIntoItself = 70,
   kOverlappingItems = 71,
   kLocalHeaderMissing = 72,
+  kCommentTooLong = 73,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

@@ -59,7 +59,10 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"error: 00071"},
       {72, {u"a/b.txt"}, true, u"", 45,
        u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00072"},
-      {73, {}, false, u"", 0, u"Unknown error - Native error: 00073"},
+      {73, {u"a.txt"}, true, u"A", 46,
+       u"A: Comment of \"a.txt\" is too long: a ZIP record holds at most 65535 bytes - Native "
+       u"error: 00073"},
+      {74, {}, false, u"", 0, u"Unknown error - Native error: 00074"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -87,7 +90,8 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(70), 43);  // and an archive merged into itself
   EXPECT_EQ(ErrorCodeOf(71), 44);  // items whose data overlap
   EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
-  EXPECT_EQ(ErrorMessageOf(46), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(73), 46);  // a comment longer than a record can count
+  EXPECT_EQ(ErrorMessageOf(47), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {
