@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 74> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 75> kNativeToCode = {{
     {0, 0},
     {1, 1},
     {2, 1},
@@ -90,9 +90,11 @@ constexpr std::array<std::pair<int, int>, 74> kNativeToCode = {{
     {72, 45},
     // Added by this engine: a tail file beside the archive that was not made for it.
     {73, 46},
+    // Added by this engine: a comment longer than a record's 16-bit length field can count.
+    {74, 47},
 }};
 
-constexpr std::array<std::u16string_view, 47> kMessages = {
+constexpr std::array<std::u16string_view, 48> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -144,6 +146,7 @@ constexpr std::array<std::u16string_view, 47> kMessages = {
     u"Local header of \"%s\" is missing or overlapped",
     u"\"%s\" stands where an interrupted update keeps part of the archive, but was not made "
     u"for this archive as it is now; the archive is neither opened nor changed while it is there",
+    u"Comment of \"%s\" is too long: a ZIP record holds at most 65535 bytes",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

@@ -88,6 +88,7 @@ enum class ErrorSite : int {
   kOverlappingItems = 71,
   kLocalHeaderMissing = 72,
   kForeignTailFile = 73,
+  kCommentTooLong = 74,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

@@ -26,12 +26,15 @@ class FileStream;
 
 namespace qm::archive {
 
+class DirArray;
 class DirManager;
 class ItemLookahead;
 struct DirSettings;
 struct VolumeNaming;
 class VolumeChain;
 struct RecordSettings;
+struct CommitPlan;
+struct PlannedEntry;
 class TailFile;
 struct WholeSource;
 
@@ -420,6 +423,10 @@ class BaseArchiver {
   std::int32_t AddItemEntry(const std::u16string& source_name, const std::u16string& root,
                             std::time_t date_time, std::int32_t attributes, bool from_disk,
                             const platform::DirEntry* listed = nullptr);
+  // The entry of `dir` that an incoming item named `name` replaces (adding, merging): where
+  // the platform's file names are case-sensitive only one of exactly that name, for a.txt and
+  // A.txt are two files there; elsewhere ASCII letters compared without case.
+  static bool FindReplaceable(DirArray& dir, std::u16string_view name, std::int32_t& index);
   // Fills entry `index` from its source: name, times, attributes, method, password, flags.
   void InitItemEntry(std::int32_t index, const std::u16string& source_name, std::time_t date_time,
                      std::int32_t attributes, bool from_disk,
@@ -526,14 +533,12 @@ class BaseArchiver {
   // of the stream, else over the directory that stands there.
   void WriteDirectory(bool recreate_end);
   // Commits the pending transaction and resets the update count. The archive is rewritten in
-  // place from the first changed entry: what follows the cut is kept in a tail file (beside an
+  // place from the lowest old record that moves or changes (writing/commit_plan.h), whatever
+  // the directory's order: what follows the cut is kept in a tail file (beside an
   // archive file, flushed before the cut, deleted once the new directory is on the medium),
   // new records are written and old ones copied back, then the directory. Any failure puts
   // the archive back byte for byte and the directory in memory as BeginUpdate found it.
   void CommitUpdate();
-  // The first entry whose name differs from the rollback copy's or that is Modified; the
-  // smaller count when none.
-  std::int32_t FindFirstChangedItem() const;
   // Undoes an unfinished commit: the directory from the rollback copy, the archive from the
   // tail file (or cut back where no tail was needed).
   void RollBackUpdate();
@@ -554,12 +559,15 @@ class BaseArchiver {
   std::unique_ptr<TailFile> tail_file_;
   std::int64_t commit_cut_ = 0;
   Action commit_action_ = Action::fxaIgnore;
-  std::int64_t CommitCut(std::int32_t first);
+  // Where the commit of `plan` cuts the archive: the plan's cut, or where the old directory
+  // starts when the plan only appends.
+  std::int64_t CommitCut(const CommitPlan& plan);
   void SaveTail(std::int64_t cut);
-  // Writes the entries from `first` on at the archive stream's position; old records are read
-  // from `old_records`, whose byte 0 is the old archive's byte `old_base`. False when aborted or
-  // cancelled.
-  bool RunEntryLoop(std::int32_t first, platform::Stream* old_records, std::int64_t old_base);
+  // Writes the records of `entries` (writing/commit_plan.h) in turn at the archive stream's
+  // position; old records are read from `old_records`, whose byte 0 is the old archive's byte
+  // `old_base`. False when aborted or cancelled.
+  bool RunEntryLoop(std::vector<PlannedEntry> entries, platform::Stream* old_records,
+                    std::int64_t old_base);
   // Writes what follows the cut at the archive stream's position; the old records after the
   // cut are read from `old_records`, whose byte 0 is the old archive's byte `old_base`. False
   // when aborted, cancelled or short.
@@ -620,8 +628,8 @@ class BaseArchiver {
   void ProcessInTransaction(ProcessOperation operation);
   std::int32_t loop_file_no_ = 0;
   std::int32_t loop_file_count_ = 0;
-  void RenameEntry(std::int32_t index, const std::u16string& from, const std::u16string& to,
-                   const std::u16string& folder_from, const std::u16string& folder_to);
+  // Gives entry `index` the name `renamed` and marks it renamed.
+  void RenameEntry(std::int32_t index, const std::u16string& renamed);
   // Applies `change` to every entry the mask finds; `not_found` when none.
   void ChangeEntries(const std::u16string& file_mask, ErrorSite not_found, ProcessOperation mark,
                      const std::function<void(DirItem&)>& change);

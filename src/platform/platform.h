@@ -147,6 +147,10 @@ class Platform {
   // Makes `path` absolute against the current directory and folds "." and ".." away, the way
   // Windows expands a full path: lexically, without following links.
   virtual std::u16string ExpandPath(const std::u16string& path) = 0;
+  // Whether names that differ only in the case of letters are different files (POSIX file
+  // systems: yes; Windows: no). Adding a.txt next to A.txt replaces it only where they are the
+  // same file.
+  virtual bool FileNamesAreCaseSensitive() = 0;
 
   // --- Attributes and times
   // The attribute bits of file_attributes.h, or attr::kInvalid when nothing of that name exists.

@@ -18,6 +18,7 @@ class PlatformWrapper : public Platform {
   std::u16string ExpandPath(const std::u16string& path) override {
     return target_.ExpandPath(path);
   }
+  bool FileNamesAreCaseSensitive() override { return target_.FileNamesAreCaseSensitive(); }
   std::uint32_t GetAttributes(const std::u16string& path) override {
     return target_.GetAttributes(path);
   }

@@ -63,7 +63,10 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"\"a.zip.qmtail\" stands where an interrupted update keeps part of the archive, but was "
        u"not made for this archive as it is now; the archive is neither opened nor changed while "
        u"it is there - Native error: 00073"},
-      {74, {}, false, u"", 0, u"Unknown error - Native error: 00074"},
+      {74, {u"a.txt"}, true, u"A", 47,
+       u"A: Comment of \"a.txt\" is too long: a ZIP record holds at most 65535 bytes - Native "
+       u"error: 00074"},
+      {75, {}, false, u"", 0, u"Unknown error - Native error: 00075"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -92,7 +95,8 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(71), 44);  // items whose data overlap
   EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
   EXPECT_EQ(ErrorCodeOf(73), 46);  // a tail file beside an archive that was not made for it
-  EXPECT_EQ(ErrorMessageOf(47), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(74), 47);  // a comment longer than a record can count
+  EXPECT_EQ(ErrorMessageOf(48), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

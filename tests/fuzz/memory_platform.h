@@ -27,6 +27,7 @@ class MemoryPlatform : public platform::Platform {
   std::u16string CurrentDirectory() override { return u"/work"; }
   std::u16string TempDirectory() override { return u"/tmp/"; }
   std::u16string ExpandPath(const std::u16string& path) override;
+  bool FileNamesAreCaseSensitive() override { return true; }
   std::uint32_t GetAttributes(const std::u16string& path) override;
   std::error_code SetAttributes(const std::u16string& path, std::uint32_t attributes) override;
   std::optional<std::uint32_t> GetLastWriteDosTime(const std::u16string& path) override;

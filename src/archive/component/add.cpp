@@ -11,6 +11,7 @@
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
 #include "archive/writing/disk_paths.h"
+#include "archive/writing/commit_plan.h"
 #include "archive/writing/file_gatherer.h"
 #include "platform/archive_lock.h"
 #include "platform/dos_time.h"
@@ -210,7 +211,8 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
 
   DirArray& dir = dm_handle_->CDir;
   std::int32_t index = -1;
-  if (dir.FileExists(name, index)) {
+  std::optional<std::uint64_t> replaced_record;
+  if (FindReplaceable(dir, name, index)) {
     const DirItem& existing = dir.GetItem(index);
     const auto existing_time = static_cast<std::int32_t>(
         (std::uint32_t{existing.CentralDir.lastModDate} << 16) | existing.CentralDir.lastModTime);
@@ -222,6 +224,7 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
     if (!OverwriteAllowed(source_name, destination, [&] { return new_time <=> existing_time; }))
       return -1;
     DirItem& item = *dir.ItemPtr(index);
+    replaced_record = OldRecordOffset(item);
     item.Modified = true;
     item.EditChange().SrcFileName = source_name;
     item.Operation = ProcessOperation::poUpdate;
@@ -233,6 +236,7 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
   InitItemEntry(index, source_name, date_time, attributes, from_disk, listed);
 
   DirItem& item = *dir.ItemPtr(index);
+  item.EditChange().ReplacedRecord = replaced_record;
   if (item.Name != name) dir.SetItemName(index, name);
   item.CentralDir.nameLength =
       static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
@@ -243,6 +247,12 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
   item.EditChange().UseOldRijndael = false;
   if (item.HasRecord()) item.EditRecord().ExtraFields.clear();
   return index;
+}
+
+bool BaseArchiver::FindReplaceable(DirArray& dir, std::u16string_view name, std::int32_t& index) {
+  return platform::Platform::Current().FileNamesAreCaseSensitive()
+             ? dir.FileExistsMatchingCase(name, index)
+             : dir.FileExists(name, index);
 }
 
 void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& source_name,

@@ -99,7 +99,7 @@ void BaseArchiver::SetComment(std::string value) {
   CheckVolumeModification();
   // The end record counts the comment in 16 bits: a longer one would be cut when written.
   if (value.size() > 0xFFFF) {
-    throw std::length_error("Archive comment longer than 65535 bytes");
+    throw ArchiveError(ErrorSite::kCommentTooLong, {file_name_}, ComponentName());
   }
   if (InUpdate() || spanning_mode_ != SpanningMode::smNone) {
     dm_handle_->SetArchiveComment(std::move(value));

@@ -1,4 +1,4 @@
-// The commit: the archive rewritten in place from its first changed entry, made safe by the
+// The commit: the archive rewritten in place from its lowest changed record, made safe by the
 // tail file; the rollback; the directory writer's entry points.
 //
 // Order of a commit on an archive file, and why each step comes where it does:
@@ -21,6 +21,7 @@
 #include "archive/component/encode_ahead.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
+#include "archive/writing/commit_plan.h"
 #include "archive/writing/private_file.h"
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
@@ -34,12 +35,6 @@
 
 namespace qm::archive {
 namespace {
-
-bool CarriesOldData(const DirItem& item) {
-  return !item.Modified || item.Operation == ProcessOperation::poRename ||
-         item.Operation == ProcessOperation::poChangeAttr ||
-         item.Operation == ProcessOperation::poChangeComment;
-}
 
 // Gives the archive written beside the old one the old one's owner, group (as far as this
 // process may: others keep it as this process made it) and permissions, so that renaming it
@@ -84,23 +79,10 @@ void BaseArchiver::WriteDirectory(bool recreate_end) {
   dm.SaveDir(recreate_end, compressed_stream_);
 }
 
-std::int32_t BaseArchiver::FindFirstChangedItem() const {
-  const DirArray& old_dir = dm_handle_->RBCDir;
-  const DirArray& dir = dm_handle_->CDir;
-  const std::int32_t n = std::min(old_dir.Count(), dir.Count());
-  for (std::int32_t i = 0; i < n; ++i) {
-    const DirItem& item = dir.GetItem(i);
-    if (item.Modified || item.Name != old_dir.GetItem(i).Name) return i;
-  }
-  return n;
-}
-
-std::int64_t BaseArchiver::CommitCut(std::int32_t first) {
+std::int64_t BaseArchiver::CommitCut(const CommitPlan& plan) {
   DirManager& dm = *dm_handle_;
   const std::int64_t size = compressed_stream_->Size();
-  if (first < dm.RBCDir.Count()) {
-    return static_cast<std::int64_t>(dm.RBCDir.GetItem(first).LocalHeaderOffset());
-  }
+  if (!plan.appends) return static_cast<std::int64_t>(plan.cut);
   // Nothing old changes: new records go where the old directory starts. A directory rebuilt
   // from local headers "starts" at the end of the stream, so nothing read is overwritten.
   if (size <= dm.StubSize()) return dm.StubSize();
@@ -162,11 +144,17 @@ void BaseArchiver::CommitUpdate() {
     CommitToVolumes(op);
     return;
   }
-  const std::int32_t first = FindFirstChangedItem();
-  const bool committed = RewriteFrom([&] { return CommitCut(first); },
-                                     [&](platform::Stream* old_records, std::int64_t old_base) {
-                                       return RunEntryLoop(first, old_records, old_base);
-                                     });
+  // Planned inside the rewrite's protection: an entry without its old record fails the
+  // commit before anything is cut.
+  CommitPlan plan;
+  const bool committed = RewriteFrom(
+      [&] {
+        plan = PlanCommit(dm.RBCDir, dm.CDir);
+        return CommitCut(plan);
+      },
+      [&](platform::Stream* old_records, std::int64_t old_base) {
+        return RunEntryLoop(plan.entries, old_records, old_base);
+      });
   if (committed) FinishCommit(op);
 }
 
@@ -306,62 +294,65 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   return true;
 }
 
-bool BaseArchiver::RunEntryLoop(std::int32_t first, platform::Stream* old_records,
+bool BaseArchiver::RunEntryLoop(std::vector<PlannedEntry> entries, platform::Stream* old_records,
                                 std::int64_t old_base) {
   DirManager& dm = *dm_handle_;
   platform::Stream& archive = *compressed_stream_;
   const RecordSettings settings = MakeRecordSettings();
-  const auto old_index = IndexByName(dm.RBCDir);
-  auto copy_old = [&](std::int32_t i) {
-    DirItem& item = *dm.CDir.ItemPtr(i);
-    const bool renamed = item.Modified && item.Operation == ProcessOperation::poRename;
-    const auto found = old_index.find(renamed ? item.Change().OldName : item.Name);
-    if (found == old_index.end() || old_records == nullptr)
+  // The old record is the one the plan matched by its offset: names may repeat.
+  auto copy_old = [&](const PlannedEntry& entry) {
+    if (entry.old_index < 0 || old_records == nullptr)
       throw ArchiveError(ErrorSite::kRollbackIndex);
-    const DirItem& old = dm.RBCDir.GetItem(found->second);
-    if (item.Modified && item.Operation == ProcessOperation::poUpdate) {
-      // A replacement that was not written falls back to the old entry.
-      dm.CDir.SetItem(i, old);
-      CopyItemRecord(*dm.CDir.ItemPtr(i), old, false, *old_records, old_base, archive, settings);
+    const DirItem& old = dm.RBCDir.GetItem(entry.old_index);
+    const DirItem& item = dm.CDir.GetItem(entry.index);
+    if (!CarriesOldData(item)) {
+      // A replacement that was not written falls back to the old entry, and nothing of the
+      // replacement stays with it: a moved source it never stored is not deleted either.
+      dm.CDir.SetItem(entry.index, old);
+      DirItem& kept = *dm.CDir.ItemPtr(entry.index);
+      if (kept.HasChange()) kept.EditChange() = DirItemChange{};
+      CopyItemRecord(kept, old, false, *old_records, old_base, archive, settings);
       return;
     }
-    CopyItemRecord(item, old, renamed, *old_records, old_base, archive, settings);
+    const bool renamed = item.Modified && item.Operation == ProcessOperation::poRename;
+    CopyItemRecord(*dm.CDir.ItemPtr(entry.index), old, renamed, *old_records, old_base, archive,
+                   settings);
   };
 
   // A second processor compresses the sources ahead while this thread writes; with one, the
   // items are read and compressed at their turns, with no thread in between.
   std::optional<EncodeAhead> ahead;
-  if (platform::UsableProcessors() > 1) ahead.emplace(*this);
+  if (platform::UsableProcessors() > 1) ahead.emplace(*this, entries);
   const ScopedValue<EncodeAhead*> ahead_in_use(encode_ahead_, ahead ? &*ahead : nullptr);
 
   commit_action_ = Action::fxaIgnore;
-  std::int32_t i = first;
-  while (i < dm.CDir.Count() && !progress_cancel_) {
+  for (std::size_t turn = 0; turn < entries.size() && !progress_cancel_; ++turn) {
+    const PlannedEntry entry = entries[turn];
+    if (ahead) ahead->SetTurn(turn);
     bool written = true;
     do {
       commit_action_ = Action::fxaIgnore;
       written = true;
-      if (CarriesOldData(dm.CDir.GetItem(i))) {
-        copy_old(i);
+      if (CarriesOldData(dm.CDir.GetItem(entry.index))) {
+        copy_old(entry);
       } else {
-        written = WriteItemRecord(i);
+        written = WriteItemRecord(entry.index);
       }
     } while (commit_action_ == Action::fxaRetry);
     if (commit_action_ == Action::fxaAbort || progress_cancel_) return false;
     if (written) {
       ++processed_file_no_;
-      ++i;
-      continue;
-    }
-    const ProcessOperation operation = dm.CDir.GetItem(i).Operation;
-    if (operation == ProcessOperation::poAdd || operation == ProcessOperation::poMove) {
-      // A new entry whose source failed is dropped; a moved one too, so that its source,
-      // never stored, is not deleted either.
-      dm.CDir.DeleteItem(i);
-      if (ahead) ahead->Dropped(i);
+    } else if (entry.old_index >= 0) {
+      // The entry replaced an old one (added, updated or moved over it): the old version is
+      // kept.
+      copy_old(entry);
     } else {
-      copy_old(i);
-      ++i;
+      // A new entry whose source failed is dropped; a moved one too, so that its source,
+      // never stored, is not deleted either. The entries after it move down one place.
+      dm.CDir.DeleteItem(entry.index);
+      for (PlannedEntry& later : entries) {
+        if (later.index > entry.index) --later.index;
+      }
     }
   }
   return !progress_cancel_;

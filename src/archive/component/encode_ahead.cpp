@@ -20,10 +20,12 @@ constexpr std::size_t kMaxBytesAhead = 4u << 20;
 
 std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::Take(std::int32_t index) {
   // Left by an item that stopped before its turn came to the encoder.
-  while (!ahead_.empty() && ahead_.front().index < index) PopFront();
-  next_ = std::max(next_, index);
+  while (!ahead_.empty() && ahead_.front().turn < turn_) PopFront();
+  next_ = std::max(next_, turn_);
   Fill();
-  if (ahead_.empty() || ahead_.front().index != index) return nullptr;
+  if (ahead_.empty() || ahead_.front().turn != turn_ || order_[turn_].index != index) {
+    return nullptr;
+  }
   const DirItem& item = owner_.dm_handle_->CDir.GetItem(index);
   std::shared_ptr<WholeSource> source = ahead_.front().source;
   const bool same_source = ahead_.front().path == item.Change().SrcFileName;
@@ -33,18 +35,6 @@ std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::Take(std::int32_t index)
   return source;
 }
 
-void BaseArchiver::EncodeAhead::Dropped(std::int32_t index) {
-  std::erase_if(ahead_, [&](const Ahead& a) {
-    if (a.index != index) return false;
-    bytes_ahead_ -= a.source->bytes.size();
-    return true;
-  });
-  for (Ahead& a : ahead_) {
-    if (a.index > index) --a.index;
-  }
-  if (next_ > index) --next_;
-}
-
 void BaseArchiver::EncodeAhead::PopFront() {
   bytes_ahead_ -= ahead_.front().source->bytes.size();
   ahead_.pop_front();
@@ -52,14 +42,15 @@ void BaseArchiver::EncodeAhead::PopFront() {
 
 void BaseArchiver::EncodeAhead::Fill() {
   const DirArray& dir = owner_.dm_handle_->CDir;
-  while (next_ < dir.Count() && ahead_.size() < kMaxItemsAhead && bytes_ahead_ < kMaxBytesAhead) {
-    const std::int32_t index = next_++;
-    const DirItem& item = dir.GetItem(index);
+  while (next_ < order_.size() && ahead_.size() < kMaxItemsAhead &&
+         bytes_ahead_ < kMaxBytesAhead) {
+    const std::size_t turn = next_++;
+    const DirItem& item = dir.GetItem(order_[turn].index);
     if (!GoesAhead(item)) continue;
     std::shared_ptr<WholeSource> source = ReadWhole(item);
     if (!source) continue;
     bytes_ahead_ += source->bytes.size();
-    ahead_.push_back(Ahead{index, item.Change().SrcFileName, source});
+    ahead_.push_back(Ahead{turn, item.Change().SrcFileName, source});
     worker_.Submit(std::move(source));
   }
 }

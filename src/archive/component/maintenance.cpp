@@ -2,6 +2,7 @@
 // and comments. All of them change the directory in memory only; the commit writes the file,
 // copying the records of renamed and re-attributed entries without decoding them.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "archive/archive_error.h"
@@ -9,6 +10,8 @@
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
+#include "archive/writing/commit_plan.h"
+#include "archive/writing/record_writer.h"
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 
@@ -97,6 +100,18 @@ std::u16string RenamedName(const std::u16string& name, const std::u16string& fro
   return ReplaceEvery(name, from, to);
 }
 
+// The name an entry found by a rename gets: a member of a renamed folder moves with it, any
+// other entry takes the new name where the old one stands.
+std::u16string RenamedEntryName(const std::u16string& name, const std::u16string& from,
+                                const std::u16string& to, const std::u16string& folder_from,
+                                const std::u16string& folder_to) {
+  if (!folder_from.empty() && name.size() >= folder_from.size() &&
+      EqualNoCase(std::u16string_view(name).substr(0, folder_from.size()), folder_from)) {
+    return folder_to + name.substr(folder_from.size());
+  }
+  return RenamedName(name, from, to);
+}
+
 }  // namespace
 
 void BaseArchiver::InTransaction(const std::function<void()>& change) {
@@ -178,9 +193,11 @@ BaseArchiver::ItemOutcome BaseArchiver::UpdateItemIfNeeded(std::int32_t index,
   // Stored names are built relative to the base folder the caller set.
   ScopedValue<std::u16string> current(current_dir_, ResolvePath(base_dir_, u"", current_dir_));
   if (!InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotStarted, ComponentName());
+  const std::optional<std::uint64_t> replaced_record = OldRecordOffset(item);
   InitItemEntry(index, path, 0, 0, true);
   DirItem& updated = *dir.ItemPtr(index);
   updated.Operation = ProcessOperation::poUpdate;
+  updated.EditChange().ReplacedRecord = replaced_record;
   // The new record describes the disk file: blocks of the old one (timestamps, owners, a
   // cipher's) would contradict it. Name blocks are rebuilt by the record writer.
   std::erase_if(updated.EditRecord().ExtraFields,
@@ -196,42 +213,42 @@ void BaseArchiver::RenameFile(const std::u16string& old_name, const std::u16stri
   const std::int32_t found = f.Handle.ItemNo;
   const std::u16string from = WithSlashes(old_name);
   const std::u16string to = WithSlashes(new_name);
-  InTransaction([&] {
-    DirArray& dir = dm_handle_->CDir;
-    const std::u16string before = dir.GetItem(found).Name;
-    const bool folder = IsFolder(dir.GetItem(found));
-    RenameEntry(found, from, to, {}, {});
-    if (!folder) return;
+  DirArray& dir = dm_handle_->CDir;
+  const std::u16string before = dir.GetItem(found).Name;
+  std::vector<std::pair<std::int32_t, std::u16string>> renames = {
+      {found, RenamedEntryName(before, from, to, {}, {})}};
+  if (IsFolder(dir.GetItem(found))) {
     // The members move with their folder: the folder's old path in front of their names
     // becomes its new one.
     std::u16string folder_from = before;
     if (!folder_from.ends_with(u'/')) folder_from += u'/';
-    std::u16string folder_to = dir.GetItem(found).Name;
+    std::u16string folder_to = renames.front().second;
     if (!folder_to.ends_with(u'/')) folder_to += u'/';
-    std::vector<std::int32_t> members;
     for (bool more = FindFirst(folder_from + u"*.*", f, kEveryEntry, u""); more;
          more = FindNext(f)) {
-      if (f.Handle.ItemNo != found) members.push_back(f.Handle.ItemNo);
+      if (f.Handle.ItemNo == found) continue;
+      renames.emplace_back(f.Handle.ItemNo, RenamedEntryName(dir.GetItem(f.Handle.ItemNo).Name,
+                                                             from, to, folder_from, folder_to));
     }
-    for (const std::int32_t i : members) RenameEntry(i, from, to, folder_from, folder_to);
+  }
+  // A name the records cannot hold is refused before anything changes.
+  const RecordSettings settings = MakeRecordSettings();
+  for (const auto& [index, renamed] : renames) {
+    DirItem probe = dir.GetItem(index);
+    probe.Name = renamed;
+    CheckRecordLengths(probe, settings, ComponentName());
+  }
+  InTransaction([&] {
+    for (const auto& [index, renamed] : renames) RenameEntry(index, renamed);
   });
 }
 
-void BaseArchiver::RenameEntry(std::int32_t index, const std::u16string& from,
-                               const std::u16string& to, const std::u16string& folder_from,
-                               const std::u16string& folder_to) {
+void BaseArchiver::RenameEntry(std::int32_t index, const std::u16string& renamed) {
   DirArray& dir = dm_handle_->CDir;
   DirItem& item = *dir.ItemPtr(index);
   const std::u16string name = item.Name;
   if (!(item.Modified && item.Operation == ProcessOperation::poRename))
     item.EditChange().OldName = name;
-  std::u16string renamed;
-  if (!folder_from.empty() && name.size() >= folder_from.size() &&
-      EqualNoCase(std::u16string_view(name).substr(0, folder_from.size()), folder_from)) {
-    renamed = folder_to + name.substr(folder_from.size());
-  } else {
-    renamed = RenamedName(name, from, to);
-  }
   if (renamed == name) return;
   dir.SetItemName(index, renamed);
   DirItem& changed = *dir.ItemPtr(index);
@@ -275,6 +292,11 @@ void BaseArchiver::ChangeFilesIntAttr(const std::u16string& file_mask, std::uint
 
 void BaseArchiver::ChangeFilesComment(const std::u16string& file_mask,
                                       const std::string& new_comment) {
+  CheckOpen();
+  // The central record counts the comment in 16 bits: a longer one is refused before anything
+  // changes.
+  if (new_comment.size() > 0xFFFF)
+    throw ArchiveError(ErrorSite::kCommentTooLong, {file_mask}, ComponentName());
   ChangeEntries(file_mask, ErrorSite::kMaskMatchesNothing, ProcessOperation::poChangeComment,
                 [&new_comment](DirItem& item) {
                   item.EditRecord().Comment = new_comment;

@@ -118,7 +118,7 @@ void BaseArchiver::MergeFrom(BaseArchiver& other, const std::u16string& archive_
           moved.Modified = false;
           MoveLocalHeaderOffset(moved, delta);
           std::int32_t k = -1;
-          if (!dir.FileExists(moved.Name, k)) {
+          if (!FindReplaceable(dir, moved.Name, k)) {
             const std::int32_t next = dir.Count();
             dir.SetCount(next + 1);
             dir.SetItem(next, moved);

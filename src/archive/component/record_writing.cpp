@@ -123,6 +123,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   };
 
   try {
+    CheckRecordLengths(item, settings, ComponentName());
     const RecordName name = EncodeRecordName(item.Name, settings.oem_file_names);
     std::erase_if(item.EditRecord().ExtraFields, [](const ExtraFieldDataBlock& b) {
       return b.headerID == extra_id::kZip64 || b.headerID == extra_id::kAes;

@@ -8,6 +8,7 @@
 #include "archive/volumes/volume_chain.h"
 #include "archive/volumes/volume_names.h"
 #include "archive/volumes/volume_writer.h"
+#include "archive/writing/commit_plan.h"
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_mode.h"
@@ -152,7 +153,7 @@ void BaseArchiver::CommitToVolumes(ProcessOperation op) {
     platform::Stream& first = *compressed_stream_;
     first.SetSize(dm.StubSize());
     first.SetPosition(dm.StubSize());
-    stopped = !RunEntryLoop(0, nullptr, 0);
+    stopped = !RunEntryLoop(EveryEntryInOrder(dm.CDir), nullptr, 0);
     DropVolumeRecordFile();
     if (!stopped) WriteDirectoryToVolumes();
   } catch (...) {

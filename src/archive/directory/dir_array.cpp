@@ -69,7 +69,7 @@ void DirArray::SetCount(std::int32_t value) {
   }
 }
 
-std::int32_t DirArray::IndexOf(std::u16string_view name) {
+StringHash& DirArray::Hash() {
   if (!name_hash_) {
     const auto buckets =
         std::max<std::uint32_t>(static_cast<std::uint32_t>(named_count_), kMinBuckets);
@@ -88,7 +88,21 @@ std::int32_t DirArray::IndexOf(std::u16string_view name) {
     }
     hash_valid_ = true;
   }
-  return WithKey(name, [&](std::u16string_view key) { return name_hash_->ValueOf(key); });
+  return *name_hash_;
+}
+
+std::int32_t DirArray::IndexOf(std::u16string_view name) {
+  StringHash& hash = Hash();
+  return WithKey(name, [&](std::u16string_view key) { return hash.ValueOf(key); });
+}
+
+std::int32_t DirArray::IndexOfMatchingCase(std::u16string_view name) {
+  StringHash& hash = Hash();
+  return WithKey(name, [&](std::u16string_view key) {
+    return hash.ValueOf(key, [&](std::int32_t value) {
+      return items_[static_cast<std::size_t>(value)].Name == name;
+    });
+  });
 }
 
 void DirArray::HashAdd(std::int32_t index) {
@@ -171,6 +185,11 @@ bool DirArray::NameTaken(std::u16string_view name) {
 
 bool DirArray::FileExists(std::u16string_view file_name, std::int32_t& item_no) {
   item_no = IndexOf(file_name);
+  return item_no >= 0;
+}
+
+bool DirArray::FileExistsMatchingCase(std::u16string_view file_name, std::int32_t& item_no) {
+  item_no = IndexOfMatchingCase(file_name);
   return item_no >= 0;
 }
 

@@ -57,6 +57,9 @@ class DirArray {
   void SetItemName(std::int32_t index, std::u16string name);
   // Exact name, ASCII case-insensitive; `item_no` is the highest index with that name or -1.
   bool FileExists(std::u16string_view file_name, std::int32_t& item_no);
+  // The same with every character compared as it is: on a file system that tells a.txt from
+  // A.txt, the two are different files.
+  bool FileExistsMatchingCase(std::u16string_view file_name, std::int32_t& item_no);
   // Native error 4 for a bad index.
   void DeleteItem(std::int32_t index);
   // Removes every item; the capacity stays.
@@ -69,6 +72,9 @@ class DirArray {
  private:
   void CheckIndex(std::int32_t index, ErrorSite site) const;
   std::int32_t IndexOf(std::u16string_view name);
+  std::int32_t IndexOfMatchingCase(std::u16string_view name);
+  // Builds the hash, or fills it again after a deletion.
+  StringHash& Hash();
   // An earlier named item has the name.
   bool NameTaken(std::u16string_view name);
   void HashAdd(std::int32_t index);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,10 @@ struct DirItemRecord {
 struct DirItemChange {
   // The name before a rename made in the current update.
   std::u16string OldName;
+  // For an entry that replaces an old one in the current update: where the old record lies,
+  // which the commit keeps when the new data cannot be written. None for an entry new in this
+  // update.
+  std::optional<std::uint64_t> ReplacedRecord;
   // Password the item is encrypted with when written.
   std::string Password;
   // Source of an item added from a stream, buffer or string. With bDestroyStream the item owns

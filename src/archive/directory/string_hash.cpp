@@ -59,4 +59,15 @@ std::int32_t StringHash::ValueOf(std::u16string_view key) const {
   return *link == kEnd ? -1 : items_[static_cast<std::size_t>(*link)].value;
 }
 
+std::int32_t StringHash::ValueOf(std::u16string_view key,
+                                 const std::function<bool(std::int32_t value)>& accept) const {
+  const std::uint32_t hash = HashKey(key);
+  for (std::int32_t link = buckets_[hash % buckets_.size()]; link != kEnd;) {
+    const HashItem& item = items_[static_cast<std::size_t>(link)];
+    if (item.hash == hash && key_matches_(item.value, key) && accept(item.value)) return item.value;
+    link = item.next;
+  }
+  return -1;
+}
+
 }  // namespace qm::archive

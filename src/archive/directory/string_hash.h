@@ -30,6 +30,10 @@ class StringHash {
   bool Remove(std::u16string_view key, std::int32_t value);
   // The value of the first element with the key, or -1.
   std::int32_t ValueOf(std::u16string_view key) const;
+  // The value of the first element with the key that `accept` takes, or -1: a finer match
+  // among the values whose strings the owner calls equal.
+  std::int32_t ValueOf(std::u16string_view key,
+                       const std::function<bool(std::int32_t value)>& accept) const;
 
   std::uint32_t Size() const { return static_cast<std::uint32_t>(buckets_.size()); }
 

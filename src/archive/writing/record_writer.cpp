@@ -10,6 +10,9 @@
 namespace qm::archive {
 namespace {
 
+// What a 16-bit length field of a record counts at most.
+constexpr std::size_t kMaxLength16 = 0xFFFF;
+
 bool IsNameBlock(std::uint16_t id) {
   return id == extra_id::kUnicodeName || id == extra_id::kInfoZipUnicodePath;
 }
@@ -75,11 +78,38 @@ void SetLocalHeaderOffset(DirItem& item, std::uint64_t offset, bool force_zip64)
   }
 }
 
-std::unordered_map<std::u16string, std::int32_t> IndexByName(const DirArray& dir) {
-  std::unordered_map<std::u16string, std::int32_t> index;
-  index.reserve(static_cast<std::size_t>(dir.Count()));
-  for (std::int32_t i = 0; i < dir.Count(); ++i) index.emplace(dir.GetItem(i).Name, i);
-  return index;
+void CheckRecordLengths(const DirItem& item, const RecordSettings& settings,
+                        std::u16string_view component_name) {
+  if (item.Record().Comment.size() > kMaxLength16) {
+    throw ArchiveError(ErrorSite::kCommentTooLong, {item.Name}, component_name);
+  }
+  const RecordName name = EncodeRecordName(item.Name, settings.oem_file_names);
+  // The extra field as the writers will make it: the blocks kept from a record, the name
+  // blocks the name calls for (RefreshNameBlocks), and room for the largest Zip64 block and
+  // the AES block whether or not the entry gets them.
+  constexpr std::size_t kLargestZip64Block = 4 + 8 + 8 + 8 + 4;
+  constexpr std::size_t kAesBlock = 4 + 7;
+  std::size_t extra = kLargestZip64Block + kAesBlock;
+  bool had_unicode = false;
+  for (const ExtraFieldDataBlock& block : item.Record().ExtraFields) {
+    had_unicode = had_unicode || block.headerID == extra_id::kUnicodeName;
+    if (IsNameBlock(block.headerID) || block.headerID == extra_id::kZip64 ||
+        block.headerID == extra_id::kAes) {
+      continue;
+    }
+    extra += ExtraFieldDataBlock::kHeaderLength + block.data.size();
+  }
+  if (settings.unicode_filenames || had_unicode) {
+    extra += ExtraFieldDataBlock::kHeaderLength +
+             MakeBlock(MakeUnicodeExtendedInfo(item.Name)).data.size();
+  }
+  if (!name.exact) {
+    extra += ExtraFieldDataBlock::kHeaderLength +
+             MakeBlock(MakeInfoZipUnicodePath(item.Name, name.bytes)).data.size();
+  }
+  if (name.bytes.size() > kMaxLength16 || extra > kMaxLength16) {
+    throw ArchiveError(ErrorSite::kNameTooLong, {item.Name}, component_name);
+  }
 }
 
 void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::Stream& tail,
@@ -129,6 +159,10 @@ void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::S
   }
   header.genPurposeFlag = static_cast<std::uint16_t>((header.genPurposeFlag & ~gpf::kUtf8) |
                                                      (item.CentralDir.genPurposeFlag & gpf::kUtf8));
+  // The rename checked this; a header whose lengths would wrap must never be written.
+  if (name.bytes.size() > kMaxLength16 || ExtraFieldLength(local_blocks) > kMaxLength16) {
+    throw ArchiveError(ErrorSite::kNameTooLong, {item.Name}, {});
+  }
   item.SetStoredName(name.bytes);
   header.nameLength = static_cast<std::uint16_t>(name.bytes.size());
   header.extraLength = static_cast<std::uint16_t>(ExtraFieldLength(local_blocks));

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/archive_types.h"
@@ -37,9 +36,12 @@ std::vector<ExtraFieldDataBlock> LocalNameAndCipherBlocks(const DirItem& item);
 // Sets the entry's local-header offset, in Zip64 form when it needs it or `force_zip64`.
 void SetLocalHeaderOffset(DirItem& item, std::uint64_t offset, bool force_zip64);
 
-// The first index of every name of the directory (exact comparison): the old entries a commit
-// carries over are found by name.
-std::unordered_map<std::u16string, std::int32_t> IndexByName(const DirArray& dir);
+// Refuses, before anything is written, what the records' 16-bit length fields cannot count:
+// a name whose bytes, or the name blocks it brings into the extra field, are too long (native
+// 61), and an entry comment of more than 65535 bytes (native 74). `item` under its current
+// Name and comment; `component_name` for the message.
+void CheckRecordLengths(const DirItem& item, const RecordSettings& settings,
+                        std::u16string_view component_name);
 
 // Copies the old record of an entry whose data stays as it was from `tail` (the old archive
 // from `cut` on) to `archive`'s position, and gives `item` its new offset. A renamed entry gets

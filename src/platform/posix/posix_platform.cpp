@@ -160,6 +160,10 @@ class PosixPlatform final : public Platform {
     return out.empty() ? u"/" : out;
   }
 
+  // What the common POSIX file systems do. (A case-insensitive one mounted here, such as a
+  // FAT stick, still keeps both files apart in the archive: nothing is lost that way.)
+  bool FileNamesAreCaseSensitive() override { return true; }
+
   std::uint32_t GetAttributes(const std::u16string& path) override {
     struct stat st {};
     if (::stat(SystemPath(path).c_str(), &st) != 0) return attr::kInvalid;

@@ -88,6 +88,8 @@ class Win32Platform final : public Platform {
     });
   }
 
+  bool FileNamesAreCaseSensitive() override { return false; }
+
   std::uint32_t GetAttributes(const std::u16string& path) override {
     return ::GetFileAttributesW(Wide(path));
   }

@@ -14,6 +14,7 @@
 #include "fixture_tools.h"
 #include "platform/dos_time.h"
 #include "platform/memory_stream.h"
+#include "platform/platform_wrapper.h"
 
 namespace qm::archive::testing {
 namespace {
@@ -49,6 +50,18 @@ struct OpenArchive {
 };
 
 using Names = std::vector<std::string>;
+
+// File names as Windows has them: a.txt and A.TXT name one file. (Or as POSIX has them, where
+// they are two.)
+class NamesCase final : public platform::PlatformWrapper {
+ public:
+  explicit NamesCase(bool sensitive)
+      : PlatformWrapper(platform::Platform::Current()), sensitive_(sensitive) {}
+  bool FileNamesAreCaseSensitive() override { return sensitive_; }
+
+ private:
+  bool sensitive_;
+};
 
 void SetModified(const fs::path& file, std::time_t when) {
   fs::last_write_time(
@@ -284,6 +297,8 @@ TEST(AddFiles, SameNamedEntriesByOverwriteMode) {
     dir.Write("A.TXT", "new content");
     const std::time_t t = platform::DosDateTimeToUnixTime(c.disk_time).value();
     SetModified(dir / "A.TXT", t);
+    NamesCase windows(false);
+    platform::ScopedPlatform installed(windows);
     OpenArchive a;
     a.archiver.AddFromString(u"a.txt", u"old", 0x20,
                              platform::DosDateTimeToUnixTime(old_time).value());
@@ -301,6 +316,35 @@ TEST(AddFiles, SameNamedEntriesByOverwriteMode) {
       EXPECT_EQ(Utf8(item.Name), "a.txt");
       EXPECT_EQ(item.CentralDir.unCompSize, 3u);
     }
+  }
+}
+
+// Where file names are case-sensitive, a.txt and A.txt are two files, and the archive keeps
+// both, whether one is added next to the other or both in one go; a name spelled alike
+// still replaces. Where they are not, the second replaces the first.
+TEST(AddFiles, NamesDifferingInCaseAreTwoFilesWhereThePlatformSaysSo) {
+  for (const bool sensitive : {true, false}) {
+    SCOPED_TRACE(sensitive ? "case-sensitive" : "case-blind");
+    NamesCase names(sensitive);
+    platform::ScopedPlatform installed(names);
+    ScratchDir dir;
+    dir.Write("one/A.txt", "upper");
+    dir.Write("two/a.txt", "lower");
+    OpenArchive a;
+    a.archiver.AddFromString(u"a.txt", u"in the archive", 0x20, 0);
+    a.archiver.SetBaseDir(dir.U16("one"));
+    a.archiver.AddFiles(u"*.*", kAll, u"");
+    EXPECT_EQ(a.Names(), sensitive ? (Names{"A.txt", "a.txt"}) : (Names{"A.txt"}));
+    a.archiver.SetBaseDir(dir.U16("two"));
+    a.archiver.AddFiles(u"*.*", kAll, u"");
+    EXPECT_EQ(a.Names(), sensitive ? (Names{"A.txt", "a.txt"}) : (Names{"a.txt"}));
+    EXPECT_EQ(a.Item("a.txt").Operation, ProcessOperation::poUpdate);
+
+    OpenArchive b;
+    b.archiver.AddFromString(u"A.txt", u"1", 0x20, 0);
+    b.archiver.AddFromString(u"a.txt", u"2", 0x20, 0);
+    b.archiver.AddFromString(u"a.txt", u"3", 0x20, 0);
+    EXPECT_EQ(b.Names(), sensitive ? (Names{"A.txt", "a.txt"}) : (Names{"a.txt"}));
   }
 }
 
@@ -397,9 +441,16 @@ TEST(AddFromStream, KeptEntriesAndFolderItems) {
   OpenArchive a;
   a.archiver.AddFromString(u"a.txt", u"first", 0x20, 0);
   a.archiver.Options().OverwriteMode = OverwriteMode::omNever;
-  a.archiver.AddFromBuffer(u"A.TXT", "second", 6, 0x20, 0);
+  a.archiver.AddFromBuffer(u"a.txt", "second", 6, 0x20, 0);
   ASSERT_EQ(a.Dir().Count(), 1);
   EXPECT_EQ(a.Item("a.txt").CentralDir.unCompSize, 5u);
+  {
+    NamesCase windows(false);
+    platform::ScopedPlatform installed(windows);
+    a.archiver.AddFromBuffer(u"A.TXT", "second", 6, 0x20, 0);
+    ASSERT_EQ(a.Dir().Count(), 1);
+    EXPECT_EQ(a.Item("a.txt").CentralDir.unCompSize, 5u);
+  }
 
   a.archiver.AddFromString(u"folder\\", u"", 0x10, 0);
   const DirItem& folder = a.Item("folder/");  // a folder's name ends with "/"

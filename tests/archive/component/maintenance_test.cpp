@@ -331,6 +331,78 @@ TEST(Maintenance, NothingFoundRaisesTheOperationsError) {
   EXPECT_THROW(closed.DeleteFiles(), ArchiveError);
 }
 
+// A record counts its name, its extra field and its comment in 16 bits, the end record the
+// archive comment: what would not fit is refused before anything changes, the archive and
+// the directory as they were.
+TEST(Maintenance, NamesAndCommentsTooLongForARecordAreRefused) {
+  const std::u16string too_long(70000, u'n');
+  struct Case {
+    std::string label;
+    std::function<void(ZipArchiver&)> run;
+    ErrorSite site;
+  };
+  const Case cases[] = {
+      {"RenameToALongName", [&](ZipArchiver& a) { a.RenameFile(u"a.txt", too_long); },
+       ErrorSite::kNameTooLong},
+      // Two bytes per character in UTF-8: 40000 characters are 80000 bytes.
+      {"RenameToALongUtf8Name",
+       [&](ZipArchiver& a) { a.RenameFile(u"a.txt", std::u16string(40000, u'\u0436')); },
+       ErrorSite::kNameTooLong},
+      // The folder's own name fits; the names of its members then do not.
+      {"RenameAFolderWhoseMembersOutgrowARecord",
+       [&](ZipArchiver& a) { a.RenameFile(u"docs", std::u16string(65530, u'd')); },
+       ErrorSite::kNameTooLong},
+      // The name's bytes fit, the Unicode name block it brings (two bytes a character) not.
+      {"RenameWithUnicodeNameBlocks",
+       [&](ZipArchiver& a) {
+         a.SetUnicodeFilenames(true);
+         a.RenameFile(u"a.txt", std::u16string(40000, u'u'));
+       },
+       ErrorSite::kNameTooLong},
+      {"EntryComment",
+       [&](ZipArchiver& a) { a.ChangeFilesComment(u"a.txt", std::string(70000, 'c')); },
+       ErrorSite::kCommentTooLong},
+      {"ArchiveComment", [&](ZipArchiver& a) { a.SetComment(std::string(70000, 'c')); },
+       ErrorSite::kCommentTooLong},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Fixture f({{"a.txt", "a"}, {"docs/", ""}, {"docs/b.txt", "b"}});
+    const std::string before = ReadFile(f.dir / "f.zip");
+    const std::vector<std::string> names = f.Names();
+    try {
+      c.run(f.archiver);
+      ADD_FAILURE() << "accepted";
+    } catch (const ArchiveError& e) {
+      EXPECT_TRUE(e.Is(c.site)) << Utf8(e.Message());
+    }
+    EXPECT_EQ(f.Names(), names);
+    EXPECT_FALSE(f.archiver.InUpdate());
+    f.archiver.CloseArchive();
+    EXPECT_EQ(ReadFile(f.dir / "f.zip"), before);
+  }
+}
+
+// A new entry whose name a record cannot hold fails alone, through the failure event: the
+// others are written, and the archive reads in every tool.
+TEST(Maintenance, ANewEntryNamedTooLongFailsAlone) {
+  Fixture f({{"a.txt", "a"}, {"b.txt", "b"}});
+  std::vector<int> failures;
+  f.archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
+                                        int native, int, const std::u16string&, Action& action) {
+    failures.push_back(native);
+    action = Action::fxaIgnore;
+  };
+  f.archiver.BeginUpdate();
+  f.archiver.AddFromString(std::u16string(70000, u'n'), u"long", 0x20, 0);
+  f.archiver.AddFromString(u"fits.txt", u"fits", 0x20, 0);
+  f.archiver.EndUpdate();
+  EXPECT_EQ(failures, std::vector<int>{static_cast<int>(ErrorSite::kNameTooLong)});
+  EXPECT_EQ(f.Names(), (std::vector<std::string>{"a.txt", "b.txt", "fits.txt"}));
+  f.archiver.CloseArchive();
+  EXPECT_EQ(ToolsFindFault(f.dir / "f.zip"), "");
+}
+
 TEST(UpdateFiles, ReplacesOnlyWhatTheRulesLetThrough) {
   Fixture f({{"newer.txt", "old"}, {"same.txt", "old"}, {"ro.txt", "old"}, {"gone.txt", "old"}});
   // The fixture's entries carry 2020-01-01 12:00:00 local time.

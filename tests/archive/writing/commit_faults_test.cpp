@@ -36,11 +36,14 @@ namespace fs = std::filesystem;
 constexpr std::time_t kWhen = 1700000000;
 constexpr std::int32_t kAll = ArchiveOptions::kDefaultSearchAttr;
 
-// One transaction on work.zip, opened with src/ as its base folder; the faults begin where it
-// calls `arm`.
+// One transaction on work.zip (a copy of `archive`), opened with src/ as its base folder; the
+// faults begin where it calls `arm`.
 struct Transaction {
   std::string label;
   std::function<void(ZipArchiver&, const ScratchDir&, const std::function<void()>& arm)> run;
+  // old.zip: a, b, c, d, listed in the order of the file. reordered.zip: records a, b, c, d
+  // listed d, b, a, c. dups.zip: two entries named dup.txt among others.
+  std::string archive = "old.zip";
 };
 
 const Transaction kTransactions[] = {
@@ -88,6 +91,42 @@ const Transaction kTransactions[] = {
        archiver.ChangeFilesComment(u"c.txt", "a note");
        archiver.EndUpdate();
      }},
+    // Records in another order than the directory: what lies after the cut in the file is
+    // carried, whatever its place in the directory.
+    {"ReorderedDelete",
+     [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
+       arm();
+       archiver.DeleteFiles(u"c.txt", kAll, u"");
+     },
+     "reordered.zip"},
+    {"ReorderedRename",
+     [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
+       arm();
+       archiver.RenameFile(u"b.txt", u"renamed.txt");
+     },
+     "reordered.zip"},
+    {"ReorderedAttributesAndComment",
+     [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
+       arm();
+       archiver.BeginUpdate();
+       archiver.ChangeFilesAttr(u"a.txt", 0x21);
+       archiver.ChangeFilesComment(u"b.txt", "a note");
+       archiver.EndUpdate();
+     },
+     "reordered.zip"},
+    // Names that repeat: each entry keeps its own record.
+    {"DuplicatesDelete",
+     [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
+       arm();
+       archiver.DeleteFiles(u"a.txt", kAll, u"");
+     },
+     "dups.zip"},
+    {"DuplicatesRename",
+     [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
+       arm();
+       archiver.RenameFile(u"dup.txt", u"renamed.txt");
+     },
+     "dups.zip"},
 };
 
 std::vector<const Transaction*> TransactionTable() {
@@ -112,13 +151,23 @@ struct Scenario {
             "  z.writestr('d.txt', 'carried over' * 30)\n"
             "with zipfile.ZipFile('other.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
             "  z.writestr('o1.txt', 'from the other archive' * 40)\n"
-            "  z.writestr('o2.txt', 'and more of it')\n");
+            "  z.writestr('o2.txt', 'and more of it')\n"
+            "with zipfile.ZipFile('reordered.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+            "  for name in 'abcd': z.writestr(name + '.txt', name * 500)\n"
+            "  z.filelist[:] = [z.filelist[i] for i in (3, 1, 0, 2)]\n"
+            "import warnings\n"
+            "warnings.simplefilter('ignore')\n"
+            "with zipfile.ZipFile('dups.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+            "  z.writestr('a.txt', 'alpha' * 50)\n"
+            "  z.writestr('dup.txt', 'first of the name' * 20)\n"
+            "  z.writestr('c.txt', 'between them' * 20)\n"
+            "  z.writestr('dup.txt', 'second of the name' * 20)\n");
     dir.Write("src/s.txt", std::string(3000, 's'));
     dir.Write("src/b.txt", std::string(2000, 'b'));
     for (const char* name : {"src/s.txt", "src/b.txt"}) {
       fs::last_write_time(dir / name, fs::last_write_time(dir / "old.zip"));
     }
-    old_bytes = ReadFile(dir / "old.zip");
+    old_bytes = ReadFile(dir / transaction.archive);
     Reset();
     ZipArchiver archiver;
     Run(archiver);

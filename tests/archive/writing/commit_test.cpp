@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -324,6 +325,110 @@ INSTANTIATE_TEST_SUITE_P(
                     "z.write('docs/b.txt')\n  z.write('big.bin')\"",
                     "big.bin"}),
     [](const auto& info) { return info.param.name; });
+
+// A platform on which source files of one name cannot be opened (held by another program).
+class LockedSources final : public platform::PlatformWrapper {
+ public:
+  explicit LockedSources(std::u16string name)
+      : PlatformWrapper(platform::Platform::Native()), name_(std::move(name)) {}
+  std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
+                                           std::error_code& error) override {
+    if (path.ends_with(name_)) {
+      error = std::make_error_code(std::errc::permission_denied);
+      return nullptr;
+    }
+    return PlatformWrapper::OpenFile(path, mode, error);
+  }
+
+ private:
+  std::u16string name_;
+};
+
+// A source that cannot be read at the commit, its failure answered Ignore: an entry that
+// replaced one the archive held keeps the old version, however it came (added, moved, or
+// replaced twice), and its moved source stays on disk; an entry new in the transaction is
+// dropped, also when it was added twice, and the rest of the commit goes through.
+TEST(Commit, AnIgnoredSourceFailureKeepsWhatTheArchiveHeld) {
+  struct Case {
+    std::string label;
+    std::function<void(ZipArchiver&)> change;
+    std::u16string locked;
+    std::vector<std::string> names;  // in the directory's order afterwards
+    std::string keep_txt;            // its data afterwards
+  };
+  const auto add = [](const char16_t* mask) {
+    return [mask](ZipArchiver& a) { a.AddFiles(mask, ArchiveOptions::kDefaultSearchAttr, u""); };
+  };
+  const auto move = [](const char16_t* mask) {
+    return [mask](ZipArchiver& a) { a.MoveFiles(mask, ArchiveOptions::kDefaultSearchAttr, u""); };
+  };
+  const Case cases[] = {
+      {"AddedOverAnOldEntry", add(u"keep.txt"), u"/src/keep.txt",
+       {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+      {"MovedOverAnOldEntry", move(u"keep.txt"), u"/src/keep.txt",
+       {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+      {"ReplacedTwice",
+       [&](ZipArchiver& a) {
+         a.AddFromString(u"keep.txt", u"from a string", 0x20, kWhen);
+         add(u"keep.txt")(a);
+       },
+       u"/src/keep.txt", {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+      {"NewAndAddedTwice",
+       [&](ZipArchiver& a) {
+         add(u"fresh.txt")(a);
+         add(u"fresh.txt")(a);
+       },
+       u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+      {"NewAndMoved", move(u"fresh.txt"), u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"},
+       "old keep"},
+      {"OthersGoThrough", add(u"*.txt"), u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"},
+       "new keep"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchDir dir;
+    dir.Write("src/keep.txt", "new keep");
+    dir.Write("src/fresh.txt", "fresh");
+    {
+      ZipArchiver archiver;
+      archiver.SetFileName(dir.U16("work.zip"));
+      archiver.OpenArchive();
+      archiver.BeginUpdate();
+      archiver.AddFromString(u"keep.txt", u"old keep", 0x20, kWhen);
+      archiver.AddFromString(u"other.txt", u"other", 0x20, kWhen);
+      archiver.EndUpdate();
+    }
+    LockedSources locked(c.locked);
+    platform::ScopedPlatform installed(locked);
+    ZipArchiver archiver;
+    archiver.SetFileName(dir.U16("work.zip"));
+    archiver.SetBaseDir(dir.U16("src"));
+    int failures = 0;
+    archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
+                                        int native, int, const std::u16string&, Action& action) {
+      EXPECT_EQ(native, static_cast<int>(ErrorSite::kCannotOpenSource));
+      ++failures;
+      action = Action::fxaIgnore;
+    };
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    c.change(archiver);
+    archiver.AddFromString(u"new.txt", u"new", 0x20, kWhen);
+    ASSERT_NO_THROW(archiver.EndUpdate());
+    archiver.CloseArchive();
+    EXPECT_EQ(failures, 1);
+    std::vector<std::string> names;
+    for (const auto& e : PythonView(dir / "work.zip").entries) names.push_back(e.name);
+    EXPECT_EQ(names, c.names);
+    ZipArchiver reader;
+    OpenForReading(reader, dir / "work.zip");
+    EXPECT_EQ(Extract(reader, u"keep.txt"), c.keep_txt);
+    EXPECT_EQ(Extract(reader, u"new.txt"), "new");
+    EXPECT_TRUE(fs::exists(dir / "src/keep.txt"));
+    EXPECT_TRUE(fs::exists(dir / "src/fresh.txt"));
+    MustPassEveryTool(dir / "work.zip");
+  }
+}
 
 }  // namespace
 }  // namespace qm::archive::testing
