@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 73> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 76> kNativeToCode = {{
     {0, 0},
     {1, 1},
     {2, 1},
@@ -88,9 +88,15 @@ constexpr std::array<std::pair<int, int>, 73> kNativeToCode = {{
     {71, 44},
     // An item's offset does not lead to a local header.
     {72, 45},
+    // An output that is the same file as one of the operation's inputs.
+    {73, 46},
+    // A volume of a new set whose name is the set's own (its last volume's).
+    {74, 47},
+    // A moved source that changed after it was read into the archive.
+    {75, 48},
 }};
 
-constexpr std::array<std::u16string_view, 46> kMessages = {
+constexpr std::array<std::u16string_view, 49> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -140,6 +146,9 @@ constexpr std::array<std::u16string_view, 46> kMessages = {
     u"Cannot merge archive \"%s\" into itself",
     u"Items of the archive overlap each other (a possible zip bomb). Open failed",
     u"Local header of \"%s\" is missing or overlapped",
+    u"\"%s\" is an input of this operation and cannot also be its output",
+    u"Volume \"%s\" would be the archive file itself; give the archive another name",
+    u"File \"%s\" changed after it was read into the archive; it was kept",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

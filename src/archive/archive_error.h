@@ -87,6 +87,9 @@ enum class ErrorSite : int {
   kMergeIntoItself = 70,
   kOverlappingItems = 71,
   kLocalHeaderMissing = 72,
+  kOutputIsInput = 73,
+  kVolumeNameClash = 74,
+  kSourceChanged = 75,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

@@ -59,7 +59,16 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
        u"error: 00071"},
       {72, {u"a/b.txt"}, true, u"", 45,
        u"Local header of \"a/b.txt\" is missing or overlapped - Native error: 00072"},
-      {73, {}, false, u"", 0, u"Unknown error - Native error: 00073"},
+      {73, {u"a.zip"}, true, u"", 46,
+       u"\"a.zip\" is an input of this operation and cannot also be its output - Native error: "
+       u"00073"},
+      {74, {u"a.z01"}, true, u"", 47,
+       u"Volume \"a.z01\" would be the archive file itself; give the archive another name - "
+       u"Native error: 00074"},
+      {75, {u"a.txt"}, true, u"", 48,
+       u"File \"a.txt\" changed after it was read into the archive; it was kept - Native error: "
+       u"00075"},
+      {76, {}, false, u"", 0, u"Unknown error - Native error: 00076"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -87,7 +96,10 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(70), 43);  // and an archive merged into itself
   EXPECT_EQ(ErrorCodeOf(71), 44);  // items whose data overlap
   EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
-  EXPECT_EQ(ErrorMessageOf(46), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(73), 46);  // an output that is one of the inputs
+  EXPECT_EQ(ErrorCodeOf(74), 47);  // a new volume named like the archive itself
+  EXPECT_EQ(ErrorCodeOf(75), 48);  // a moved source that changed after it was read
+  EXPECT_EQ(ErrorMessageOf(49), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {
