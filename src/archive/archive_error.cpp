@@ -9,7 +9,7 @@ namespace qm::archive {
 namespace {
 
 // Native error number -> public code, one pair per native number.
-constexpr std::array<std::pair<int, int>, 75> kNativeToCode = {{
+constexpr std::array<std::pair<int, int>, 78> kNativeToCode = {{
     {0, 0},
     {1, 1},
     {2, 1},
@@ -92,9 +92,15 @@ constexpr std::array<std::pair<int, int>, 75> kNativeToCode = {{
     {73, 46},
     // Added by this engine: a comment longer than a record's 16-bit length field can count.
     {74, 47},
+    // Added by this engine: an output that is the same file as one of the operation's inputs.
+    {75, 48},
+    // Added by this engine: a volume of a new set whose name is the set's own (its last one's).
+    {76, 49},
+    // Added by this engine: a moved source that changed after it was read into the archive.
+    {77, 50},
 }};
 
-constexpr std::array<std::u16string_view, 48> kMessages = {
+constexpr std::array<std::u16string_view, 51> kMessages = {
     u"Unknown error",
     u"Index out of bounds",
     u"Invalid compression mode. Mode must be in [0-9] range",
@@ -147,6 +153,9 @@ constexpr std::array<std::u16string_view, 48> kMessages = {
     u"\"%s\" stands where an interrupted update keeps part of the archive, but was not made "
     u"for this archive as it is now; the archive is neither opened nor changed while it is there",
     u"Comment of \"%s\" is too long: a ZIP record holds at most 65535 bytes",
+    u"\"%s\" is an input of this operation and cannot also be its output",
+    u"Volume \"%s\" would be the archive file itself; give the archive another name",
+    u"File \"%s\" changed after it was read into the archive; it was kept",
 };
 
 std::u16string Compose(int native_error, std::u16string text, std::u16string_view component) {

@@ -89,6 +89,9 @@ enum class ErrorSite : int {
   kLocalHeaderMissing = 72,
   kForeignTailFile = 73,
   kCommentTooLong = 74,
+  kOutputIsInput = 75,
+  kVolumeNameClash = 76,
+  kSourceChanged = 77,
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -229,7 +230,9 @@ class BaseArchiver {
   // (RepairSkippedCount()), folders come along as folder entries, the archive comment too.
   // Without an output name FileName itself is replaced by the repaired archive, in one step,
   // once it is complete. Native 36 when the output (or, without one, FileName) cannot be
-  // written.
+  // written; native 75 when the output is the archive itself (by identity: links and other
+  // spellings included). The archive is never changed but by that final replacement, and an
+  // output that stands already is replaced only by a whole result.
   void RepairArchive(const std::u16string& output_file_name);
   // Entries of the last RepairArchive: stored again / left out because they did not verify.
   std::int32_t RepairedFileCount() const { return repaired_file_count_; }
@@ -245,7 +248,10 @@ class BaseArchiver {
   // open one, or the file), every offset counted from the new file's first byte; any file of
   // that name is replaced. A pending transaction is committed first; the archive itself is not
   // changed. Native 17 when SFXStub is empty, 18 when it names no file, 49 for a multi-volume
-  // archive, 50 when the archive already has a stub, 56 when the copy fails.
+  // archive, 50 when the archive already has a stub, 56 when the copy fails, 75 when
+  // `sfx_file_name` is the archive or the stub itself (by identity). The new file is made
+  // beside its name and takes it only once complete: a failure leaves any file of that name
+  // as it was.
   void MakeSFX(const std::u16string& sfx_file_name);
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
@@ -546,6 +552,8 @@ class BaseArchiver {
   // position. False when the entry's failure was ignored, aborted (commit_action_) or the user
   // cancelled (progress_cancel_).
   bool WriteItemRecord(std::int32_t index);
+  // Whether the file `status` describes is this archive's own file (or its open volume).
+  bool IsArchiveFile(const std::optional<platform::FileStatus>& status) const;
   // A new empty file for temporary data: "FC..." in TempDir, else the system's folder.
   std::u16string MakeTempFileName() const;
   RecordSettings MakeRecordSettings() const;
@@ -584,6 +592,9 @@ class BaseArchiver {
   bool CommitBeside(const RecordsWriter& write_records);
   // After the new archive is whole: marks cleared, moved sources deleted, the end event.
   void FinishCommit(ProcessOperation op);
+  // Deletes the sources this commit moved (entries Modified with poMove): a file only while it
+  // is as it was read (native 77 otherwise), a folder with the empty folders below it (native
+  // 60 when it stays). Each failure goes to the failure event.
   void DeleteMovedSources();
   // What the stages of an item's data path tell the component (component/item_decoding.cpp).
   class DataEvents;
@@ -606,6 +617,8 @@ class BaseArchiver {
   std::u16string volume_record_path_;
   void DropVolumeRecordFile();
   void RenameLastVolume();
+  // Native 76 when a new split volume named `name` would be lost to another volume of the set.
+  void RefuseVolumeClash(const std::u16string& name) const;
   // Deletes the volumes made so far and closes the archive.
   void DiscardVolumes();
   std::unique_ptr<VolumeChain> volume_chain_;
@@ -639,7 +652,13 @@ class BaseArchiver {
                   const std::u16string& file_name, ProcessOperation operation);
   // Stores every entry of the open archive that verifies in `target` (only those whose names
   // it lacks, with `only_missing`); answers how many file entries it looked at.
-  std::int32_t CopyRepairedEntries(BaseArchiver& target, platform::Stream& temp, bool only_missing);
+  // Stores the entries of this archive that decode in `target`, their data decoded into
+  // `spool` on the way; answers how many file entries there were.
+  std::int32_t CopyRepairedEntries(BaseArchiver& target,
+                                   const std::shared_ptr<platform::Stream>& spool,
+                                   bool only_missing);
+  // Commits what CopyRepairedEntries added to `target` since the last batch.
+  static void CommitRepairedBatch(BaseArchiver& target);
   bool DirectoryWasRebuilt() const;
   static std::int32_t StoredFileCount(BaseArchiver& archiver);
   std::int32_t repaired_file_count_ = 0;

@@ -66,7 +66,16 @@ TEST(ArchiveError, ComposesComponentMessageAndNativeSuffix) {
       {74, {u"a.txt"}, true, u"A", 47,
        u"A: Comment of \"a.txt\" is too long: a ZIP record holds at most 65535 bytes - Native "
        u"error: 00074"},
-      {75, {}, false, u"", 0, u"Unknown error - Native error: 00075"},
+      {75, {u"a.zip"}, true, u"", 48,
+       u"\"a.zip\" is an input of this operation and cannot also be its output - Native error: "
+       u"00075"},
+      {76, {u"a.z01"}, true, u"", 49,
+       u"Volume \"a.z01\" would be the archive file itself; give the archive another name - "
+       u"Native error: 00076"},
+      {77, {u"a.txt"}, true, u"", 50,
+       u"File \"a.txt\" changed after it was read into the archive; it was kept - Native error: "
+       u"00077"},
+      {78, {}, false, u"", 0, u"Unknown error - Native error: 00078"},
       {-1, {}, false, u"", 0, u"Unknown error - Native error: 000-1"},
       {12345, {}, false, u"", 0, u"Unknown error - Native error: 12345"},
       // The plain constructor leaves placeholders as they are.
@@ -96,7 +105,10 @@ TEST(ArchiveError, EveryNativeNumberMapsAsTheTableSays) {
   EXPECT_EQ(ErrorCodeOf(72), 45);  // an offset that does not lead to a local header
   EXPECT_EQ(ErrorCodeOf(73), 46);  // a tail file beside an archive that was not made for it
   EXPECT_EQ(ErrorCodeOf(74), 47);  // a comment longer than a record can count
-  EXPECT_EQ(ErrorMessageOf(48), u"Unknown error");
+  EXPECT_EQ(ErrorCodeOf(75), 48);  // an output that is one of the inputs
+  EXPECT_EQ(ErrorCodeOf(76), 49);  // a new volume named like the archive itself
+  EXPECT_EQ(ErrorCodeOf(77), 50);  // a moved source that changed after it was read
+  EXPECT_EQ(ErrorMessageOf(51), u"Unknown error");
 }
 
 TEST(ArchiveError, WhatCarriesTheMessageAsUtf8) {

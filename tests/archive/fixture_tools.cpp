@@ -30,6 +30,19 @@ std::string NativeSeparators(std::string path) {
   return path;
 }
 
+std::map<std::string, std::string> FilesWithContent(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(e.path(), root).string();
+    if (e.is_symlink()) {
+      files[name] = "-> " + fs::read_symlink(e.path()).string();
+    } else if (e.is_regular_file()) {
+      files[name] = ReadFile(e.path());
+    }
+  }
+  return files;
+}
+
 bool CanMakeSymbolicLinks(const fs::path& dir) {
   std::error_code error;
   fs::create_symlink(dir / "link-probe-target", dir / "link-probe", error);

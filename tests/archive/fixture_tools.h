@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -80,6 +81,9 @@ std::string Utf8(const std::u16string& text);
 // A "/"-separated relative path with the platform's separator, as the engine hands names to
 // callers.
 std::string NativeSeparators(std::string path);
+// Every file and link below `root` by relative path: a file's content, a link's "-> target".
+// Two snapshots compare equal when nothing was made, changed or removed in between.
+std::map<std::string, std::string> FilesWithContent(const std::filesystem::path& root);
 // Whether symbolic links can be made in `dir` (not under Wine, whose C++ runtime cannot).
 bool CanMakeSymbolicLinks(const std::filesystem::path& dir);
 

@@ -75,5 +75,19 @@ TEST(QmzipVolumes, AddSplitWritesASetOthersRead) {
   EXPECT_EQ(Qmzip(dir, "add set.zip -r tree --split 64k").exit_code, 2);
 }
 
+TEST(QmzipVolumes, AFolderWhereAVolumeShouldBeFailsNamingIt) {
+  ScratchDir dir;
+  MakeTree(dir);
+  MustRun("zip -q -r -s 64k set.zip tree && rm set.z02 && mkdir set.z02", dir.path());
+  for (const char* args : {"test set.zip", "extract set.zip -d out"}) {
+    SCOPED_TRACE(args);
+    // The limit only keeps a regression from hanging the suite: the answer comes at once.
+    const CommandResult r =
+        RunShell("timeout 60 '" + kQmzip + "' " + args + " < /dev/null", dir.path());
+    EXPECT_EQ(r.exit_code, 2) << r.output;
+    EXPECT_NE(r.output.find("set.z02"), std::string::npos) << r.output;
+  }
+}
+
 }  // namespace
 }  // namespace qm::archive::testing

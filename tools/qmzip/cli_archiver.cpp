@@ -43,6 +43,16 @@ void CliArchiver::DoProcessFileFailure(const std::u16string& file_name,
   ++failures_;
   bar_.Clear();
   std::cerr << "qmzip: " << ForTerminal(file_name) << ": " << ForTerminal(error_message) << '\n';
+  // A moved source that stays (changed since it was read, or not deletable) is already in the
+  // archive, which is written: the others are still deleted.
+  using archive::ErrorSite;
+  for (const ErrorSite kept : {ErrorSite::kSourceChanged, ErrorSite::kCannotDeleteSource,
+                               ErrorSite::kCannotDeleteFolder}) {
+    if (native_error == static_cast<int>(kept)) {
+      action = archive::Action::fxaIgnore;
+      return;
+    }
+  }
   archive::ZipArchiver::DoProcessFileFailure(file_name, operation, native_error, error_code,
                                              error_message, action);
 }

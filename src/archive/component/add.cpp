@@ -291,6 +291,8 @@ void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& sourc
   DirItemChange& change = item.EditChange();
   change.Password = password_;
   change.SrcFileName = from_disk ? source_name : std::u16string();
+  // Taken again when the new source is read.
+  change.SourceStatus.reset();
   if (from_disk) {
     // A stream item replaced by a disk file lets go of its stream.
     change.Stream.reset();

@@ -22,6 +22,7 @@
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/writing/commit_plan.h"
+#include "archive/writing/empty_folders.h"
 #include "archive/writing/private_file.h"
 #include "archive/writing/record_writer.h"
 #include "archive/writing/tail_file.h"
@@ -94,7 +95,7 @@ void BaseArchiver::SaveTail(std::int64_t cut) {
   // archives in memory or in a caller's stream, which do not outlive the process anyway.
   const bool beside = !in_memory_ && !is_custom_stream_;
   platform::Platform& os = platform::Platform::Current();
-  PrivateFile made;
+  NewPrivateFile made;
   if (beside) {
     made.path = TailFile::NameFor(file_name_);
     std::error_code error;
@@ -214,12 +215,14 @@ bool BaseArchiver::RewriteFrom(const std::function<std::int64_t()>& find_cut,
 
 void BaseArchiver::FinishCommit(ProcessOperation op) {
   DirManager& dm = *dm_handle_;
+  // While the marks still say which sources this commit moved: once they are cleared, no
+  // later commit takes these entries for moves again.
+  DeleteMovedSources();
   for (std::int32_t i = 0; i < dm.CDir.Count(); ++i) {
     DirItem& item = *dm.CDir.ItemPtr(i);
     item.Modified = false;
     if (item.HasChange()) item.EditChange().OldName.clear();
   }
-  DeleteMovedSources();
   // The new archive is whole and on the medium: a cancel answered here cannot undo it, and
   // rolling back would cut records that no longer lie where the old directory says.
   bool late_cancel = false;
@@ -232,7 +235,7 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   platform::Stream& old_archive = *compressed_stream_;
   const std::u16string folder = FolderOf(file_name_);
   // Owner-only until it takes the archive's place: until then it is nobody else's business.
-  PrivateFile made;
+  NewPrivateFile made;
   try {
     made = CreatePrivateFileIn(folder, u"FC");
   } catch (...) {
@@ -380,6 +383,20 @@ void BaseArchiver::RollBackUpdate() {
   }
 }
 
+namespace {
+
+// Whether the file at `path` is still what was read into the archive: the same file, of the
+// same size, not written since. A source never read (its record failed) is not.
+bool UnchangedSinceRead(const std::u16string& path,
+                        const std::optional<platform::FileStatus>& read) {
+  if (!read) return false;
+  const auto now = platform::Platform::Current().GetFileStatus(path, true);
+  return now && now->SameFile(*read) && now->size == read->size &&
+         now->modified_ns == read->modified_ns;
+}
+
+}  // namespace
+
 void BaseArchiver::DeleteMovedSources() {
   platform::Platform& os = platform::Platform::Current();
   DirManager& dm = *dm_handle_;
@@ -389,29 +406,34 @@ void BaseArchiver::DeleteMovedSources() {
       // Folders go deepest first: adding makes a folder's entry before the entries inside it.
       const std::int32_t i = folders ? count - 1 - k : k;
       const DirItem& item = dm.CDir.GetItem(i);
-      if (item.Operation != ProcessOperation::poMove || item.Change().SrcFileName.empty()) continue;
+      if (!item.Modified || item.Operation != ProcessOperation::poMove ||
+          item.Change().SrcFileName.empty()) {
+        continue;
+      }
       const bool is_folder = (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0;
       if (is_folder != folders) continue;
+      const std::u16string& source = item.Change().SrcFileName;
       Action action = Action::fxaIgnore;
       do {
         action = Action::fxaIgnore;
         try {
           if (!folders) {
-            if (os.DeleteFile(item.Change().SrcFileName)) {
-              os.SetAttributes(item.Change().SrcFileName, 0);
-              if (os.DeleteFile(item.Change().SrcFileName))
-                throw ArchiveError(ErrorSite::kCannotDeleteSource, {item.Change().SrcFileName},
-                                   ComponentName());
+            // An edit made after the bytes were read is in the archive nowhere: such a file
+            // stays where it is.
+            if (!UnchangedSinceRead(source, item.Change().SourceStatus)) {
+              throw ArchiveError(ErrorSite::kSourceChanged, {source}, ComponentName());
             }
-          } else {
-            os.RemoveEmptyDirectory(item.Change().SrcFileName);
-            if (os.GetAttributes(item.Change().SrcFileName) != platform::attr::kInvalid)
-              throw ArchiveError(ErrorSite::kCannotDeleteFolder, {item.Change().SrcFileName},
-                                 ComponentName());
+            if (os.DeleteFile(source)) {
+              os.SetAttributes(source, 0);
+              if (os.DeleteFile(source))
+                throw ArchiveError(ErrorSite::kCannotDeleteSource, {source}, ComponentName());
+            }
+          } else if (!RemoveEmptyFolderTree(source)) {
+            throw ArchiveError(ErrorSite::kCannotDeleteFolder, {source}, ComponentName());
           }
         } catch (const ArchiveError& e) {
-          DoProcessFileFailure(item.Change().SrcFileName, item.Operation, e.NativeError(),
-                               e.ErrorCode(), e.Message(), action);
+          DoProcessFileFailure(source, item.Operation, e.NativeError(), e.ErrorCode(), e.Message(),
+                               action);
         }
       } while (action == Action::fxaRetry);
       if (action == Action::fxaAbort) return;

@@ -84,6 +84,7 @@ std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::ReadWhole(const DirItem&
     if (size <= 0 || size > EncoderChunkSize(item.CompressionMode)) return nullptr;
     auto source = std::make_shared<WholeSource>();
     source->mode = item.CompressionMode;
+    source->status = file->Handle().Status();
     source->bytes.resize(static_cast<std::size_t>(size));
     file->SetPosition(0);
     std::size_t got = 0;

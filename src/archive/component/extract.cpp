@@ -108,6 +108,10 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   const std::uint32_t existing = os.GetAttributes(dest);
   const bool replaces = existing != platform::attr::kInvalid;
   if (replaces && (existing & platform::attr::kDirectory) == 0) {
+    // The archive being read is never replaced by one of its own items (a self-extractor
+    // unpacking beside itself, an archive holding an item of its own name).
+    if (IsArchiveFile(os.GetFileStatus(dest, true)))
+      throw ArchiveError(ErrorSite::kOutputIsInput, {dest}, ComponentName());
     if (!options_.ReplaceReadOnly && (existing & platform::attr::kReadOnly) != 0) {
       return ItemOutcome::kKept;
     }

@@ -13,6 +13,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
+#include "archive/writing/same_file.h"
 #include "archive/writing/tail_file.h"
 #include "archive/zip_archiver.h"
 #include "platform/file_mode.h"
@@ -147,10 +148,9 @@ void BaseArchiver::MergeFrom(BaseArchiver& other, const std::u16string& archive_
 void ZipArchiver::MergeWith(const std::u16string& archive_file_name) {
   CheckOpen();
   CheckNoUpdate();
-  platform::Platform& os = platform::Platform::Current();
-  // Its own records copied behind its directory would only double the file.
-  if (!InMemory() && !IsCustomStream() &&
-      os.ExpandPath(FileName()) == os.ExpandPath(archive_file_name)) {
+  // Its own records copied behind its directory would only double the file (whatever name
+  // leads to it: a link or another spelling).
+  if (!InMemory() && !IsCustomStream() && SameFile(FileName(), archive_file_name)) {
     throw ArchiveError(ErrorSite::kMergeIntoItself, {archive_file_name}, ComponentName());
   }
   ZipArchiver other;

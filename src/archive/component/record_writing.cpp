@@ -77,6 +77,18 @@ std::unique_ptr<platform::FileStream> BaseArchiver::OpenSource(const DirItem& it
                                                 fm::kRead | ShareBits(options_.ShareMode));
 }
 
+bool BaseArchiver::IsArchiveFile(const std::optional<platform::FileStatus>& status) const {
+  if (!status) return false;
+  // The archive's stream, and the volume file open under it when that is a set.
+  for (platform::Stream* stream : {compressed_stream_, owned_stream_.get()}) {
+    auto* file = dynamic_cast<platform::FileStream*>(stream);
+    if (file == nullptr) continue;
+    const auto archive_status = file->Handle().Status();
+    if (archive_status && archive_status->SameFile(*status)) return true;
+  }
+  return false;
+}
+
 bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   UpdateCompressionMethod();
   DirManager& dm = *dm_handle_;
@@ -150,6 +162,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
       if (ready) {
         read_ahead = std::make_unique<platform::MemoryStream>(std::move(ready->bytes));
         source = read_ahead.get();
+        item.EditChange().SourceStatus = ready->status;
       } else {
         try {
           opened = OpenSource(item);
@@ -158,6 +171,12 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
                              ComponentName());
         }
         source = opened.get();
+        item.EditChange().SourceStatus = opened->Handle().Status();
+      }
+      // Nor through a link or another name of its file.
+      if (IsArchiveFile(item.Change().SourceStatus)) {
+        throw ArchiveError(ErrorSite::kCannotOpenSource, {item.Change().SrcFileName},
+                           ComponentName());
       }
     }
     GuardedSource guarded(source != nullptr ? *source : archive,

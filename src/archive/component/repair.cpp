@@ -4,7 +4,8 @@
 // Entries that do not verify are left out rather than stored with what could be decoded: a
 // new record would give damaged content a valid CRC, and the damage would never show again.
 // The new archive is written in batches of about kBatchBytes of pending data per commit, so
-// that memory stays bounded and the directory is not rewritten once per entry.
+// that the file of decoded data stays bounded and the directory is not rewritten once per
+// entry.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -13,11 +14,12 @@
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/writing/tail_file.h"
+#include "archive/data/stream_slice.h"
+#include "archive/writing/private_file.h"
+#include "archive/writing/same_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
-#include "platform/memory_stream.h"
 #include "platform/platform.h"
 #include "platform/stream_errors.h"
 
@@ -29,107 +31,97 @@ namespace attr = platform::attr;
 
 constexpr std::int64_t kBatchBytes = 64 << 20;
 
-// A temporary file deleted on every way out.
-class TempFile {
- public:
-  explicit TempFile(std::u16string path)
-      : path_(std::move(path)),
-        stream_(std::make_unique<platform::FileStream>(path_, fm::kCreate)) {}
-  ~TempFile() {
-    stream_.reset();
-    platform::Platform::Current().DeleteFile(path_);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  platform::Stream& Stream() { return *stream_; }
-
- private:
-  std::u16string path_;
-  std::unique_ptr<platform::FileStream> stream_;
-};
-
-// Creates and deletes `path` (any file of that name is deleted first).
-void ProbeCreate(const std::u16string& path) {
-  platform::Platform& os = platform::Platform::Current();
-  os.DeleteFile(path);
-  { platform::FileStream probe(path, fm::kCreate); }
-  os.DeleteFile(path);
-}
-
 }  // namespace
 
+// The damaged archive is only read. The new one is built in a file of this run's own beside
+// the output (owner-only, created new), and so is the decoded data of the entries on their
+// way from one archive to the other: nobody else can read them, nothing is held in memory
+// whole, and both files go on every way out. Only a whole result replaces the output (or,
+// without an output name, the archive), in one rename; a failure leaves every file as it was.
 void BaseArchiver::RepairArchive(const std::u16string& output_file_name) {
   if (active_) throw ArchiveError(ErrorSite::kArchiveIsOpen, ComponentName());
   platform::Platform& os = platform::Platform::Current();
   repaired_file_count_ = 0;
   repair_skipped_count_ = 0;
   const bool in_place = output_file_name.empty();
-  std::u16string out = output_file_name;
-  try {
-    if (in_place) {
-      // Beside the archive, so that it replaces the archive in one rename.
-      std::error_code error;
-      out = os.CreateTempFile(FolderOf(file_name_), u"FC", error);
-      if (out.empty()) throw platform::FileCreateError("", error.message());
-      { platform::FileStream probe(file_name_, fm::kReadWrite | fm::kShareExclusive); }
+  const std::u16string out = in_place ? file_name_ : output_file_name;
+  if (!in_place && SameFile(output_file_name, file_name_)) {
+    throw ArchiveError(ErrorSite::kOutputIsInput, {output_file_name}, ComponentName());
+  }
+  if (in_place) {
+    try {
+      // Replacing the archive needs it free of other writers; it is not changed here.
+      platform::FileStream probe(file_name_, fm::kReadWrite | fm::kShareExclusive);
+    } catch (const platform::StreamError&) {
+      throw ArchiveError(ErrorSite::kCannotCreateOutput, {file_name_}, ComponentName());
     }
-    ProbeCreate(out);
-  } catch (const platform::StreamError&) {
-    if (in_place && !out.empty()) os.DeleteFile(out);
-    throw ArchiveError(ErrorSite::kCannotCreateOutput, {in_place ? file_name_ : output_file_name},
-                       ComponentName());
   }
 
   ScopedValue<bool> keep_extract_corrupted(extract_corrupted_files_, false);
   ScopedValue<bool> keep_open_corrupted(open_corrupted_archives_, true);
-  bool complete = false;
+  // Opened before anything is made: an archive that cannot be read leaves no trace.
+  OpenArchive(fm::kRead | fm::kShareDenyWrite);
   try {
-    BaseArchiver target;
-    OpenArchive(fm::kRead | fm::kShareDenyWrite);
-    target.SetFileName(out);
-    target.is_zip_format_ = is_zip_format_;
-    target.SetTempDir(temp_dir_);
-    target.password_ = password_;
-    target.crypto_algorithm_ = crypto_algorithm_;
-    target.compression_algorithm_ = compression_algorithm_;
-    target.compression_mode_ = compression_mode_;
-    target.compression_method_ = compression_method_;
-    // A record that cannot be written leaves its entry out, as a damaged one is.
-    target.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation, int,
-                                     int, const std::u16string&,
-                                     Action& action) { action = Action::fxaIgnore; };
-    target.OpenArchive(fm::kCreate);
+    std::unique_ptr<PrivateFile> result;
+    std::shared_ptr<PrivateFile> decoded;
+    try {
+      result = std::make_unique<PrivateFile>(out);
+      decoded = std::make_shared<PrivateFile>(out);
+    } catch (const platform::StreamError&) {
+      throw ArchiveError(ErrorSite::kCannotCreateOutput, {out}, ComponentName());
+    }
     {
-      TempFile temp(MakeTempFileName());
+      BaseArchiver target;
+      target.is_zip_format_ = is_zip_format_;
+      target.SetTempDir(temp_dir_);
+      target.password_ = password_;
+      target.crypto_algorithm_ = crypto_algorithm_;
+      target.compression_algorithm_ = compression_algorithm_;
+      target.compression_mode_ = compression_mode_;
+      target.compression_method_ = compression_method_;
+      // A record that cannot be written leaves its entry out, as a damaged one is.
+      target.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation,
+                                       int, int, const std::u16string&,
+                                       Action& action) { action = Action::fxaIgnore; };
+      target.OpenArchive(result->Stream(), true);
       target.dm_handle_->SetArchiveComment(dm_handle_->ArchiveComment());
-      const std::int32_t files = CopyRepairedEntries(target, temp.Stream(), false);
+      // The stream slices of the pending entries share the file of decoded data.
+      const std::shared_ptr<platform::Stream> spool(decoded, &decoded->Stream());
+      const std::int32_t files = CopyRepairedEntries(target, spool, false);
       // Records the directory points at wrongly (bytes inserted or lost in front of them) may
       // still be whole where they lie: look for them by their local headers.
       if (StoredFileCount(target) < files && !DirectoryWasRebuilt()) {
         dm_handle_->RebuildFromLocalHeaders();
-        CopyRepairedEntries(target, temp.Stream(), true);
+        CopyRepairedEntries(target, spool, true);
       }
       repaired_file_count_ = StoredFileCount(target);
       repair_skipped_count_ = std::max(0, files - repaired_file_count_);
+      target.CloseArchive();
+    }
+    decoded.reset();
+    // The repaired copy is no easier to read than the damaged archive was.
+    if (const auto status = os.GetFileStatus(file_name_, true); status && status->unix_mode != 0) {
+      result->Stream().Handle().SetAttributes(attr::kArchive, status->unix_mode & 0777);
     }
     CloseArchive();
-    complete = true;
+    try {
+      result->PutInPlace(out);
+    } catch (const platform::StreamError&) {
+      throw ArchiveError(ErrorSite::kCannotCreateOutput, {out}, ComponentName());
+    }
   } catch (...) {
     CloseArchive();
-    if (in_place) os.DeleteFile(out);
     throw;
-  }
-  if (complete && in_place && os.ReplaceFile(out, file_name_)) {
-    os.DeleteFile(out);
-    throw ArchiveError(ErrorSite::kCannotCreateOutput, {file_name_}, ComponentName());
   }
 }
 
-std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target, platform::Stream& temp,
+std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target,
+                                               const std::shared_ptr<platform::Stream>& spool,
                                                bool only_missing) {
   DirArray& dir = dm_handle_->CDir;
   DirArray& out_dir = target.dm_handle_->CDir;
   progress_enabled_ = false;
+  progress_cancel_ = false;
   const bool rebuilt = DirectoryWasRebuilt();
   std::int32_t files = 0;
   std::int64_t pending = 0;
@@ -145,22 +137,34 @@ std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target, platform::S
     }
     if (!folder) ++files;
     std::int32_t existing = -1;
-    if (only_missing && out_dir.FileExists(old.Name, existing)) continue;
+    // A name stored by an earlier commit stays as it is: replacing it would make the commit
+    // keep the records after it in a tail file.
+    if (out_dir.FileExists(old.Name, existing) &&
+        (only_missing || !out_dir.GetItem(existing).Modified)) {
+      continue;
+    }
     std::shared_ptr<platform::Stream> data;
     if (!folder) {
+      // Decoded behind the entries waiting for the next commit; a failed one is cut off again.
+      const std::int64_t start = spool->Size();
+      bool decoded = false;
       try {
-        temp.SetSize(0);
-        temp.SetPosition(0);
-        if (!ExtractItemToStream(i, temp, 0, 0)) continue;
-        const std::int64_t size = temp.Size();
-        auto copy = std::make_shared<platform::MemoryStream>();
-        temp.SetPosition(0);
-        copy->CopyFrom(temp, size);
-        copy->SetPosition(0);
-        data = std::move(copy);
+        spool->SetPosition(start);
+        decoded = ExtractItemToStream(i, *spool, 0, 0);
+      } catch (const platform::WriteError&) {
+        throw;  // the file of decoded data, not the entry, failed: the repair cannot go on
+      } catch (const ArchiveError& e) {
+        if (e.Is(ErrorSite::kDiskFull)) throw;  // the same, told as a full disk
       } catch (const std::exception&) {
-        continue;  // damaged, unreadable or without its password: left out
+        // damaged, unreadable or without its password: left out
       }
+      // A full disk answered with cancel: no entry is damaged, the repair stops.
+      if (!decoded && progress_cancel_) throw platform::WriteError();
+      if (!decoded) {
+        spool->SetSize(start);
+        continue;
+      }
+      data = std::make_shared<StreamSlice>(spool, start, spool->Size() - start);
     }
     const std::int32_t index =
         target.AddItemEntry(old.Name, u"", 0, folder ? attr::kDirectory : attr::kArchive, false);
@@ -188,13 +192,23 @@ std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target, platform::S
       pending += static_cast<std::int64_t>(size);
     }
     if (pending >= kBatchBytes) {
-      target.EndUpdate();
+      CommitRepairedBatch(target);
+      spool->SetSize(0);
       target.BeginUpdate();
       pending = 0;
     }
   }
-  target.EndUpdate();
+  CommitRepairedBatch(target);
+  spool->SetSize(0);
   return files;
+}
+
+void BaseArchiver::CommitRepairedBatch(BaseArchiver& target) {
+  // Every commit writes the new archive's directory again behind the records it adds. Cut off
+  // first, the old one needs no tail file to keep it safe: the archive is this run's own and
+  // is used whole or not at all.
+  target.compressed_stream_->SetSize(target.dm_handle_->CentralDirOffset());
+  target.EndUpdate();
 }
 
 bool BaseArchiver::DirectoryWasRebuilt() const {

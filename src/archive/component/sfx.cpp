@@ -2,11 +2,12 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
+#include "archive/writing/private_file.h"
+#include "archive/writing/same_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/platform.h"
-#include "platform/temp_file_guard.h"
 
 namespace qm::archive {
 
@@ -21,6 +22,12 @@ void BaseArchiver::MakeSFX(const std::u16string& sfx_file_name) {
   }
   if (spanning_mode_ != SpanningMode::smNone)
     throw ArchiveError(ErrorSite::kMakeSfxOnVolumes, ComponentName());
+  // Both are read while the new file is written: neither may be that file.
+  const bool archive_is_file = !in_memory_ && !is_custom_stream_;
+  if (SameFile(sfx_file_name, sfx_stub_) ||
+      (archive_is_file && SameFile(sfx_file_name, file_name_))) {
+    throw ArchiveError(ErrorSite::kOutputIsInput, {sfx_file_name}, ComponentName());
+  }
   if (update_count_ > 0) CommitUpdate();
 
   platform::FileStream stub(sfx_stub_, fm::kRead | fm::kShareDenyNone);
@@ -39,10 +46,10 @@ void BaseArchiver::MakeSFX(const std::u16string& sfx_file_name) {
   if (has_stub) throw ArchiveError(ErrorSite::kAlreadyHasSfxStub, ComponentName());
   source->SetPosition(0);
 
-  // The new file is removed again unless it is complete.
-  platform::TempFileGuard guard(sfx_file_name);
+  // Made beside its name, which it takes only once complete; removed on any other way out.
+  PrivateFile made(sfx_file_name);
   {
-    platform::FileStream out(sfx_file_name, fm::kCreate);
+    platform::FileStream& out = made.Stream();
     stub.SetPosition(0);
     out.CopyFrom(stub, stub.Size());
     progress_enabled_ = true;
@@ -60,9 +67,12 @@ void BaseArchiver::MakeSFX(const std::u16string& sfx_file_name) {
         MoveLocalHeaderOffset(item, moved.StubSize());
     }
     moved.SaveDir(false);
-    out.Flush();
   }
-  guard.Release();
+  // Readable as the archive is (a program is made runnable by whoever made it).
+  if (const auto status = os.GetFileStatus(file_name_, true); status && status->unix_mode != 0) {
+    made.Stream().Handle().SetAttributes(platform::attr::kArchive, status->unix_mode & 0777);
+  }
+  made.PutInPlace(sfx_file_name);
 }
 
 }  // namespace qm::archive

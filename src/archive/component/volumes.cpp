@@ -1,6 +1,7 @@
 // The volume logic of the component: naming and opening volumes, creating and opening archive
 // files (single, split, spanned, self-extracting), and reading a set as one stream.
 #include <algorithm>
+#include <system_error>
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
@@ -9,12 +10,14 @@
 #include "archive/volumes/stub_placement.h"
 #include "archive/volumes/volume_chain.h"
 #include "archive/volumes/volume_names.h"
+#include "archive/writing/same_file.h"
 #include "archive/writing/tail_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/platform.h"
+#include "platform/stream_errors.h"
 #include "platform/text.h"
 
 namespace qm::archive {
@@ -28,6 +31,11 @@ constexpr std::int64_t kMinBlankDiskSpace = 65536;
 bool FileExists(const std::u16string& path) {
   const auto attributes = platform::Platform::Current().GetAttributes(path);
   return attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) == 0;
+}
+
+bool FolderExists(const std::u16string& path) {
+  const auto attributes = platform::Platform::Current().GetAttributes(path);
+  return attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0;
 }
 
 // The volume number as names and labels show it, "%.3d".
@@ -110,6 +118,7 @@ void BaseArchiver::OpenVolume(const archive::VolumeNumberInfo& info) {
       DoDiskFull(info.VolumeNumber(), name, cancel);
       if (cancel) throw ArchiveError(ErrorSite::kVolumeOpenAborted, ComponentName());
     }
+    RefuseVolumeClash(name);
     OpenVolumeFile(name);
     created_volumes_.push_back(name);
     volume_number_info_ = info;
@@ -138,7 +147,23 @@ void BaseArchiver::OpenVolume(const archive::VolumeNumberInfo& info) {
       volume_number_info_ = info;
       return;
     }
+    // No disk change puts a file where a folder stands: asking again would never end.
+    if (FolderExists(name)) {
+      throw platform::FileOpenError(
+          platform::Utf16ToUtf8(platform::Platform::Current().ExpandPath(name)),
+          std::make_error_code(std::errc::is_a_directory).message());
+    }
   }
+}
+
+void BaseArchiver::RefuseVolumeClash(const std::u16string& name) const {
+  // Split volumes lie side by side: one made under the name the last volume takes in the end
+  // (RenameLastVolume), or under the name of one made before, would be lost to the other.
+  // Spanned volumes share one name on different disks.
+  if (spanning_mode_ != SpanningMode::smSplitting) return;
+  bool clash = SameFile(name, MakeVolumeName(file_name_, kLastVolume, false));
+  for (const std::u16string& made : created_volumes_) clash = clash || SameFile(name, made);
+  if (clash) throw ArchiveError(ErrorSite::kVolumeNameClash, {name}, ComponentName());
 }
 
 void BaseArchiver::CreateArchiveFile() {
@@ -149,6 +174,12 @@ void BaseArchiver::CreateArchiveFile() {
     // A tail file left beside the name is dealt with as an open would: left there, it would be
     // taken for the new archive's at its next open, or stand in the way of its first commit.
     if (spanning_mode_ == SpanningMode::smNone) RecoverArchive(file_name_, ComponentName());
+    // The stub is read into the new file once it is made: making it first would empty it.
+    if (!sfx_stub_.empty() &&
+        (SameFile(sfx_stub_, file_name_) ||
+         SameFile(sfx_stub_, MakeVolumeName(file_name_, 0, false)))) {
+      throw ArchiveError(ErrorSite::kOutputIsInput, {file_name_}, ComponentName());
+    }
     created_volumes_.clear();
     archive::VolumeNumberInfo first;
     first.SetFirstVolume(true);

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace qm::archive {
 
@@ -16,6 +19,8 @@ struct WholeSource {
   // deflate level (1 to 9) they are for.
   std::vector<unsigned char> bytes;
   std::uint8_t mode = 0;
+  // What the file was when it was opened to be read (see DirItemChange::SourceStatus).
+  std::optional<platform::FileStatus> status;
   // Filled by CompressWholeSource; `failure` holds what the compressor threw, if anything
   // (the encoder then goes the ordinary way, which throws it again at the item's turn).
   std::vector<std::uint8_t> compressed;

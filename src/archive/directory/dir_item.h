@@ -9,6 +9,7 @@
 
 #include "archive/archive_types.h"
 #include "archive/format/records.h"
+#include "platform/platform.h"
 #include "platform/stream.h"
 
 namespace qm::archive {
@@ -47,6 +48,10 @@ struct DirItemChange {
   std::int32_t Position = 0;
   // Disk path of the source file of an item added from disk.
   std::u16string SrcFileName;
+  // What that file was (identity, size, last write) when it was opened to be read for the
+  // archive: a moved source is deleted only while it is still so, since an edit made after
+  // that point is in the archive nowhere.
+  std::optional<platform::FileStatus> SourceStatus;
   // Set false when an item is added; read by nothing.
   bool UseOldRijndael = false;
 };
