@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "archive/data/fast_decoding.h"
+#include "archive/data/lending_shelf.h"
 
 namespace qm::archive {
 namespace {
@@ -11,17 +12,21 @@ struct DecompressorFree {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-libdeflate_decompressor* DecompressorForThread() {
-  thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> kept(
-      libdeflate_alloc_decompressor());
-  return kept.get();
+using DecompressorShelf = LendingShelf<libdeflate_decompressor, DecompressorFree>;
+
+// The decompressors kept for the next item, for the caller's thread and the inflate worker.
+DecompressorShelf& Decompressors() {
+  static DecompressorShelf shelf;
+  return shelf;
 }
 
 }  // namespace
 
 std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t> input,
                                         std::span<std::uint8_t> output) {
-  libdeflate_decompressor* decompressor = DecompressorForThread();
+  const auto kept = Decompressors().Lend(
+      [] { return DecompressorShelf::Item(libdeflate_alloc_decompressor()); });
+  libdeflate_decompressor* decompressor = kept.get();
   if (decompressor == nullptr) return std::nullopt;
   std::size_t used = 0;
   std::size_t made = 0;

@@ -9,6 +9,7 @@
 #include "archive/data/coding_errors.h"
 #include "archive/data/fast_decoding.h"
 #include "archive/data/kept_buffer.h"
+#include "archive/data/lending_shelf.h"
 
 namespace qm::archive {
 namespace {
@@ -21,22 +22,30 @@ constexpr std::int64_t kHoldBack = 4096;
 
 // The one-call inflater's output buffer, kept for the next item and never filled with zeros.
 // It is lent to one item at a time: an item decoded meanwhile from an event handler (an
-// extraction nested in a progress event) gets a buffer of its own instead of overwriting it.
-thread_local KeptBuffer kept_whole_output;
+// extraction nested in a progress event) gets a buffer of its own instead of overwriting it,
+// and the larger of the two is kept.
+LendingShelf<KeptBuffer>& WholeOutputShelf() {
+  static LendingShelf<KeptBuffer> shelf(1);
+  return shelf;
+}
 
 class LentWholeOutput {
  public:
-  LentWholeOutput() : lent_(std::exchange(kept_whole_output, {})) {}
+  LentWholeOutput() : lent_(WholeOutputShelf().Take()) {
+    if (!lent_) lent_ = std::make_unique<KeptBuffer>();
+  }
   ~LentWholeOutput() {
-    if (lent_.Capacity() >= kept_whole_output.Capacity()) kept_whole_output = std::move(lent_);
+    LendingShelf<KeptBuffer>& shelf = WholeOutputShelf();
+    std::unique_ptr<KeptBuffer> kept = shelf.Take();
+    shelf.Put(kept && kept->Capacity() > lent_->Capacity() ? std::move(kept) : std::move(lent_));
   }
   LentWholeOutput(const LentWholeOutput&) = delete;
   LentWholeOutput& operator=(const LentWholeOutput&) = delete;
 
-  std::span<std::uint8_t> First(std::size_t size) { return lent_.First(size); }
+  std::span<std::uint8_t> First(std::size_t size) { return lent_->First(size); }
 
  private:
-  KeptBuffer lent_;
+  std::unique_ptr<KeptBuffer> lent_;
 };
 
 }  // namespace

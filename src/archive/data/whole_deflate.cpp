@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "archive/data/coding_errors.h"
+#include "archive/data/lending_shelf.h"
 
 namespace qm::archive {
 namespace {
@@ -33,11 +34,10 @@ class KeptDeflate {
   z_stream z_{};
 };
 
-z_stream& ZlibFor(int level) {
-  thread_local std::array<std::unique_ptr<KeptDeflate>, 10> kept;
-  std::unique_ptr<KeptDeflate>& deflate = kept.at(static_cast<std::size_t>(level));
-  if (!deflate) deflate = std::make_unique<KeptDeflate>(level);
-  return deflate->Reset();
+// The kept compressors, one shelf per level.
+LendingShelf<KeptDeflate>& ShelfFor(int level) {
+  static std::array<LendingShelf<KeptDeflate>, 10> shelves;
+  return shelves.at(static_cast<std::size_t>(level));
 }
 
 }  // namespace
@@ -50,7 +50,9 @@ std::span<std::uint8_t> WholeDeflate::Compress(std::span<const std::uint8_t> inp
 
 std::size_t WholeDeflate::CompressWithZlib(std::span<const std::uint8_t> input) {
   if (level_ < 1 || level_ > 9) throw CompressionError("error");
-  z_stream& z = ZlibFor(level_);
+  const auto kept =
+      ShelfFor(level_).Lend([&] { return std::make_unique<KeptDeflate>(level_); });
+  z_stream& z = kept.get()->Reset();
   output_.resize(deflateBound(&z, static_cast<uLong>(input.size())));
   z.next_in = const_cast<Bytef*>(input.data());
   z.avail_in = static_cast<uInt>(input.size());

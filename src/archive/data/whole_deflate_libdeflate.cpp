@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "archive/data/coding_errors.h"
+#include "archive/data/lending_shelf.h"
 #include "archive/data/whole_deflate.h"
 
 namespace qm::archive {
@@ -17,16 +18,13 @@ constexpr std::array<int, 10> kLibdeflateLevel = {0, 2, 3, 4, 6, 0, 0, 0, 0, 0};
 struct CompressorFree {
   void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
-using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
+using CompressorShelf = LendingShelf<libdeflate_compressor, CompressorFree>;
 
-// One compressor per level and thread, kept: making one (its tables are hundreds of KiB)
-// costs more than compressing a small file.
-libdeflate_compressor& CompressorFor(int level) {
-  thread_local std::array<Compressor, 13> compressors;
-  Compressor& kept = compressors.at(static_cast<std::size_t>(level));
-  if (!kept) kept.reset(libdeflate_alloc_compressor(level));
-  if (!kept) throw CompressionError("error");
-  return *kept;
+// The compressors kept, one shelf per level: making one (its tables are hundreds of KiB) costs
+// more than compressing a small file.
+CompressorShelf& ShelfFor(int level) {
+  static std::array<CompressorShelf, 13> shelves;
+  return shelves.at(static_cast<std::size_t>(level));
 }
 
 }  // namespace
@@ -35,7 +33,10 @@ std::size_t WholeDeflate::CompressFast(std::span<const std::uint8_t> input) {
   if (level_ < 0 || level_ >= static_cast<int>(kLibdeflateLevel.size())) return 0;
   const int level = kLibdeflateLevel[static_cast<std::size_t>(level_)];
   if (level == 0) return 0;
-  libdeflate_compressor& compressor = CompressorFor(level);
+  const auto kept = ShelfFor(level).Lend(
+      [&] { return CompressorShelf::Item(libdeflate_alloc_compressor(level)); });
+  if (kept.get() == nullptr) throw CompressionError("error");
+  libdeflate_compressor& compressor = *kept.get();
   output_.resize(libdeflate_deflate_compress_bound(&compressor, input.size()));
   const std::size_t size = libdeflate_deflate_compress(&compressor, input.data(), input.size(),
                                                        output_.data(), output_.size());

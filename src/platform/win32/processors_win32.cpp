@@ -1,13 +1,22 @@
+#include <bit>
+#include <cstdint>
+#include <thread>
+
 #include "platform/processors.h"
+#include "platform/win32/windows_api.h"
 
 namespace qm::platform {
 
 int UsableProcessors() {
-  // The Windows build keeps its work on one thread for now: under Wine the mingw build's
-  // compression worker faulted now and then inside the worker thread (a wild pointer), while
-  // the same code runs clean under the sanitizers on Linux. Until that is understood no second
-  // thread is started here. (The affinity-mask count is in this file's history.)
-  return 1;
+  DWORD_PTR process_mask = 0;
+  DWORD_PTR system_mask = 0;
+  // The standard library's count ignores the affinity mask (start /affinity, a job object).
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process_mask, &system_mask) &&
+      process_mask != 0) {
+    return std::popcount(static_cast<std::uint64_t>(process_mask));
+  }
+  const unsigned machine = std::thread::hardware_concurrency();
+  return machine > 0 ? static_cast<int>(machine) : 1;
 }
 
 }  // namespace qm::platform
