@@ -248,10 +248,13 @@ const Transaction kTransactions[] = {
      }},
     // Records in another order than the directory: what lies after the cut in the file is
     // carried, whatever its place in the directory.
-    {"ReorderedDelete",
+    {"ReorderedDeleteAndAdd",
      [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
        arm();
+       archiver.BeginUpdate();
        archiver.DeleteFiles(u"c.txt", kAll, u"");
+       archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
+       archiver.EndUpdate();
      },
      "reordered.zip"},
     {"ReorderedRename",
@@ -260,12 +263,14 @@ const Transaction kTransactions[] = {
        archiver.RenameFile(u"b.txt", u"renamed.txt");
      },
      "reordered.zip"},
-    {"ReorderedAttributesAndComment",
+    {"ReorderedAttributesCommentAndAdd",
      [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
        arm();
        archiver.BeginUpdate();
        archiver.ChangeFilesAttr(u"a.txt", 0x21);
        archiver.ChangeFilesComment(u"b.txt", "a note");
+       archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
+       archiver.AddFiles(u"s.txt", kAll, u"");
        archiver.EndUpdate();
      },
      "reordered.zip"},
