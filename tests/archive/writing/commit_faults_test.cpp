@@ -199,6 +199,8 @@ struct Transaction {
   // old.zip: a, b, c, d, listed in the order of the file. reordered.zip: records a, b, c, d
   // listed d, b, a, c. dups.zip: two entries named dup.txt among others.
   std::string archive = "old.zip";
+  // Fewer faults than this means the table no longer walks the commit it was meant to.
+  long least_faults = 26;
 };
 
 const Transaction kTransactions[] = {
@@ -245,7 +247,10 @@ const Transaction kTransactions[] = {
        archiver.ChangeFilesAttr(u"b.txt", 0x21);
        archiver.ChangeFilesComment(u"c.txt", "a note");
        archiver.EndUpdate();
-     }},
+     },
+     // Changes of the directory alone move no record: the commit rewrites the directory, and
+     // that is all it does.
+     "old.zip", 12},
     // Records in another order than the directory: what lies after the cut in the file is
     // carried, whatever its place in the directory.
     {"ReorderedDeleteAndAdd",
@@ -425,7 +430,7 @@ TEST_P(CommitFaultTable, AFaultAtAnyCallLeavesArchiveAndDirectoryAsTheyWere) {
     }
     ASSERT_EQ(scenario.Files(), files_before);
   }
-  EXPECT_GT(faults, 25);
+  EXPECT_GE(faults, transaction().least_faults);
 }
 
 TEST_P(CommitFaultTable, APowerCutAfterAnyWriteGivesBackTheOldOrTheNewArchiveOnTheNextOpen) {
