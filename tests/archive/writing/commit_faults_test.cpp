@@ -44,6 +44,8 @@ struct Transaction {
   // old.zip: a, b, c, d, listed in the order of the file. reordered.zip: records a, b, c, d
   // listed d, b, a, c. dups.zip: two entries named dup.txt among others.
   std::string archive = "old.zip";
+  // Fewer faults than this means the table no longer walks the commit it was meant to.
+  long least_faults = 26;
 };
 
 const Transaction kTransactions[] = {
@@ -90,13 +92,19 @@ const Transaction kTransactions[] = {
        archiver.ChangeFilesAttr(u"b.txt", 0x21);
        archiver.ChangeFilesComment(u"c.txt", "a note");
        archiver.EndUpdate();
-     }},
+     },
+     // Changes of the directory alone move no record: the commit rewrites the directory, and
+     // that is all it does.
+     "old.zip", 12},
     // Records in another order than the directory: what lies after the cut in the file is
     // carried, whatever its place in the directory.
-    {"ReorderedDelete",
+    {"ReorderedDeleteAndAdd",
      [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
        arm();
+       archiver.BeginUpdate();
        archiver.DeleteFiles(u"c.txt", kAll, u"");
+       archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
+       archiver.EndUpdate();
      },
      "reordered.zip"},
     {"ReorderedRename",
@@ -105,12 +113,14 @@ const Transaction kTransactions[] = {
        archiver.RenameFile(u"b.txt", u"renamed.txt");
      },
      "reordered.zip"},
-    {"ReorderedAttributesAndComment",
+    {"ReorderedAttributesCommentAndAdd",
      [](ZipArchiver& archiver, const ScratchDir&, const std::function<void()>& arm) {
        arm();
        archiver.BeginUpdate();
        archiver.ChangeFilesAttr(u"a.txt", 0x21);
        archiver.ChangeFilesComment(u"b.txt", "a note");
+       archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
+       archiver.AddFiles(u"s.txt", kAll, u"");
        archiver.EndUpdate();
      },
      "reordered.zip"},
@@ -265,7 +275,7 @@ TEST_P(CommitFaultTable, AFaultAtAnyCallLeavesArchiveAndDirectoryAsTheyWere) {
     }
     ASSERT_EQ(scenario.Files(), files_before);
   }
-  EXPECT_GT(faults, 25);
+  EXPECT_GE(faults, transaction().least_faults);
 }
 
 TEST_P(CommitFaultTable, APowerCutAfterAnyWriteGivesBackTheOldOrTheNewArchiveOnTheNextOpen) {
