@@ -20,6 +20,10 @@ namespace {
 using model::SequenceOptions;
 using model::SequenceStats;
 
+// The hazards (model/hazards.cpp) whose faults are mended: the fixed run meets them too. A
+// campaign adds the others through QM_MODEL_HAZARDS.
+constexpr const char* kMendedHazards = "";
+
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
@@ -35,6 +39,7 @@ TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
   }
   SequenceOptions options;
   std::string error;
+  ASSERT_TRUE(model::Hazards::Parse(kMendedHazards, options.hazards, error)) << error;
   ASSERT_TRUE(model::Hazards::Parse(Env("QM_MODEL_HAZARDS"), options.hazards, error)) << error;
   options.verbose = !Env("QM_MODEL_VERBOSE").empty();
   ScratchDir dir;
