@@ -23,7 +23,10 @@ const fs::path& Folder() {
   static const fs::path folder = [] {
     std::string pattern = (fs::temp_directory_path() / "qm-transactions-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
-    std::atexit([] { std::error_code ignored; fs::remove_all(Folder(), ignored); });
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(Folder(), ignored);
+    });
     return fs::path(pattern);
   }();
   return folder;
@@ -34,7 +37,7 @@ const qm::archive::model::SequenceOptions& Options() {
     qm::archive::model::SequenceOptions o;
     o.max_transactions = 6;
     o.fault_one_in = 3;
-    o.check_with_tools = false;  // an external process per input would slow the search down
+    // No run_tool: an external process per input would slow the search down.
     std::string error;
     const char* hazards = std::getenv("QM_MODEL_HAZARDS");
     if (hazards && !qm::archive::model::Hazards::Parse(hazards, o.hazards, error)) {

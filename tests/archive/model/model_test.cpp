@@ -42,6 +42,12 @@ TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
   ASSERT_TRUE(model::Hazards::Parse(kMendedHazards, options.hazards, error)) << error;
   ASSERT_TRUE(model::Hazards::Parse(Env("QM_MODEL_HAZARDS"), options.hazards, error)) << error;
   options.verbose = !Env("QM_MODEL_VERBOSE").empty();
+  options.run_tool = [](const std::string& command, const std::filesystem::path& folder,
+                        std::string& output) {
+    CommandResult result = RunShell(command, folder);
+    output = std::move(result.output);
+    return result.exit_code;
+  };
   ScratchDir dir;
   SequenceStats total;
   long failed_seeds = 0;
@@ -50,8 +56,8 @@ TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
     model::SeededDraw draw(seed);
     const auto findings = model::RunSequence(draw, options, dir / "run", total);
     for (const std::string& finding : findings) {
-      ADD_FAILURE() << "seed " << seed << " (hazards " << options.hazards.Names() << "): "
-                    << finding;
+      ADD_FAILURE() << "seed " << seed << " (hazards " << options.hazards.Names()
+                    << "): " << finding;
     }
     failed_seeds += findings.empty() ? 0 : 1;
   }
@@ -87,7 +93,8 @@ TEST(ModelSequences, FixturesWithAReorderedDirectoryReadTheSameEverywhere) {
   MustRunPython(
       "import zipfile\n"
       "z = zipfile.ZipFile('f.zip')\n"
-      "assert [i.filename for i in z.infolist()] == ['ünï/日本語.txt', 'first.txt', 'dir/'], z.namelist()\n"
+      "assert [i.filename for i in z.infolist()] == ['ünï/日本語.txt', 'first.txt', 'dir/'], "
+      "z.namelist()\n"
       "assert z.read('first.txt') == b'f' * 3000\n"
       "assert z.getinfo('first.txt').comment == b'one'\n"
       "assert z.comment == b'archive note'\n",
