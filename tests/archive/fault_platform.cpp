@@ -75,8 +75,7 @@ std::error_code FaultyFile::Flush() {
   return {};
 }
 
-std::unique_ptr<platform::File> FaultyDisk::OpenFile(const std::u16string& path,
-                                                     std::uint16_t mode,
+std::unique_ptr<platform::File> FaultyDisk::OpenFile(const std::u16string& path, std::uint16_t mode,
                                                      std::error_code& error) {
   const std::string native = platform::Utf16ToUtf8(path);
   const bool writes = platform::file_mode::CanWrite(mode);

@@ -3,6 +3,7 @@
 what a target reads; the files are kept in the tree so that the test step needs no tools."""
 import io
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -189,6 +190,11 @@ def main():
         "xx": b"+BG5gNaE",
         "binary": bytes(range(0, 256, 7)),
     })
+    # Any bytes choose a sequence of transactions; inputs of several lengths give sequences of
+    # one to several transactions from the first run on.
+    rnd = random.Random(5)
+    write("transactions", {"seed%d" % i: bytes(rnd.randrange(256) for _ in range(48 + 16 * i))
+                           for i in range(8)})
 
 
 if __name__ == "__main__":

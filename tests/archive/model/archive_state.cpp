@@ -25,7 +25,8 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
 
 std::string Show(const std::u16string& name) {
   std::string text = platform::Utf16ToUtf8(name);
-  if (text.size() > 80) text = text.substr(0, 40) + "...(" + std::to_string(text.size()) + " bytes)";
+  if (text.size() > 80)
+    text = text.substr(0, 40) + "...(" + std::to_string(text.size()) + " bytes)";
   return "'" + text + "'";
 }
 
@@ -117,7 +118,8 @@ bool Observe(const std::filesystem::path& archive, ArchiveState& state, std::str
     reader.OpenArchive(platform::file_mode::kRead | platform::file_mode::kShareDenyNone);
     state.comment = reader.Comment();
     const DirArray& dir = reader.DMHandle()->CDir;
-    for (std::int32_t i = 0; i < dir.Count(); ++i) state.entries.push_back(FromDirItem(dir.GetItem(i)));
+    for (std::int32_t i = 0; i < dir.Count(); ++i)
+      state.entries.push_back(FromDirItem(dir.GetItem(i)));
     reader.CloseArchive();
   } catch (const std::exception& e) {
     error = std::string("the engine cannot open the archive: ") + e.what();
@@ -137,7 +139,8 @@ bool Observe(const std::filesystem::path& archive, ArchiveState& state, std::str
     Entry& e = state.entries[i];
     const RawEntry& r = raw.entries[i];
     if (r.dos_time != e.dos_time || (r.external_attr & 0xFF) != e.attr || r.comment != e.comment) {
-      error = "entry " + std::to_string(i) + " " + Show(e.name) + ": the engine and an independent " +
+      error = "entry " + std::to_string(i) + " " + Show(e.name) +
+              ": the engine and an independent " +
               "reading disagree on its time, attributes or comment";
       return false;
     }

@@ -20,6 +20,10 @@ namespace {
 using model::SequenceOptions;
 using model::SequenceStats;
 
+// The hazards (model/hazards.cpp) whose faults are mended: the fixed run meets them too. A
+// campaign adds the others through QM_MODEL_HAZARDS.
+constexpr const char* kMendedHazards = "";
+
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
@@ -35,8 +39,15 @@ TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
   }
   SequenceOptions options;
   std::string error;
+  ASSERT_TRUE(model::Hazards::Parse(kMendedHazards, options.hazards, error)) << error;
   ASSERT_TRUE(model::Hazards::Parse(Env("QM_MODEL_HAZARDS"), options.hazards, error)) << error;
   options.verbose = !Env("QM_MODEL_VERBOSE").empty();
+  options.run_tool = [](const std::string& command, const std::filesystem::path& folder,
+                        std::string& output) {
+    CommandResult result = RunShell(command, folder);
+    output = std::move(result.output);
+    return result.exit_code;
+  };
   ScratchDir dir;
   SequenceStats total;
   long failed_seeds = 0;
@@ -45,8 +56,8 @@ TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
     model::SeededDraw draw(seed);
     const auto findings = model::RunSequence(draw, options, dir / "run", total);
     for (const std::string& finding : findings) {
-      ADD_FAILURE() << "seed " << seed << " (hazards " << options.hazards.Names() << "): "
-                    << finding;
+      ADD_FAILURE() << "seed " << seed << " (hazards " << options.hazards.Names()
+                    << "): " << finding;
     }
     failed_seeds += findings.empty() ? 0 : 1;
   }
@@ -82,7 +93,8 @@ TEST(ModelSequences, FixturesWithAReorderedDirectoryReadTheSameEverywhere) {
   MustRunPython(
       "import zipfile\n"
       "z = zipfile.ZipFile('f.zip')\n"
-      "assert [i.filename for i in z.infolist()] == ['ünï/日本語.txt', 'first.txt', 'dir/'], z.namelist()\n"
+      "assert [i.filename for i in z.infolist()] == ['ünï/日本語.txt', 'first.txt', 'dir/'], "
+      "z.namelist()\n"
       "assert z.read('first.txt') == b'f' * 3000\n"
       "assert z.getinfo('first.txt').comment == b'one'\n"
       "assert z.comment == b'archive note'\n",

@@ -49,7 +49,8 @@ std::string Deflate(const std::string& in) {
 
 // A name as errors show it: very long ones cut short.
 std::string Shown(const std::string& name) {
-  return name.size() <= 80 ? name : name.substr(0, 40) + "...(" + std::to_string(name.size()) + " bytes)";
+  return name.size() <= 80 ? name
+                           : name.substr(0, 40) + "...(" + std::to_string(name.size()) + " bytes)";
 }
 
 std::uint32_t Crc(const std::string& data) {
@@ -115,7 +116,8 @@ bool ReadRawArchive(const std::filesystem::path& file, RawArchive& archive, std:
     }
     const std::uint32_t local_name_length = Get(s, local + 26, 2);
     if (s.compare(local + 30, local_name_length, e.name) != 0 || local_name_length != name_length) {
-      error = Shown(e.name) + ": the local header names " + Shown(s.substr(local + 30, local_name_length));
+      error = Shown(e.name) + ": the local header names " +
+              Shown(s.substr(local + 30, local_name_length));
       return false;
     }
     const std::size_t data_at = local + 30 + local_name_length + Get(s, local + 28, 2);
@@ -192,8 +194,8 @@ void WriteFixture(const std::filesystem::path& file, const std::vector<FixtureEn
   Put(out, dir_offset, 4);
   Put(out, static_cast<std::uint32_t>(comment.size()), 2);
   out += comment;
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(out.data(),
-                                                               static_cast<std::streamsize>(out.size()));
+  std::ofstream(file, std::ios::binary | std::ios::trunc)
+      .write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
 }  // namespace qm::archive::model

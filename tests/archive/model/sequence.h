@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,11 @@ struct SequenceOptions {
   int max_transactions = 12;
   // Transactions that meet a failing call or a power cut: one in `fault_one_in` (0: none).
   std::uint32_t fault_one_in = 4;
-  // Ends the sequence with `unzip -t` and `7zz t` of the archive.
-  bool check_with_tools = true;
+  // Runs a shell command in a folder and gives back its exit code and output; when set, each
+  // sequence ends with `unzip -t` and `7zz t` of the archive through it.
+  std::function<int(const std::string& command, const std::filesystem::path& folder,
+                    std::string& output)>
+      run_tool;
   // Prints each transaction as it runs.
   bool verbose = false;
 };
@@ -33,12 +37,12 @@ struct SequenceStats {
   long sequences = 0;
   long transactions = 0;
   long operations = 0;
-  long failing_calls = 0;   // transactions run with a failing call armed
+  long failing_calls = 0;          // transactions run with a failing call armed
   long failing_calls_reached = 0;  // of those, how many got as far as the failing call
   long failures_seen = 0;          // and how many reported a failure
-  long power_cuts = 0;      // transactions cut off by a power failure
-  long cuts_old = 0;        // after which the old state came back
-  long cuts_new = 0;        // after which the new state came back
+  long power_cuts = 0;             // transactions cut off by a power failure
+  long cuts_old = 0;               // after which the old state came back
+  long cuts_new = 0;               // after which the new state came back
   long findings = 0;
   void Add(const SequenceStats& other);
   std::string Summary() const;
