@@ -39,8 +39,10 @@ const qm::archive::model::SequenceOptions& Options() {
     o.fault_one_in = 3;
     // No run_tool: an external process per input would slow the search down.
     std::string error;
+    // Every hazard by default: the faults behind them are mended, so meeting one is a finding.
     const char* hazards = std::getenv("QM_MODEL_HAZARDS");
-    if (hazards && !qm::archive::model::Hazards::Parse(hazards, o.hazards, error)) {
+    if (hazards == nullptr) hazards = "all";
+    if ( !qm::archive::model::Hazards::Parse(hazards, o.hazards, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::abort();
     }
