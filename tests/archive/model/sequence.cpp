@@ -72,10 +72,12 @@ OverwriteMode ModeOf(Overwrite rule) {
   return OverwriteMode::omAlways;
 }
 
-// An entry arriving under `rule`: it replaces the first entry of its name in place (taking the
-// new spelling), or is appended.
+// An entry arriving under `rule`: it replaces the last entry of its name in place (taking the
+// new spelling), or is appended. The last, because that is the one readers see: Java's ZipFile
+// answers it, and unzip writes it over the others.
 void Arrive(ArchiveState& state, Entry entry, Overwrite rule) {
-  for (Entry& old : state.entries) {
+  for (auto it = state.entries.rbegin(); it != state.entries.rend(); ++it) {
+    Entry& old = *it;
     if (!SameName(old.name, entry.name, kFoldCase)) continue;
     const bool replace = rule == Overwrite::kAlways ||
                          (rule == Overwrite::kIfNewer && old.dos_time && entry.dos_time &&
@@ -135,6 +137,8 @@ struct Transaction {
   bool refused = false;
   // Folded names of entries an operation of this transaction touched already.
   std::vector<std::u16string> touched;
+  // Folded names a rename of this transaction gave to entries that stood before it.
+  std::vector<std::u16string> renamed;
   std::string Label() const {
     std::string label = framed ? "{ " : "";
     for (std::size_t i = 0; i < operations.size(); ++i) {
@@ -468,9 +472,9 @@ class Sequence {
     const std::u16string name = U16(relative);
     const bool move = draw_.OneIn(2);
     const Entry* replaced = nullptr;
-    for (const Entry& e : next.entries) {
-      if (SameName(e.name, name, kFoldCase)) {
-        replaced = &e;
+    for (auto it = next.entries.rbegin(); it != next.entries.rend(); ++it) {
+      if (SameName(it->name, name, kFoldCase)) {
+        replaced = &*it;
         break;
       }
     }
@@ -483,6 +487,13 @@ class Sequence {
     // What stays is what the transaction had before: the old entry, or nothing. Only
     // untouched entries keep a record of their own to fall back on.
     bool drops_replaced = false;
+    // An entry renamed earlier in this transaction falls back to its record as it stood before
+    // the transaction, old name and all; the model keeps no identity to follow it by, so that
+    // case is not drawn.
+    if (replaced && std::find(t.renamed.begin(), t.renamed.end(), Folded(replaced->name)) !=
+                        t.renamed.end()) {
+      return std::nullopt;
+    }
     if (replaced && Touched(t, replaced->name)) {
       // Added earlier in this transaction: with no record of its own it goes, like any new
       // entry whose source fails.
@@ -598,6 +609,7 @@ class Sequence {
     Touch(t, before);
     first->name = ReplaceAll(before, from, to);
     Touch(t, first->name);
+    t.renamed.push_back(Folded(first->name));
     if (folder) {
       for (Entry& e : next.entries) {
         std::u16string_view whole = e.name;

@@ -26,6 +26,7 @@
 #include "extract_helpers.h"
 #include "fault_platform.h"
 #include "fixture_tools.h"
+#include "platform/file_mode.h"
 #include "platform/platform_wrapper.h"
 #include "platform/text.h"
 
