@@ -91,15 +91,20 @@ StringHash& DirArray::Hash() {
   return *name_hash_;
 }
 
+// Of entries that share a name (shaded jars carry them), a lookup answers the last in the
+// directory: the one Java's ZipFile answers and unzip leaves on disk, so that replacing a name
+// replaces what readers see, and the same one whatever renames linked the names in between.
 std::int32_t DirArray::IndexOf(std::u16string_view name) {
   StringHash& hash = Hash();
-  return WithKey(name, [&](std::u16string_view key) { return hash.ValueOf(key); });
+  return WithKey(name, [&](std::u16string_view key) {
+    return hash.HighestValueOf(key, [](std::int32_t) { return true; });
+  });
 }
 
 std::int32_t DirArray::IndexOfMatchingCase(std::u16string_view name) {
   StringHash& hash = Hash();
   return WithKey(name, [&](std::u16string_view key) {
-    return hash.ValueOf(key, [&](std::int32_t value) {
+    return hash.HighestValueOf(key, [&](std::int32_t value) {
       return items_[static_cast<std::size_t>(value)].Name == name;
     });
   });

@@ -54,20 +54,19 @@ bool StringHash::Remove(std::u16string_view key, std::int32_t value) {
   return true;
 }
 
-std::int32_t StringHash::ValueOf(std::u16string_view key) const {
-  const std::int32_t* link = FindLink(key, HashKey(key));
-  return *link == kEnd ? -1 : items_[static_cast<std::size_t>(*link)].value;
-}
-
-std::int32_t StringHash::ValueOf(std::u16string_view key,
-                                 const std::function<bool(std::int32_t value)>& accept) const {
+std::int32_t StringHash::HighestValueOf(
+    std::u16string_view key, const std::function<bool(std::int32_t value)>& accept) const {
   const std::uint32_t hash = HashKey(key);
+  std::int32_t highest = -1;
   for (std::int32_t link = buckets_[hash % buckets_.size()]; link != kEnd;) {
     const HashItem& item = items_[static_cast<std::size_t>(link)];
-    if (item.hash == hash && key_matches_(item.value, key) && accept(item.value)) return item.value;
+    if (item.value > highest && item.hash == hash && key_matches_(item.value, key) &&
+        accept(item.value)) {
+      highest = item.value;
+    }
     link = item.next;
   }
-  return -1;
+  return highest;
 }
 
 }  // namespace qm::archive

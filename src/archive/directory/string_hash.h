@@ -28,12 +28,11 @@ class StringHash {
   bool Remove(std::u16string_view key);
   // Unlinks the element with the key and that value, leaving equal keys of other values.
   bool Remove(std::u16string_view key, std::int32_t value);
-  // The value of the first element with the key, or -1.
-  std::int32_t ValueOf(std::u16string_view key) const;
-  // The value of the first element with the key that `accept` takes, or -1: a finer match
-  // among the values whose strings the owner calls equal.
-  std::int32_t ValueOf(std::u16string_view key,
-                       const std::function<bool(std::int32_t value)>& accept) const;
+  // The highest value among the elements with the key that `accept` takes (a finer match among
+  // the values whose strings the owner calls equal), or -1: of entries that share a name, the
+  // last one, whatever order they were linked in.
+  std::int32_t HighestValueOf(std::u16string_view key,
+                              const std::function<bool(std::int32_t value)>& accept) const;
 
   std::uint32_t Size() const { return static_cast<std::uint32_t>(buckets_.size()); }
 

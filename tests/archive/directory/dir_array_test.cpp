@@ -86,6 +86,25 @@ TEST(DirArray, EqualNamesStayIndexedThroughRenameAndDelete) {
   EXPECT_EQ(k, 3);
 }
 
+// Of equal names the last in the directory is found, whatever renames linked them in between:
+// replacing a name must replace the entry readers see, the same one every time.
+TEST(DirArray, OfEqualNamesTheLastIsFoundAfterARenameToo) {
+  DirArray dir;
+  for (auto name : {u"dup.txt", u"other", u"dup.txt", u"last"}) AddNamed(dir, name);
+  std::int32_t k = -1;
+  dir.SetItemName(1, u"DUP.txt");
+  EXPECT_TRUE(dir.FileExists(u"dup.txt", k));
+  EXPECT_EQ(k, 2);
+  EXPECT_TRUE(dir.FileExistsMatchingCase(u"DUP.txt", k));
+  EXPECT_EQ(k, 1);
+  dir.SetItemName(3, u"dup.txt");
+  dir.SetItemName(0, u"Dup.txt");
+  EXPECT_TRUE(dir.FileExists(u"dup.txt", k));
+  EXPECT_EQ(k, 3);
+  EXPECT_TRUE(dir.FileExistsMatchingCase(u"dup.txt", k));
+  EXPECT_EQ(k, 3);
+}
+
 TEST(DirArray, AssignGivesTheCopyItsOwnExtraBlocks) {
   DirArray source;
   AddNamed(source, u"a.txt");

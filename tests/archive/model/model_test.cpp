@@ -33,7 +33,7 @@ std::string Env(const char* name) {
 
 TEST(ModelSequences, EveryTransactionLeavesTheStateTheModelPredicts) {
   std::uint64_t first = 1;
-  std::uint64_t last = 60;
+  std::uint64_t last = 120;
   if (const std::string seeds = Env("QM_MODEL_SEEDS"); !seeds.empty()) {
     const std::size_t dash = seeds.find('-');
     first = std::stoull(seeds.substr(0, dash));

@@ -621,6 +621,7 @@ class Sequence {
         Touch(t, e.name);
         e.name = ReplaceAll(e.name, from, to);
         Touch(t, e.name);
+        t.renamed.push_back(Folded(e.name));
       }
     }
     return Operation{"rename '" + U8(from) + "' to '" + U8(to) + "'",

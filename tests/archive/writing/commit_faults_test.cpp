@@ -9,8 +9,6 @@
 //     folder's last flush). The engine alone, on the next open, then gives back the old
 //     archive or the new one, whole.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,6 +27,7 @@
 #include "platform/file_mode.h"
 #include "platform/platform_wrapper.h"
 #include "platform/text.h"
+#include "support/file_owner.h"
 
 namespace qm::archive::testing {
 namespace {
@@ -456,13 +455,13 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
       {"this archive's tail, owned by another user",
        [&] {
          LeaveCutOffCommit(scenario);
-         ASSERT_EQ(::chown(tail.c_str(), 65534, 65534), 0);
+         ASSERT_TRUE(qm::testing::GiveFileAway(tail, 65534, 65534));
        },
        true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    if (c.needs_root && ::geteuid() != 0) continue;  // only a superuser can give a file away
+    if (c.needs_root && !qm::testing::CanGiveFilesAway()) continue;
     scenario.Reset();
     c.plant();
     const std::string archive_before = ReadFile(archive);
@@ -593,15 +592,16 @@ TEST(CommitFaults, AnArchiveWrittenBesideKeepsItsPermissionsAndOwner) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.perms));
-    if (c.owner && ::geteuid() != 0) continue;
+    if (c.owner && !qm::testing::CanGiveFilesAway()) continue;
     scenario.Reset();
     const std::set<std::string> files_before = scenario.Files();
     fs::permissions(archive, c.perms);
     if (c.owner) {
-      ASSERT_EQ(::chown(archive.c_str(), *c.owner, *c.owner), 0);
+      ASSERT_TRUE(qm::testing::GiveFileAway(archive, *c.owner, *c.owner));
     }
-    struct stat before {};
-    ASSERT_EQ(::stat(archive.c_str(), &before), 0);
+    platform::Platform& os = platform::Platform::Native();
+    const auto before = os.GetFileStatus(archive.u16string(), false);
+    ASSERT_TRUE(before);
     FaultPlan plan;
     plan.refuse_tail = true;
     FaultyDisk disk(plan);
@@ -612,12 +612,12 @@ TEST(CommitFaults, AnArchiveWrittenBesideKeepsItsPermissionsAndOwner) {
       archiver.CloseArchive();
     }
     ASSERT_EQ(ReadFile(archive), scenario.new_bytes);
-    struct stat after {};
-    ASSERT_EQ(::stat(archive.c_str(), &after), 0);
-    EXPECT_NE(after.st_ino, before.st_ino);  // it was written beside indeed
-    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(after.st_gid, before.st_gid);
+    const auto after = os.GetFileStatus(archive.u16string(), false);
+    ASSERT_TRUE(after);
+    EXPECT_FALSE(after->SameFile(*before));  // it was written beside indeed
+    EXPECT_EQ(after->unix_mode, before->unix_mode);
+    EXPECT_EQ(after->owner, before->owner);
+    EXPECT_EQ(after->group, before->group);
     EXPECT_EQ(scenario.Files(), files_before);
   }
 }
