@@ -420,9 +420,10 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
        [&] {
          LeaveCutOffCommit(scenario);
          std::string bytes = ReadFile(archive);
+         ASSERT_GT(bytes.size(), 40u);
          bytes[40] = static_cast<char>(bytes[40] ^ 0x55);
          std::fstream(archive, std::ios::in | std::ios::out | std::ios::binary)
-             .write(bytes.data(), 64);
+             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
        }},
       {"this archive's tail, the archive since cut short of the cut",
        [&] {
