@@ -4,6 +4,8 @@
 // write of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -329,8 +331,11 @@ INSTANTIATE_TEST_SUITE_P(
 // A platform on which source files of one name cannot be opened (held by another program).
 class LockedSources final : public platform::PlatformWrapper {
  public:
+  // `name` ends a path, with "/" for the separator whatever the platform's.
   explicit LockedSources(std::u16string name)
-      : PlatformWrapper(platform::Platform::Native()), name_(std::move(name)) {}
+      : PlatformWrapper(platform::Platform::Native()), name_(std::move(name)) {
+    std::replace(name_.begin(), name_.end(), u'/', platform::kPathSeparator);
+  }
   std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                            std::error_code& error) override {
     if (path.ends_with(name_)) {
