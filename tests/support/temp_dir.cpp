@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace qm::testing {
 
@@ -24,14 +25,38 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot make a temporary directory");
 }
 
-TempDir::~TempDir() {
+namespace {
+
+// Removes a tree entry by entry, each tried once. std::filesystem::remove_all cannot be used:
+// under Wine a symbolic link whose target went first stays listed while Windows calls no
+// longer see it, and remove_all's iterator then retries its removal forever.
+void RemoveTree(const fs::path& dir) {
   std::error_code ignored;
-  for (auto it = fs::recursive_directory_iterator(path_, ignored);
-       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  // Opened up first, so that a test's read-only folder can be listed and emptied.
+  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ignored);
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(dir, ignored), end; !ignored && it != end; it.increment(ignored)) {
+    entries.push_back(it->path());
   }
-  fs::remove_all(path_, ignored);
+  for (const fs::path& entry : entries) {
+    const fs::file_status status = fs::symlink_status(entry, ignored);
+    if (fs::is_directory(status)) {
+      RemoveTree(entry);
+      continue;
+    }
+    // Windows keeps a read-only file from being deleted. A link is left as it is: its target
+    // may lie outside the tree.
+    if (fs::is_regular_file(status)) {
+      fs::permissions(entry, fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove(entry, ignored);
+  }
+  fs::remove(dir, ignored);
 }
+
+}  // namespace
+
+TempDir::~TempDir() { RemoveTree(path_); }
 
 std::u16string TempDir::u16(const std::string& name) const {
   return (name.empty() ? path_ : path_ / name).u16string();
