@@ -103,6 +103,10 @@ TEST(QmzipEntryIdentity, NamesDifferingInCaseAreKeptApartWhereFilesAre) {
 // A ZIP record counts the name and the comments in 16 bits: what is longer is refused before
 // anything changes.
 TEST(QmzipEntryIdentity, NamesAndCommentsTooLongForARecordAreRefused) {
+  if (platform::kPathSeparator == u'\\') {
+    GTEST_SKIP() << "a Windows command line holds at most 32767 characters: no such argument "
+                    "reaches qmzip there (the engine's own test refuses such names everywhere)";
+  }
   const std::string long_name(70000, 'n');
   const std::string long_text(70000, 'c');
   const std::string commands[] = {

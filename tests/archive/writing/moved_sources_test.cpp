@@ -4,6 +4,7 @@
 // a moved folder takes the empty folders below it along, never one that holds a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <utility>
@@ -44,10 +45,19 @@ struct MoveScene {
     archiver.OnProcessFileFailure = [this](BaseArchiver&, const std::u16string& name,
                                            ProcessOperation, int native, int,
                                            const std::u16string&, Action& action) {
-      failures.push_back({fs::relative(Utf8(name), dir.path()).string(), native});
+      failures.push_back({InScene(Utf8(name)), native});
       action = Action::fxaIgnore;
     };
     archiver.OpenArchive();
+  }
+  // A path the engine reports, as a "/" path below the scene's folder, whatever separators,
+  // prefix and trailing separator the platform gave it.
+  std::string InScene(std::string path) const {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.ends_with('/')) path.pop_back();
+    const std::string folder = dir.path().filename().string() + "/";
+    const std::size_t at = path.find(folder);
+    return at == std::string::npos ? path : path.substr(at + folder.size());
   }
   std::string Read(const std::string& name) {
     platform::MemoryStream data;
