@@ -8,12 +8,7 @@
 namespace qm::platform {
 namespace {
 
-std::int64_t Resolve(std::int64_t offset, Stream::Origin origin, std::int64_t position,
-                     std::int64_t size) {
-  const std::int64_t base = origin == Stream::Origin::kBegin     ? 0
-                            : origin == Stream::Origin::kCurrent ? position
-                                                                 : size;
-  const std::int64_t target = base + offset;
+std::int64_t RefuseNegative(std::int64_t target) {
   if (target < 0) throw ReadError("Stream seek error: negative position");
   return target;
 }
@@ -37,8 +32,8 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, Origin origin) {
-  position_ = static_cast<std::size_t>(Resolve(offset, origin, static_cast<std::int64_t>(position_),
-                                               static_cast<std::int64_t>(data_.size())));
+  position_ = static_cast<std::size_t>(RefuseNegative(SeekTarget(
+      offset, origin, static_cast<std::int64_t>(position_), static_cast<std::int64_t>(data_.size()))));
   return static_cast<std::int64_t>(position_);
 }
 
@@ -54,7 +49,7 @@ std::size_t NullStream::Write(const void*, std::size_t count) {
 }
 
 std::int64_t NullStream::Seek(std::int64_t offset, Origin origin) {
-  position_ = Resolve(offset, origin, position_, size_);
+  position_ = RefuseNegative(SeekTarget(offset, origin, position_, size_));
   return position_;
 }
 

@@ -31,6 +31,17 @@ class Stream {
   // Copies `count` bytes from the current position of `source` (all of it from position 0
   // when `count` is 0) and answers how many were copied.
   std::int64_t CopyFrom(Stream& source, std::int64_t count);
+
+ protected:
+  // Where a seek by `offset` from `origin` leads, for a stream at `position` of `size` bytes;
+  // what to do with a place before the start is each stream's own choice.
+  static std::int64_t SeekTarget(std::int64_t offset, Origin origin, std::int64_t position,
+                                 std::int64_t size) {
+    const std::int64_t base = origin == Origin::kBegin     ? 0
+                              : origin == Origin::kCurrent ? position
+                                                           : size;
+    return base + offset;
+  }
 };
 
 }  // namespace qm::platform

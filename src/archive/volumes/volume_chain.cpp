@@ -81,18 +81,7 @@ std::size_t VolumeChain::Write(const void*, std::size_t) {
 }
 
 std::int64_t VolumeChain::Seek(std::int64_t offset, Origin origin) {
-  switch (origin) {
-    case Origin::kBegin:
-      position_ = offset;
-      break;
-    case Origin::kCurrent:
-      position_ += offset;
-      break;
-    case Origin::kEnd:
-      position_ = Size() + offset;
-      break;
-  }
-  position_ = std::max<std::int64_t>(position_, 0);
+  position_ = std::max<std::int64_t>(SeekTarget(offset, origin, position_, Size()), 0);
   return position_;
 }
 

@@ -353,6 +353,20 @@ void LeaveCutOffCommit(Scenario& scenario) {
   ASSERT_TRUE(cut_off());
 }
 
+// Opening the scenario's archive fails with the given native error, names the tail file in its
+// message and leaves the component closed.
+void ExpectOpenRefusedNamingTheTail(ZipArchiver& archiver, const Scenario& scenario, int native) {
+  archiver.SetFileName(scenario.dir.U16("work.zip"));
+  try {
+    archiver.OpenArchive();
+    ADD_FAILURE() << "opened";
+  } catch (const ArchiveError& e) {
+    EXPECT_EQ(e.NativeError(), native);
+    EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
+  }
+  EXPECT_FALSE(archiver.Active());
+}
+
 TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
   Scenario scenario(kTransactions[0]);
   scenario.Reset();
@@ -361,15 +375,7 @@ TEST(CommitFaults, ATailFileThatCannotBePlayedBackIsNamedAndNothingIsOpened) {
   ASSERT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
   fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::remove);
   ZipArchiver archiver;
-  archiver.SetFileName(scenario.dir.U16("work.zip"));
-  try {
-    archiver.OpenArchive();
-    ADD_FAILURE() << "opened";
-  } catch (const ArchiveError& e) {
-    EXPECT_EQ(e.NativeError(), 69);
-    EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
-  }
-  EXPECT_FALSE(archiver.Active());
+  ExpectOpenRefusedNamingTheTail(archiver, scenario, 69);
   EXPECT_TRUE(fs::exists(scenario.dir / "work.zip.qmtail"));
   fs::permissions(scenario.dir / "work.zip", fs::perms::owner_write, fs::perm_options::add);
   OpenForReading(archiver, scenario.dir / "work.zip");
@@ -468,15 +474,7 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
     const std::string archive_before = ReadFile(archive);
     const std::string tail_before = TailAsItStands(tail);
     ZipArchiver archiver;
-    archiver.SetFileName(scenario.dir.U16("work.zip"));
-    try {
-      archiver.OpenArchive();
-      ADD_FAILURE() << "opened";
-    } catch (const ArchiveError& e) {
-      EXPECT_EQ(e.NativeError(), 73);
-      EXPECT_NE(Utf8(e.Message()).find("work.zip.qmtail"), std::string::npos) << Utf8(e.Message());
-    }
-    EXPECT_FALSE(archiver.Active());
+    ExpectOpenRefusedNamingTheTail(archiver, scenario, 73);
     if (fs::file_size(archive) != archive_before.size()) {
       ADD_FAILURE() << "the archive has " << fs::file_size(archive) << " bytes, had "
                     << archive_before.size();
