@@ -263,7 +263,7 @@ class BaseArchiver {
   // cancelled (progress or a refused write). Native 34 when the source gave fewer bytes than
   // its size (or an encrypted source changed between its two reads), 41 when the item needs
   // Zip64 under zmDisabled, CompressionError when zlib fails. `ready`: `source` compressed
-  // ahead of its turn (data/whole_source.h), used where it fits.
+  // ahead of its turn (data/write/whole_source.h), used where it fits.
   bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item,
                   WholeSource* ready = nullptr);
   // --- End of encoding ------------------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/data/encoder_chunking.h"
+#include "archive/data/write/encoder_chunking.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/writing/disk_paths.h"
 #include "platform/file_attributes.h"

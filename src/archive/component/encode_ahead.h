@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "archive/base_archiver.h"
-#include "archive/data/compression_worker.h"
-#include "archive/data/whole_source.h"
+#include "archive/data/codecs/compression_worker.h"
+#include "archive/data/write/whole_source.h"
 #include "archive/writing/commit_plan.h"
 
 namespace qm::archive {

@@ -6,7 +6,7 @@
 #include "archive/base_archiver.h"
 #include "archive/component/pending_file.h"
 #include "archive/component/scoped_value.h"
-#include "archive/data/item_lookahead.h"
+#include "archive/data/read/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/directory/host_metadata.h"
 #include "archive/names/path_rules.h"

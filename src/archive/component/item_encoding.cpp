@@ -6,7 +6,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/data/item_data_events.h"
-#include "archive/data/item_encoder.h"
+#include "archive/data/write/item_encoder.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 

@@ -7,7 +7,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
-#include "archive/data/item_lookahead.h"
+#include "archive/data/read/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
 #include "platform/archive_lock.h"

@@ -14,7 +14,7 @@
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/data/stream_slice.h"
+#include "archive/data/read/stream_slice.h"
 #include "archive/writing/private_file.h"
 #include "archive/writing/same_file.h"
 #include "platform/file_attributes.h"

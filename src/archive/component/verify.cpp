@@ -4,7 +4,7 @@
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/data/local_header.h"
+#include "archive/data/read/local_header.h"
 #include "archive/encryption/cipher_factory.h"
 #include "platform/file_attributes.h"
 #include "platform/file_mode.h"

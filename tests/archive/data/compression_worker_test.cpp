@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "archive/data/compression_worker.h"
-#include "archive/data/crc_stage.h"
-#include "archive/data/whole_deflate.h"
-#include "archive/data/whole_source.h"
+#include "archive/data/codecs/compression_worker.h"
+#include "archive/data/write/crc_stage.h"
+#include "archive/data/codecs/whole_deflate.h"
+#include "archive/data/write/whole_source.h"
 
 namespace qm::archive {
 namespace {

@@ -1,7 +1,7 @@
 // The writing stages on memory streams: what ItemEncoder writes decodes back (through zlib and
 // through the engine's own decoder), its sizes and CRC, chunking, cancels and full disks,
 // encryption, and the component's EncodeItem with its errors and Zip64 marks.
-#include "archive/data/item_encoder.h"
+#include "archive/data/write/item_encoder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -10,8 +10,8 @@
 
 #include "archive/archive_error.h"
 #include "archive/data/coding_errors.h"
-#include "archive/data/compression_worker.h"
-#include "archive/data/encoder_chunking.h"
+#include "archive/data/codecs/compression_worker.h"
+#include "archive/data/write/encoder_chunking.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"
 #include "archive/zip_archiver.h"

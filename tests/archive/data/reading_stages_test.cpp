@@ -8,15 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "archive/data/archive_source.h"
-#include "archive/data/crc_check.h"
-#include "archive/data/decipher_stage.h"
-#include "archive/data/inflate_stage.h"
+#include "archive/data/read/archive_source.h"
+#include "archive/data/read/crc_check.h"
+#include "archive/data/read/decipher_stage.h"
+#include "archive/data/read/inflate_stage.h"
 #include "archive/data/item_data_events.h"
-#include "archive/data/length_limit.h"
-#include "archive/data/output_writer.h"
-#include "archive/data/partial_window.h"
-#include "archive/data/stored_stage.h"
+#include "archive/data/read/length_limit.h"
+#include "archive/data/read/output_writer.h"
+#include "archive/data/read/partial_window.h"
+#include "archive/data/read/stored_stage.h"
 #include "platform/memory_stream.h"
 
 namespace qm::archive {

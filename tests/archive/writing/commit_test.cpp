@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "archive/archive_error.h"
-#include "archive/data/encoder_chunking.h"
+#include "archive/data/write/encoder_chunking.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/writing/tail_file.h"
 #include "extract_helpers.h"
