@@ -103,21 +103,21 @@ class BaseArchiver {
   bool FindItemIndex(const std::u16string& file_name, std::int32_t& item_no);
 
   // --- Extraction to files (component/extract.cpp)
-  // Both forms make the open check (native 13) and the no-update check (26) first. Whatever
+  // Both forms make the open check (`kArchiveNotOpen`) and the no-update check (`kUpdateNotEnded`) first. Whatever
   // happens to single items (declined, kept, skipped at the password prompt, failed and
   // ignored, aborted, cancelled), they return normally; ask LastRunComplete() afterwards.
   // Only exceptions that are not ArchiveError (stream read errors, out of memory) escape.
   //
   // Nothing is written outside the destination folder (BaseDir, else the current directory):
   // an item whose name climbs out with "..", or is absolute, a drive or a server name, fails
-  // with native error 68 through OnProcessFileFailure, unless
+  // with `kPathOutsideBase` through OnProcessFileFailure, unless
   // Options().AllowPathsOutsideBaseDir is set.
   void ExtractFiles();
   void ExtractFiles(const std::u16string& file_mask, std::int32_t search_attr,
                     const std::u16string& exclusion_mask);
 
   // --- Extraction to memory (component/memory.cpp). A name with wildcards selects the first
-  // matching item. Native 15 when nothing matches, 8 when the item is damaged (unless
+  // matching item. `kMemoryItemNotFound` when nothing matches, `kItemDataDamaged` when the item is damaged (unless
   // ExtractCorruptedFiles); no failure event: every exception reaches the caller.
   // Appends the whole item at the stream's current position, with progress events.
   void ExtractToStream(const std::u16string& file_name, platform::Stream& stream);
@@ -136,7 +136,7 @@ class BaseArchiver {
   void TestFiles(const std::u16string& file_mask, std::int32_t search_attr,
                  const std::u16string& exclusion_mask);
   // True for an unencrypted item; for an encrypted one, whether `password` opens it (never
-  // asks). Native 42 when no item matches.
+  // asks). `kTestItemNotFound` when no item matches.
   bool IsFilePasswordValid(const std::u16string& file_name, const std::string& password);
   // True while an archive is open, or when the file named by FileName has an end record, or
   // when a directory rebuilt from its local headers holds items that all test intact. Works
@@ -166,7 +166,7 @@ class BaseArchiver {
   // --- Adding (component/add.cpp) -------------------------------------------------------
   // Each opens an update transaction, makes or replaces entries (Modified, poAdd / poUpdate,
   // poMove for MoveFiles) and ends it: the outermost EndUpdate commits, reading the sources
-  // only then. Open check (native 13) first; volume-modification check (52) for all but
+  // only then. Open check (`kArchiveNotOpen`) first; volume-modification check (`kSpannedModification`) for all but
   // MoveFiles with arguments. An exception cancels the transaction and travels on.
   // The forms without arguments walk every line of FileMasks with Options().SearchAttr and
   // leave out ExclusionMasks. The archive file itself is never added. Options().Recurse walks
@@ -202,7 +202,7 @@ class BaseArchiver {
   //
   // Removes the entries chosen by FileMasks / ExclusionMasks and Options().SearchAttr, or by
   // the arguments, through the processing loop (OnConfirmProcessFile may keep one). No match
-  // is no error. Open check (13); volume-modification check (52).
+  // is no error. Open check (13); volume-modification check (`kSpannedModification`).
   void DeleteFiles();
   void DeleteFiles(const std::u16string& file_mask, std::int32_t search_attr,
                    const std::u16string& exclusion_mask);
@@ -215,22 +215,22 @@ class BaseArchiver {
   // Renames the entry `old_name` finds; a folder takes the entries below it along (with
   // Options().Recurse, the whole tree). Only the matching part of each name changes: the
   // whole name, its last component, or the renamed folder's path in front of a member's
-  // name. Native 30 when nothing is found. The data is carried over untouched.
+  // name. `kRenameSourceNotFound` when nothing is found. The data is carried over untouched.
   void RenameFile(const std::u16string& old_name, const std::u16string& new_name);
   // Directory fields of every entry the mask finds (search attributes 0x28BF); the records
   // are carried over as they are. externalAttr keeps the folder bit of a folder; internalAttr
-  // takes the low 16 bits. Native 31 (38 for the internal attributes) when nothing is found.
+  // takes the low 16 bits. `kMaskMatchesNothing` (`kNothingFound` for the internal attributes) when nothing is found.
   void ChangeFilesAttr(const std::u16string& file_mask, std::uint32_t new_attr);
   void ChangeFilesIntAttr(const std::u16string& file_mask, std::uint32_t new_attr);
   void ChangeFilesComment(const std::u16string& file_mask, const std::string& new_comment);
   // Salvages what can be read of the archive named by FileName (the component must be closed,
-  // native 37) into a new archive `output_file_name`. Every file entry whose data decodes and
+  // `kArchiveIsOpen`) into a new archive `output_file_name`. Every file entry whose data decodes and
   // verifies is stored again under its name with its time, attributes and comment, compressed
   // and encrypted with this component's settings; entries that do not verify are left out
   // (RepairSkippedCount()), folders come along as folder entries, the archive comment too.
   // Without an output name FileName itself is replaced by the repaired archive, in one step,
-  // once it is complete. Native 36 when the output (or, without one, FileName) cannot be
-  // written; native 75 when the output is the archive itself (by identity: links and other
+  // once it is complete. `kCannotCreateOutput` when the output (or, without one, FileName) cannot be
+  // written; `kOutputIsInput` when the output is the archive itself (by identity: links and other
   // spellings included). The archive is never changed but by that final replacement, and an
   // output that stands already is replaced only by a whole result.
   void RepairArchive(const std::u16string& output_file_name);
@@ -247,7 +247,7 @@ class BaseArchiver {
   // Writes `sfx_file_name`: the program SFXStub followed by the archive named by FileName (the
   // open one, or the file), every offset counted from the new file's first byte; any file of
   // that name is replaced. A pending transaction is committed first; the archive itself is not
-  // changed. Native 17 when SFXStub is empty, 18 when it names no file, 49 for a multi-volume
+  // changed. `kNoSfxStub` when SFXStub is empty, `kSfxStubNotFound` when it names no file, `kMakeSfxOnVolumes` for a multi-volume
   // archive, 50 when the archive already has a stub, 56 when the copy fails, 75 when
   // `sfx_file_name` is the archive or the stub itself (by identity). The new file is made
   // beside its name and takes it only once complete: a failure leaves any file of that name
@@ -260,7 +260,7 @@ class BaseArchiver {
   // (EncryptionMethod picks the cipher). Fills item's crc32, sizes (0xFFFFFFFF with the value
   // in Zip64ExtInfo and bHugeFile where Zip64 is needed or zmAlways), compMethod (99 for AES),
   // CompressionMethod (0 for an empty source) and EncryptionAlgorithm. False when the user
-  // cancelled (progress or a refused write). Native 34 when the source gave fewer bytes than
+  // cancelled (progress or a refused write). `kCompressedSizeMismatch` when the source gave fewer bytes than
   // its size (or an encrypted source changed between its two reads), 41 when the item needs
   // Zip64 under zmDisabled, CompressionError when zlib fails. `ready`: `source` compressed
   // ahead of its turn (data/write/whole_source.h), used where it fits.
@@ -284,7 +284,7 @@ class BaseArchiver {
   archive::CompressionLevel CompressionLevel() const { return compression_level_; }
   void SetCompressionLevel(archive::CompressionLevel value);
   std::uint8_t CompressionMode() const { return compression_mode_; }
-  // Native error 5 above 9; nothing changes then.
+  // `kCompressionLevel` above 9; nothing changes then.
   void SetCompressionMode(std::uint8_t value);
   // ZIP method number for new items (0 stored, 8 deflated; 0xFFFF in the base class).
   std::uint16_t CompressionMethod() const { return compression_method_; }
@@ -407,7 +407,7 @@ class BaseArchiver {
   // whole item, size and CRC checked. Count above 0: only enough to cover the window
   // [start_position, start_position + count), unchecked, `out` positioned at the window's
   // first byte. False for damaged data, an unknown method, a wrong size or CRC, a cancel, or
-  // an item skipped at the password prompt (skip_file_ set). Native 55 for Deflate64.
+  // an item skipped at the password prompt (skip_file_ set). `kDeflate64` for Deflate64.
   // `lookahead`: the loop's reading ahead, whose worker may have inflated the item already.
   bool DecodeItem(platform::Stream& archive, platform::Stream& out, std::int64_t start_position,
                   std::int32_t count, const DirItem& item, ItemLookahead* lookahead = nullptr);
@@ -460,10 +460,10 @@ class BaseArchiver {
   // 45 when a request is cancelled.
   void OpenVolume(const archive::VolumeNumberInfo& info);
   // The first volume of a new archive (or a memory stream) and a directory manager in create
-  // mode, with the SFXStub placed in front (native 47 when the first volume cannot hold it).
+  // mode, with the SFXStub placed in front (`kSfxStubTooLarge` when the first volume cannot hold it).
   void CreateArchiveFile();
   // Opens FileName as a single file, a split or spanned set or a self-extractor and loads
-  // its directory; native 48 when no end record is found and damaged archives are refused.
+  // its directory; `kArchiveDamaged` when no end record is found and damaged archives are refused.
   void OpenArchiveFile();
   // The open steps; true when an end record was found.
   bool OpenSingleOrSpanned();
@@ -474,7 +474,7 @@ class BaseArchiver {
   // item's own on, read as one stream.
   platform::Stream& ItemStream(const DirItem& item);
   // The commit of a new set (component/volume_commit.cpp): every record into the volumes, the
-  // directory at the end of the last one, renamed after the archive. Native 52 for a set that
+  // directory at the end of the last one, renamed after the archive. `kSpannedModification` for a set that
   // was opened rather than created. Whatever fails, nothing of the set is left and the archive
   // is closed.
   void CommitToVolumes(ProcessOperation op);
@@ -508,27 +508,27 @@ class BaseArchiver {
   // follow); null when it cannot be opened.
   platform::Folder* DestinationFolder(const std::u16string& dest);
   // True when the item was decoded and verified (or its window decoded); false when it was
-  // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. Native 8 otherwise.
+  // cancelled, skipped, or damaged and ExtractCorruptedFiles is set. `kItemDataDamaged` otherwise.
   bool ExtractItemToStream(std::int32_t index, platform::Stream& stream,
                            std::int64_t start_position, std::int32_t count);
   ItemOutcome TestItem(std::int32_t index, const std::u16string& name);
   ItemOutcome DeleteItemAt(std::int32_t index);
 
   // Guard checks shared by the operations (ArchiveError with this component's name).
-  void CheckOpen() const;                // native 13: no archive is open
-  void CheckNoUpdate() const;            // native 26: inside BeginUpdate / EndUpdate
-  void CheckVolumeModification() const;  // native 52: a multi-volume archive outside an update
+  void CheckOpen() const;                // `kArchiveNotOpen`: no archive is open
+  void CheckNoUpdate() const;            // `kUpdateNotEnded`: inside BeginUpdate / EndUpdate
+  void CheckVolumeModification() const;  // `kSpannedModification`: a multi-volume archive outside an update
 
   // --- Maintenance's steps (component/maintenance.cpp, component/merge.cpp) ----------------
   // The poUpdate step of the processing loop: replaces entry `index` by the disk file
-  // base + name when the options let it. Native 24 for a bad index, 25 outside a transaction.
+  // base + name when the options let it. `kProcessIndex` for a bad index, `kUpdateNotStarted` outside a transaction.
   ItemOutcome UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
                                  const std::u16string& base);
   // Appends every record of `other` (open, read-only) to this archive and merges its
   // directory (ZipArchiver::MergeWith). The archive is rewritten as a commit rewrites it (the
   // old directory kept in a tail file until the new one is on the medium, or the merged
   // archive written beside and renamed over it), and a failed, short or cancelled copy puts
-  // the file back byte for byte. Native 26 inside a transaction,
+  // the file back byte for byte. `kUpdateNotEnded` inside a transaction,
   // 70 when `other` is this very archive file.
   void MergeFrom(BaseArchiver& other, const std::u16string& archive_file_name);
   // --- End of maintenance's steps -------------------------------------------------------
@@ -593,8 +593,8 @@ class BaseArchiver {
   // After the new archive is whole: marks cleared, moved sources deleted, the end event.
   void FinishCommit(ProcessOperation op);
   // Deletes the sources this commit moved (entries Modified with poMove): a file only while it
-  // is as it was read (native 77 otherwise), a folder with the empty folders below it (native
-  // 60 when it stays). Each failure goes to the failure event.
+  // is as it was read (`kSourceChanged` otherwise), a folder with the empty folders below it
+  // (`kCannotDeleteFolder` when it stays). Each failure goes to the failure event.
   void DeleteMovedSources();
   // What the stages of an item's data path tell the component (component/item_decoding.cpp).
   class DataEvents;
@@ -617,7 +617,7 @@ class BaseArchiver {
   std::u16string volume_record_path_;
   void DropVolumeRecordFile();
   void RenameLastVolume();
-  // Native 76 when a new split volume named `name` would be lost to another volume of the set.
+  // `kVolumeNameClash` when a new split volume named `name` would be lost to another volume of the set.
   void RefuseVolumeClash(const std::u16string& name) const;
   // Deletes the volumes made so far and closes the archive.
   void DiscardVolumes();

@@ -44,14 +44,14 @@ class DirArray {
   // How many items (from index 0) have been named.
   std::int32_t NamedCount() const { return named_count_; }
 
-  // Native error 2 for a bad index.
+  // `kGetItemIndex` for a bad index.
   const DirItem& GetItem(std::int32_t index) const;
-  // Direct access for in-place changes that keep the name; native error 3 for a bad index.
+  // Direct access for in-place changes that keep the name; `kItemPointerIndex` for a bad index.
   DirItem* ItemPtr(std::int32_t index);
-  // Replaces item `index` by a copy of `item`; native error 1 for a bad index, 58 when items
+  // Replaces item `index` by a copy of `item`; `kSetItemIndex` for a bad index, `kNameIndexPosition` when items
   // before it are not named yet.
   void SetItem(std::int32_t index, const DirItem& item);
-  // Names or renames item `index`. Naming the next unnamed item fails with native error 59
+  // Names or renames item `index`. Naming the next unnamed item fails with `kNameIndexAppend`
   // when its current (empty) name is already taken by an earlier item; naming beyond the next
   // unnamed item fails with 59 too.
   void SetItemName(std::int32_t index, std::u16string name);
@@ -60,7 +60,7 @@ class DirArray {
   // The same with every character compared as it is: on a file system that tells a.txt from
   // A.txt, the two are different files.
   bool FileExistsMatchingCase(std::u16string_view file_name, std::int32_t& item_no);
-  // Native error 4 for a bad index.
+  // `kDeleteItemIndex` for a bad index.
   void DeleteItem(std::int32_t index);
   // Removes every item; the capacity stays.
   void Clear();

@@ -37,7 +37,7 @@ class VolumeHost {
 // A single-file archive (smNone) is a plain write.
 //
 // A block that an empty volume cannot take (a kept-together block longer than the volume, or
-// a disk that takes nothing) raises native error 46 rather than opening volume after volume.
+// a disk that takes nothing) raises `kVolumeWrite` rather than opening volume after volume.
 std::int64_t WriteToVolume(VolumeHost& host, const std::uint8_t* data, std::int64_t count,
                            platform::MemoryStream* buffer, std::int64_t keep_together,
                            platform::Stream*& stream);
@@ -47,7 +47,7 @@ std::int64_t WriteToVolume(VolumeHost& host, const std::uint8_t* data, std::int6
 void KeepRoom(VolumeHost& host, std::int64_t length, platform::MemoryStream* buffer,
               platform::Stream*& stream);
 
-// WriteToVolume that raises native error 46 unless every byte was placed.
+// WriteToVolume that raises `kVolumeWrite` unless every byte was placed.
 void WriteToVolumeChecked(VolumeHost& host, const std::uint8_t* data, std::int64_t count,
                           platform::MemoryStream* buffer, std::int64_t keep_together,
                           platform::Stream*& stream);

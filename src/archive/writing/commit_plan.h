@@ -42,7 +42,7 @@ struct CommitPlan {
 };
 
 // The plan for committing `dir` over the archive that `old_dir` (the rollback copy)
-// describes. Native 7 when an entry that carries old data has no old record at its offset.
+// describes. `kRollbackIndex` when an entry that carries old data has no old record at its offset.
 CommitPlan PlanCommit(const DirArray& old_dir, const DirArray& dir);
 
 // Every entry of `dir` written anew, in the directory's order (a new set of volumes).

@@ -37,8 +37,8 @@ std::vector<ExtraFieldDataBlock> LocalNameAndCipherBlocks(const DirItem& item);
 void SetLocalHeaderOffset(DirItem& item, std::uint64_t offset, bool force_zip64);
 
 // Refuses, before anything is written, what the records' 16-bit length fields cannot count:
-// a name whose bytes, or the name blocks it brings into the extra field, are too long (native
-// 61), and an entry comment of more than 65535 bytes (native 74). `item` under its current
+// a name whose bytes, or the name blocks it brings into the extra field, are too long
+// (`kNameTooLong`), and an entry comment of more than 65535 bytes (`kCommentTooLong`). `item` under its current
 // Name and comment; `component_name` for the message.
 void CheckRecordLengths(const DirItem& item, const RecordSettings& settings,
                         std::u16string_view component_name);
@@ -46,7 +46,7 @@ void CheckRecordLengths(const DirItem& item, const RecordSettings& settings,
 // Copies the old record of an entry whose data stays as it was from `tail` (the old archive
 // from `cut` on) to `archive`'s position, and gives `item` its new offset. A renamed entry gets
 // a header with the new name and name blocks, keeping its other local blocks byte for byte;
-// any other record goes over as one block, data descriptor included. Native 7 when the old
+// any other record goes over as one block, data descriptor included. `kRollbackIndex` when the old
 // record is not where the old directory says.
 void CopyItemRecord(DirItem& item, const DirItem& old, bool renamed, platform::Stream& tail,
                     std::int64_t cut, platform::Stream& archive, const RecordSettings& settings);
