@@ -16,8 +16,8 @@ ClientPaths ClientPaths::Locate() {
   ClientPaths paths;
   paths.client_archive = bin + u"quillmark.jar";
   paths.working_archive = bin + u"quillmark.zip";
-  paths.applet_class = paths.client_archive + sep + u"net" + sep + u"quillmark" + sep +
-                       u"client" + sep + u"QuillmarkApplet.class";
+  paths.applet_class = paths.client_archive + sep + u"net" + sep + u"quillmark" + sep + u"client" +
+                       sep + u"QuillmarkApplet.class";
   return paths;
 }
 

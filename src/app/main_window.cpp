@@ -13,7 +13,9 @@ namespace qm::app {
 namespace {
 
 // The window is laid out in pixels at 96 dpi and scaled in proportion on other screens.
-int Scaled(int pixels, double factor) { return static_cast<int>(pixels * factor + 0.5); }
+int Scaled(int pixels, double factor) {
+  return static_cast<int>(pixels * factor + 0.5);
+}
 
 double ScaleFactor(const QWidget& widget) {
   const QScreen* screen = widget.screen();
@@ -23,10 +25,9 @@ double ScaleFactor(const QWidget& widget) {
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
-    : QWidget(parent,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                  Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       ShowError([this](std::exception_ptr error) { ShowException(error, this); }) {
   const double scale = ScaleFactor(*this);
   setWindowTitle(tr("QuillMark Name Changer"));
@@ -73,8 +74,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void ShowException(std::exception_ptr error, QWidget* parent) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                  QString::fromStdU16String(ExceptionDisplayText(error)), QMessageBox::Ok,
-                  parent);
+                  QString::fromStdU16String(ExceptionDisplayText(error)), QMessageBox::Ok, parent);
   box.exec();
 }
 

@@ -5,7 +5,9 @@
 
 namespace qm::app {
 
-NameChanger::NameChanger() { ConfigureArchiver1(archiver1_); }
+NameChanger::NameChanger() {
+  ConfigureArchiver1(archiver1_);
+}
 
 std::u16string NameChanger::FormCreate() {
   UnpackClientOnFirstRun(archiver1_);

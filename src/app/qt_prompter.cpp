@@ -49,16 +49,26 @@ QMessageBox::StandardButtons StandardButtonsOf(PromptButtons buttons) {
 
 PromptButton AnswerOf(QMessageBox::StandardButton pressed) {
   switch (pressed) {
-    case QMessageBox::Ok: return PromptButton::kOk;
-    case QMessageBox::Cancel: return PromptButton::kCancel;
-    case QMessageBox::Yes: return PromptButton::kYes;
-    case QMessageBox::No: return PromptButton::kNo;
-    case QMessageBox::YesToAll: return PromptButton::kYesToAll;
-    case QMessageBox::NoToAll: return PromptButton::kNoToAll;
-    case QMessageBox::Abort: return PromptButton::kAbort;
-    case QMessageBox::Retry: return PromptButton::kRetry;
-    case QMessageBox::Ignore: return PromptButton::kIgnore;
-    default: return PromptButton::kNone;
+    case QMessageBox::Ok:
+      return PromptButton::kOk;
+    case QMessageBox::Cancel:
+      return PromptButton::kCancel;
+    case QMessageBox::Yes:
+      return PromptButton::kYes;
+    case QMessageBox::No:
+      return PromptButton::kNo;
+    case QMessageBox::YesToAll:
+      return PromptButton::kYesToAll;
+    case QMessageBox::NoToAll:
+      return PromptButton::kNoToAll;
+    case QMessageBox::Abort:
+      return PromptButton::kAbort;
+    case QMessageBox::Retry:
+      return PromptButton::kRetry;
+    case QMessageBox::Ignore:
+      return PromptButton::kIgnore;
+    default:
+      return PromptButton::kNone;
   }
 }
 
@@ -79,8 +89,8 @@ bool QtPrompter::AskPassword(std::u16string_view caption, std::u16string_view la
   return true;
 }
 
-PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt,
-                               const QString& value, QWidget* parent)
+PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt, const QString& value,
+                               QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
   setWindowTitle(caption);
@@ -121,6 +131,8 @@ PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt,
   }
 }
 
-QString PasswordDialog::Value() const { return edit_->text(); }
+QString PasswordDialog::Value() const {
+  return edit_->text();
+}
 
 }  // namespace qm::app

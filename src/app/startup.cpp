@@ -23,7 +23,8 @@ std::u16string InnermostMessage(std::exception_ptr error) {
 
 std::u16string ApplicationTitle(const std::u16string& program_path) {
   const auto slash = program_path.find_last_of(u"/\\");
-  std::u16string title = slash == std::u16string::npos ? program_path : program_path.substr(slash + 1);
+  std::u16string title =
+      slash == std::u16string::npos ? program_path : program_path.substr(slash + 1);
   title = title.substr(0, title.find(u'.'));
   if (title.size() > 1) title = title.substr(0, 1) + platform::AsciiLower(title.substr(1));
   return title;

@@ -17,9 +17,9 @@ using NotifyEvent = std::function<void(BaseArchiver& sender)>;
 using FileProgressEvent =
     std::function<void(BaseArchiver& sender, const std::u16string& file_name, double progress,
                        ProcessOperation operation, ProgressPhase phase, bool& cancel)>;
-using ProgressEvent = std::function<void(BaseArchiver& sender, double progress,
-                                         ProcessOperation operation, ProgressPhase phase,
-                                         bool& cancel)>;
+using ProgressEvent =
+    std::function<void(BaseArchiver& sender, double progress, ProcessOperation operation,
+                       ProgressPhase phase, bool& cancel)>;
 using CopyTempFileProgressEvent =
     std::function<void(BaseArchiver& sender, double progress, ProgressPhase phase, bool& cancel)>;
 using ConfirmOverwriteEvent =
@@ -30,12 +30,11 @@ using ConfirmProcessFileEvent =
                        ProcessOperation operation, bool& confirm)>;
 using PasswordEvent = std::function<void(BaseArchiver& sender, const std::u16string& file_name,
                                          std::string& new_password, bool& skip_file)>;
-using ProcessFileFailureEvent =
-    std::function<void(BaseArchiver& sender, const std::u16string& file_name,
-                       ProcessOperation operation, int native_error, int error_code,
-                       const std::u16string& error_message, Action& action)>;
-using RequestBlankVolumeEvent = std::function<void(
-    BaseArchiver& sender, int volume_number, std::u16string& volume_file_name, bool& cancel)>;
+using ProcessFileFailureEvent = std::function<void(
+    BaseArchiver& sender, const std::u16string& file_name, ProcessOperation operation,
+    int native_error, int error_code, const std::u16string& error_message, Action& action)>;
+using RequestBlankVolumeEvent = std::function<void(BaseArchiver& sender, int volume_number,
+                                                   std::u16string& volume_file_name, bool& cancel)>;
 using RequestFirstVolumeEvent =
     std::function<void(BaseArchiver& sender, std::u16string& volume_file_name, bool& cancel)>;
 using RequestLastVolumeEvent =
@@ -50,8 +49,7 @@ using ProcessVolumeFailureEvent =
 using StoreFileEvent =
     std::function<void(BaseArchiver& sender, std::u16string& file_name, std::int32_t& file_attr,
                        std::string& comment, const std::u16string& original_file_name)>;
-using ExtractFileEvent =
-    std::function<void(BaseArchiver& sender, std::u16string& file_name, std::uint32_t& file_attr,
-                       const std::string& comment)>;
+using ExtractFileEvent = std::function<void(BaseArchiver& sender, std::u16string& file_name,
+                                            std::uint32_t& file_attr, const std::string& comment)>;
 
 }  // namespace qm::archive

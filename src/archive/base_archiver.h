@@ -103,10 +103,10 @@ class BaseArchiver {
   bool FindItemIndex(const std::u16string& file_name, std::int32_t& item_no);
 
   // --- Extraction to files (component/extract.cpp)
-  // Both forms make the open check (`kArchiveNotOpen`) and the no-update check (`kUpdateNotEnded`) first. Whatever
-  // happens to single items (declined, kept, skipped at the password prompt, failed and
-  // ignored, aborted, cancelled), they return normally; ask LastRunComplete() afterwards.
-  // Only exceptions that are not ArchiveError (stream read errors, out of memory) escape.
+  // Both forms make the open check (`kArchiveNotOpen`) and the no-update check (`kUpdateNotEnded`)
+  // first. Whatever happens to single items (declined, kept, skipped at the password prompt, failed
+  // and ignored, aborted, cancelled), they return normally; ask LastRunComplete() afterwards. Only
+  // exceptions that are not ArchiveError (stream read errors, out of memory) escape.
   //
   // Nothing is written outside the destination folder (BaseDir, else the current directory):
   // an item whose name climbs out with "..", or is absolute, a drive or a server name, fails
@@ -117,8 +117,8 @@ class BaseArchiver {
                     const std::u16string& exclusion_mask);
 
   // --- Extraction to memory (component/memory.cpp). A name with wildcards selects the first
-  // matching item. `kMemoryItemNotFound` when nothing matches, `kItemDataDamaged` when the item is damaged (unless
-  // ExtractCorruptedFiles); no failure event: every exception reaches the caller.
+  // matching item. `kMemoryItemNotFound` when nothing matches, `kItemDataDamaged` when the item is
+  // damaged (unless ExtractCorruptedFiles); no failure event: every exception reaches the caller.
   // Appends the whole item at the stream's current position, with progress events.
   void ExtractToStream(const std::u16string& file_name, platform::Stream& stream);
   // Copies `count` bytes of the item from `start_position` into `buffer`. Only the part of the
@@ -166,13 +166,13 @@ class BaseArchiver {
   // --- Adding (component/add.cpp) -------------------------------------------------------
   // Each opens an update transaction, makes or replaces entries (Modified, poAdd / poUpdate,
   // poMove for MoveFiles) and ends it: the outermost EndUpdate commits, reading the sources
-  // only then. Open check (`kArchiveNotOpen`) first; volume-modification check (`kSpannedModification`) for all but
-  // MoveFiles with arguments. An exception cancels the transaction and travels on.
-  // The forms without arguments walk every line of FileMasks with Options().SearchAttr and
-  // leave out ExclusionMasks. The archive file itself is never added. Options().Recurse walks
-  // subfolders; with the folder bit in the attribute filter, matching folders become entries
-  // and are walked. Symbolic links to folders are passed over (no loops); a link to a file
-  // stores the file it points to.
+  // only then. Open check (`kArchiveNotOpen`) first; volume-modification check
+  // (`kSpannedModification`) for all but MoveFiles with arguments. An exception cancels the
+  // transaction and travels on. The forms without arguments walk every line of FileMasks with
+  // Options().SearchAttr and leave out ExclusionMasks. The archive file itself is never added.
+  // Options().Recurse walks subfolders; with the folder bit in the attribute filter, matching
+  // folders become entries and are walked. Symbolic links to folders are passed over (no loops); a
+  // link to a file stores the file it points to.
   void AddFiles();
   void AddFiles(const std::u16string& file_mask, std::int32_t search_attr,
                 const std::u16string& exclusion_mask);
@@ -219,19 +219,20 @@ class BaseArchiver {
   void RenameFile(const std::u16string& old_name, const std::u16string& new_name);
   // Directory fields of every entry the mask finds (search attributes 0x28BF); the records
   // are carried over as they are. externalAttr keeps the folder bit of a folder; internalAttr
-  // takes the low 16 bits. `kMaskMatchesNothing` (`kNothingFound` for the internal attributes) when nothing is found.
+  // takes the low 16 bits. `kMaskMatchesNothing` (`kNothingFound` for the internal attributes) when
+  // nothing is found.
   void ChangeFilesAttr(const std::u16string& file_mask, std::uint32_t new_attr);
   void ChangeFilesIntAttr(const std::u16string& file_mask, std::uint32_t new_attr);
   void ChangeFilesComment(const std::u16string& file_mask, const std::string& new_comment);
   // Salvages what can be read of the archive named by FileName (the component must be closed,
-  // `kArchiveIsOpen`) into a new archive `output_file_name`. Every file entry whose data decodes and
-  // verifies is stored again under its name with its time, attributes and comment, compressed
+  // `kArchiveIsOpen`) into a new archive `output_file_name`. Every file entry whose data decodes
+  // and verifies is stored again under its name with its time, attributes and comment, compressed
   // and encrypted with this component's settings; entries that do not verify are left out
   // (RepairSkippedCount()), folders come along as folder entries, the archive comment too.
   // Without an output name FileName itself is replaced by the repaired archive, in one step,
-  // once it is complete. `kCannotCreateOutput` when the output (or, without one, FileName) cannot be
-  // written; `kOutputIsInput` when the output is the archive itself (by identity: links and other
-  // spellings included). The archive is never changed but by that final replacement, and an
+  // once it is complete. `kCannotCreateOutput` when the output (or, without one, FileName) cannot
+  // be written; `kOutputIsInput` when the output is the archive itself (by identity: links and
+  // other spellings included). The archive is never changed but by that final replacement, and an
   // output that stands already is replaced only by a whole result.
   void RepairArchive(const std::u16string& output_file_name);
   // Entries of the last RepairArchive: stored again / left out because they did not verify.
@@ -247,11 +248,11 @@ class BaseArchiver {
   // Writes `sfx_file_name`: the program SFXStub followed by the archive named by FileName (the
   // open one, or the file), every offset counted from the new file's first byte; any file of
   // that name is replaced. A pending transaction is committed first; the archive itself is not
-  // changed. `kNoSfxStub` when SFXStub is empty, `kSfxStubNotFound` when it names no file, `kMakeSfxOnVolumes` for a multi-volume
-  // archive, 50 when the archive already has a stub, 56 when the copy fails, 75 when
-  // `sfx_file_name` is the archive or the stub itself (by identity). The new file is made
-  // beside its name and takes it only once complete: a failure leaves any file of that name
-  // as it was.
+  // changed. `kNoSfxStub` when SFXStub is empty, `kSfxStubNotFound` when it names no file,
+  // `kMakeSfxOnVolumes` for a multi-volume archive, 50 when the archive already has a stub, 56 when
+  // the copy fails, 75 when `sfx_file_name` is the archive or the stub itself (by identity). The
+  // new file is made beside its name and takes it only once complete: a failure leaves any file of
+  // that name as it was.
   void MakeSFX(const std::u16string& sfx_file_name);
 
   // --- Encoding (component/item_encoding.cpp) ------------------------------------------
@@ -260,9 +261,9 @@ class BaseArchiver {
   // (EncryptionMethod picks the cipher). Fills item's crc32, sizes (0xFFFFFFFF with the value
   // in Zip64ExtInfo and bHugeFile where Zip64 is needed or zmAlways), compMethod (99 for AES),
   // CompressionMethod (0 for an empty source) and EncryptionAlgorithm. False when the user
-  // cancelled (progress or a refused write). `kCompressedSizeMismatch` when the source gave fewer bytes than
-  // its size (or an encrypted source changed between its two reads), 41 when the item needs
-  // Zip64 under zmDisabled, CompressionError when zlib fails. `ready`: `source` compressed
+  // cancelled (progress or a refused write). `kCompressedSizeMismatch` when the source gave fewer
+  // bytes than its size (or an encrypted source changed between its two reads), 41 when the item
+  // needs Zip64 under zmDisabled, CompressionError when zlib fails. `ready`: `source` compressed
   // ahead of its turn (data/write/whole_source.h), used where it fits.
   bool EncodeItem(platform::Stream& destination, platform::Stream& source, DirItem& item,
                   WholeSource* ready = nullptr);
@@ -460,7 +461,8 @@ class BaseArchiver {
   // 45 when a request is cancelled.
   void OpenVolume(const archive::VolumeNumberInfo& info);
   // The first volume of a new archive (or a memory stream) and a directory manager in create
-  // mode, with the SFXStub placed in front (`kSfxStubTooLarge` when the first volume cannot hold it).
+  // mode, with the SFXStub placed in front (`kSfxStubTooLarge` when the first volume cannot hold
+  // it).
   void CreateArchiveFile();
   // Opens FileName as a single file, a split or spanned set or a self-extractor and loads
   // its directory; `kArchiveDamaged` when no end record is found and damaged archives are refused.
@@ -474,9 +476,9 @@ class BaseArchiver {
   // item's own on, read as one stream.
   platform::Stream& ItemStream(const DirItem& item);
   // The commit of a new set (component/volume_commit.cpp): every record into the volumes, the
-  // directory at the end of the last one, renamed after the archive. `kSpannedModification` for a set that
-  // was opened rather than created. Whatever fails, nothing of the set is left and the archive
-  // is closed.
+  // directory at the end of the last one, renamed after the archive. `kSpannedModification` for a
+  // set that was opened rather than created. Whatever fails, nothing of the set is left and the
+  // archive is closed.
   void CommitToVolumes(ProcessOperation op);
   // --- End of volumes ---------------------------------------------------------------------
 
@@ -515,13 +517,15 @@ class BaseArchiver {
   ItemOutcome DeleteItemAt(std::int32_t index);
 
   // Guard checks shared by the operations (ArchiveError with this component's name).
-  void CheckOpen() const;                // `kArchiveNotOpen`: no archive is open
-  void CheckNoUpdate() const;            // `kUpdateNotEnded`: inside BeginUpdate / EndUpdate
-  void CheckVolumeModification() const;  // `kSpannedModification`: a multi-volume archive outside an update
+  void CheckOpen() const;      // `kArchiveNotOpen`: no archive is open
+  void CheckNoUpdate() const;  // `kUpdateNotEnded`: inside BeginUpdate / EndUpdate
+  void CheckVolumeModification()
+      const;  // `kSpannedModification`: a multi-volume archive outside an update
 
   // --- Maintenance's steps (component/maintenance.cpp, component/merge.cpp) ----------------
   // The poUpdate step of the processing loop: replaces entry `index` by the disk file
-  // base + name when the options let it. `kProcessIndex` for a bad index, `kUpdateNotStarted` outside a transaction.
+  // base + name when the options let it. `kProcessIndex` for a bad index, `kUpdateNotStarted`
+  // outside a transaction.
   ItemOutcome UpdateItemIfNeeded(std::int32_t index, const std::u16string& name,
                                  const std::u16string& base);
   // Appends every record of `other` (open, read-only) to this archive and merges its
@@ -617,7 +621,8 @@ class BaseArchiver {
   std::u16string volume_record_path_;
   void DropVolumeRecordFile();
   void RenameLastVolume();
-  // `kVolumeNameClash` when a new split volume named `name` would be lost to another volume of the set.
+  // `kVolumeNameClash` when a new split volume named `name` would be lost to another volume of the
+  // set.
   void RefuseVolumeClash(const std::u16string& name) const;
   // Deletes the volumes made so far and closes the archive.
   void DiscardVolumes();

@@ -38,9 +38,8 @@ std::u16string FormatText(std::u16string_view templ, std::span<const FormatArg> 
       if (precision != 0 && piece.size() > precision) piece.resize(precision);
     } else if (templ[j] == u'd' && std::holds_alternative<std::int64_t>(arg)) {
       const std::int64_t value = std::get<std::int64_t>(arg);
-      const std::string digits =
-          std::to_string(value < 0 ? -static_cast<std::uint64_t>(value)
-                                   : static_cast<std::uint64_t>(value));
+      const std::string digits = std::to_string(value < 0 ? -static_cast<std::uint64_t>(value)
+                                                          : static_cast<std::uint64_t>(value));
       std::u16string body(digits.begin(), digits.end());
       if (body.size() < precision) body.insert(0, precision - body.size(), u'0');
       piece = (value < 0 ? u"-" : u"") + body;

@@ -23,6 +23,8 @@ Prompter& CurrentPrompter() {
   return installed != nullptr ? *installed : fallback;
 }
 
-void InstallPrompter(Prompter* prompter) { installed = prompter; }
+void InstallPrompter(Prompter* prompter) {
+  installed = prompter;
+}
 
 }  // namespace qm::archive

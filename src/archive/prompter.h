@@ -6,7 +6,18 @@
 namespace qm::archive {
 
 // The buttons of the engine's built-in questions.
-enum class PromptButton { kNone, kOk, kCancel, kYes, kNo, kYesToAll, kNoToAll, kAbort, kRetry, kIgnore };
+enum class PromptButton {
+  kNone,
+  kOk,
+  kCancel,
+  kYes,
+  kNo,
+  kYesToAll,
+  kNoToAll,
+  kAbort,
+  kRetry,
+  kIgnore
+};
 
 // The fixed button sets the engine asks with.
 enum class PromptButtons {

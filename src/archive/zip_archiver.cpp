@@ -10,7 +10,9 @@ ZipArchiver::ZipArchiver(std::u16string name) : BaseArchiver(std::move(name)) {
   UpdateCompressionMethod();
 }
 
-void ZipArchiver::SetPassword(std::string value) { BaseArchiver::SetPassword(std::move(value)); }
+void ZipArchiver::SetPassword(std::string value) {
+  BaseArchiver::SetPassword(std::move(value));
+}
 
 void ZipArchiver::UpdateCompressionMethod() {
   compression_method_ = CompressionMode() == 0 ? method::kStored : method::kDeflated;

@@ -19,7 +19,8 @@ class ZipArchiver : public BaseArchiver {
   // archive has already are replaced or kept as Options().OverwriteMode says; a refused
   // prompt ends the merge of the directory there (the copied records stay, unreferenced). No
   // transaction is opened: the file changes at once, protected as a commit is. Open check
-  // (`kArchiveNotOpen`), no-update check (`kUpdateNotEnded`); `kMergeIntoItself` when it names this archive itself.
+  // (`kArchiveNotOpen`), no-update check (`kUpdateNotEnded`); `kMergeIntoItself` when it names this
+  // archive itself.
   void MergeWith(const std::u16string& archive_file_name);
 
  protected:

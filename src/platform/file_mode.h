@@ -22,7 +22,9 @@ inline constexpr std::uint16_t kShareMask = 0x0070;
 // Create a new file, emptying one that exists; read and write access, no sharing.
 inline constexpr std::uint16_t kCreate = 0xFF00;
 
-constexpr bool IsCreate(std::uint16_t mode) { return mode == kCreate; }
+constexpr bool IsCreate(std::uint16_t mode) {
+  return mode == kCreate;
+}
 constexpr bool CanRead(std::uint16_t mode) {
   return IsCreate(mode) || (mode & kAccessMask) != kWrite;
 }

@@ -32,8 +32,9 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, Origin origin) {
-  position_ = static_cast<std::size_t>(RefuseNegative(SeekTarget(
-      offset, origin, static_cast<std::int64_t>(position_), static_cast<std::int64_t>(data_.size()))));
+  position_ = static_cast<std::size_t>(
+      RefuseNegative(SeekTarget(offset, origin, static_cast<std::int64_t>(position_),
+                                static_cast<std::int64_t>(data_.size()))));
   return static_cast<std::int64_t>(position_);
 }
 

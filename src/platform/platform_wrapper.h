@@ -37,8 +37,7 @@ class PlatformWrapper : public Platform {
   std::error_code SetUnixPermissions(const std::u16string& path, std::uint32_t mode) override {
     return target_.SetUnixPermissions(path, mode);
   }
-  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
-                                          bool follow_links) override {
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path, bool follow_links) override {
     return target_.GetFileStatus(path, follow_links);
   }
   std::unique_ptr<File> OpenFile(const std::u16string& path, std::uint16_t mode,

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <QLineEdit>
+#include <filesystem>
 
 #include "app/main_window.h"
 #include "app/name_changer.h"

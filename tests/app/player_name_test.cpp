@@ -72,8 +72,9 @@ TEST(ReadPlayerName, FailsForMissingAndReadOnlyFiles) {
                                          "\". No such file or directory");
   }
   WriteFileBytes(dir / "ro.class", Record("x"));
-  fs::permissions(dir / "ro.class", fs::perms::owner_write | fs::perms::group_write |
-                                        fs::perms::others_write, fs::perm_options::remove);
+  fs::permissions(dir / "ro.class",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
   EXPECT_THROW(ReadPlayerName(dir.u16("ro.class"), record), platform::FileOpenError);
   EXPECT_EQ(record.name_offset, 0);
 }
@@ -93,8 +94,7 @@ TEST(WritePlayerName, ReplacesTheNameAndMovesTheTail) {
       {"256 characters are cut, not wrapped", std::u16string(256, u'n'), ascii255},
       {"300 characters", std::u16string(300, u'n'), ascii255},
       {"non-ASCII as modified UTF-8", u"J\u00FCrgen \u4E2D", "J\xC3\xBCrgen \xE4\xB8\xAD"},
-      {"cut at a character boundary", std::u16string(254, u'a') + u"\u00FC",
-       std::string(254, 'a')},
+      {"cut at a character boundary", std::u16string(254, u'a') + u"\u00FC", std::string(254, 'a')},
       {"a surrogate pair stays whole or goes", std::u16string(250, u'a') + u"\U0001F600",
        std::string(250, 'a')},
   };
@@ -219,8 +219,8 @@ TEST(PlayerNameInARealClass, TheClassStillLoadsAndPrintsTheNewName) {
   const fs::path class_file = testing::CompileAppletClass(dir / "classes", "DrexoValmin");
   PlayerNameRecord record;
   ASSERT_EQ(ReadPlayerName(class_file.u16string(), record), u"DrexoValmin");
-  for (const std::u16string name : {u"Al", u"A much longer player name than before",
-                                    u"J\u00FCrgen \u4E2D\U0001F600", u""}) {
+  for (const std::u16string name :
+       {u"Al", u"A much longer player name than before", u"J\u00FCrgen \u4E2D\U0001F600", u""}) {
     WritePlayerName(class_file.u16string(), name, record);
     EXPECT_EQ(testing::RunApplet(dir / "classes"), platform::Utf16ToUtf8(name));
     EXPECT_EQ(ReadPlayerName(class_file.u16string(), record), name);

@@ -23,7 +23,8 @@ TEST(QtPrompter, EachQuestionShowsItsButtonsAndMapsTheAnswerBack) {
   const Case cases[] = {
       {PromptButtons::kYesNoNoToAllYesToAll,
        {QMessageBox::Yes, QMessageBox::No, QMessageBox::NoToAll, QMessageBox::YesToAll}},
-      {PromptButtons::kAbortRetryIgnore, {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}},
+      {PromptButtons::kAbortRetryIgnore,
+       {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}},
       {PromptButtons::kAbortIgnore, {QMessageBox::Abort, QMessageBox::Ignore}},
       {PromptButtons::kOkCancel, {QMessageBox::Ok, QMessageBox::Cancel}},
   };

@@ -15,10 +15,10 @@ TEST(VersionSwitch, MatchesTheWordInAnyCaseButNothingElse) {
     bool shown;
   };
   const Case cases[] = {
-      {{u"prog", u"/acver"}, true},   {{u"prog", u"/ACVER"}, true},
-      {{u"prog", u"/AcVeR"}, true},   {{u"prog", u"x", u"/acver", u"/acver"}, true},
-      {{u"prog", u"acver"}, false},   {{u"prog", u"/acver2"}, false},
-      {{u"prog"}, false},             {{u"/acver"}, false},  // the program's own name
+      {{u"prog", u"/acver"}, true}, {{u"prog", u"/ACVER"}, true},
+      {{u"prog", u"/AcVeR"}, true}, {{u"prog", u"x", u"/acver", u"/acver"}, true},
+      {{u"prog", u"acver"}, false}, {{u"prog", u"/acver2"}, false},
+      {{u"prog"}, false},           {{u"/acver"}, false},  // the program's own name
   };
   for (const auto& c : cases) EXPECT_EQ(HasVersionSwitch(c.args), c.shown);
 }
@@ -34,10 +34,13 @@ TEST(ExceptionDisplayText, AppendsAFullStopAfterCharactersAboveIt) {
     std::string message, shown;
   };
   const Case cases[] = {
-      {"Disk error", "Disk error."},     {"Done.", "Done."},
+      {"Disk error", "Disk error."},
+      {"Done.", "Done."},
       {"Cannot open file \"x\"", "Cannot open file \"x\""},  // '"' sorts below '.'
-      {"Is it?", "Is it?."},             {"Count 7", "Count 7."},
-      {"", ""},                           {"ends with space ", "ends with space "},
+      {"Is it?", "Is it?."},
+      {"Count 7", "Count 7."},
+      {"", ""},
+      {"ends with space ", "ends with space "},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ExceptionDisplayText(std::make_exception_ptr(std::runtime_error(c.message))),

@@ -26,10 +26,10 @@ std::set<std::string> TreeOf(const fs::path& root) {
 }
 
 std::string DiffWithZipfile(const fs::path& archive, const fs::path& folder) {
-  const CommandResult r = RunShell("python3 '" QM_SOURCE_DIR
-                                   "/tests/support/compare_with_zipfile.py' '" +
-                                       archive.string() + "' '" + folder.string() + "'",
-                                   folder.parent_path());
+  const CommandResult r =
+      RunShell("python3 '" QM_SOURCE_DIR "/tests/support/compare_with_zipfile.py' '" +
+                   archive.string() + "' '" + folder.string() + "'",
+               folder.parent_path());
   return r.exit_code == 0 ? std::string() : "differs:\n" + r.output;
 }
 
@@ -40,15 +40,19 @@ void MakeZip(const fs::path& dir, const std::string& program) {
 void DamageEntry(const fs::path& archive, const std::string& entry) {
   MustRunPython(
       "import struct, zipfile\n"
-      "name = '" + archive.filename().string() + "'\n"
-      "with zipfile.ZipFile(name) as z:\n"
-      "  info = z.getinfo('" + entry + "')\n"
-      "data = bytearray(open(name, 'rb').read())\n"
-      "o = info.header_offset\n"
-      "n, e = struct.unpack('<HH', data[o + 26:o + 30])\n"
-      "start = o + 30 + n + e\n"
-      "data[start + info.compress_size // 2] ^= 0x55\n"
-      "open(name, 'wb').write(data)\n",
+      "name = '" +
+          archive.filename().string() +
+          "'\n"
+          "with zipfile.ZipFile(name) as z:\n"
+          "  info = z.getinfo('" +
+          entry +
+          "')\n"
+          "data = bytearray(open(name, 'rb').read())\n"
+          "o = info.header_offset\n"
+          "n, e = struct.unpack('<HH', data[o + 26:o + 30])\n"
+          "start = o + 30 + n + e\n"
+          "data[start + info.compress_size // 2] ^= 0x55\n"
+          "open(name, 'wb').write(data)\n",
       archive.parent_path());
 }
 

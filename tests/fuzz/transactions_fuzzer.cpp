@@ -42,7 +42,7 @@ const qm::archive::model::SequenceOptions& Options() {
     // Every hazard by default: the faults behind them are mended, so meeting one is a finding.
     const char* hazards = std::getenv("QM_MODEL_HAZARDS");
     if (hazards == nullptr) hazards = "all";
-    if ( !qm::archive::model::Hazards::Parse(hazards, o.hazards, error)) {
+    if (!qm::archive::model::Hazards::Parse(hazards, o.hazards, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::abort();
     }

@@ -320,6 +320,5 @@ TEST_F(ShadowLabelTest, MouseEnterAndLeaveReachTheHandlersWhenAssigned) {
   label->OnMouseLeave = nullptr;
 }
 
-
 }  // namespace
 }  // namespace qm::label

@@ -24,13 +24,13 @@ TEST(CodePages, KnownCharactersMapBothWays) {
     bool oem;
   };
   const Case cases[] = {
-      {"\x80", u"\u20AC", false},      // euro sign in 1252
-      {"\xE9", u"\u00E9", false},      // e acute, Latin-1 range
-      {"\x9F", u"\u0178", false},      // Y diaeresis
-      {"\x81", u"\u0081", false},      // undefined in 1252: carried through as Windows does
-      {"\x82", u"\u00E9", true},       // e acute in 437
-      {"\xE1", u"\u00DF", true},       // sharp s in 437
-      {"\xC9", u"\u2554", true},       // box drawing
+      {"\x80", u"\u20AC", false},  // euro sign in 1252
+      {"\xE9", u"\u00E9", false},  // e acute, Latin-1 range
+      {"\x9F", u"\u0178", false},  // Y diaeresis
+      {"\x81", u"\u0081", false},  // undefined in 1252: carried through as Windows does
+      {"\x82", u"\u00E9", true},   // e acute in 437
+      {"\xE1", u"\u00DF", true},   // sharp s in 437
+      {"\xC9", u"\u2554", true},   // box drawing
       {"abc", u"abc", true},
   };
   for (const auto& c : cases) {
@@ -59,22 +59,26 @@ TEST(Utf8, RoundTripsIncludingSupplementaryCharacters) {
 }
 
 TEST(Utf8, MalformedInputBecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");          // overlong '/'
-  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");      // encoded surrogate
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");      // overlong '/'
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");  // encoded surrogate
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
 }
 
 TEST(ModifiedUtf8, EncodesNulAndSupplementaryCharactersTheJavaWay) {
-  EXPECT_EQ(Utf16ToModifiedUtf8(std::u16string(u"a\0b", 3)), std::string("a\xC0\x80" "b"));
+  EXPECT_EQ(Utf16ToModifiedUtf8(std::u16string(u"a\0b", 3)), std::string("a\xC0\x80"
+                                                                         "b"));
   EXPECT_EQ(Utf16ToModifiedUtf8(u"\U0001F600"), "\xED\xA0\xBD\xED\xB8\x80");
   const std::u16string text = u"J\u00FCrgen \U0001F600";
   EXPECT_EQ(ModifiedUtf8ToUtf16(Utf16ToModifiedUtf8(text)), text);
 }
 
 TEST(ModifiedUtf8, RejectsBytesAClassFileCannotHold) {
-  for (const std::string& bad : {std::string("a\0", 2), std::string("\xE9"), std::string("\xF0\x9F\x98\x80"),
-                                std::string("\xC1\x81"), std::string("\xE0\x80")}) {
+  for (const std::string& bad :
+       {std::string("a\0", 2), std::string("\xE9"), std::string("\xF0\x9F\x98\x80"),
+        std::string("\xC1\x81"), std::string("\xE0\x80")}) {
     EXPECT_FALSE(ModifiedUtf8ToUtf16(bad).has_value()) << bad.size();
   }
 }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/dos_time.h"
+
+#include <gtest/gtest.h>
 
 namespace qm::platform {
 namespace {

@@ -80,8 +80,8 @@ TEST(QmzipAdd, APathIsThatOneFileOrFolderAndAMaskSearchesBelow) {
   dir.Write("sub/c.bin", "not docs/sub");
   const CommandResult named = Qmzip(dir, "add x.zip -r a.txt docs/sub");
   ASSERT_EQ(named.exit_code, 0) << named.output;
-  EXPECT_EQ(NamesIn(dir / "x.zip"), (std::vector<std::string>{"a.txt", "docs/sub/", "docs/sub/a.txt",
-                                                               "docs/sub/c.bin"}));
+  EXPECT_EQ(NamesIn(dir / "x.zip"),
+            (std::vector<std::string>{"a.txt", "docs/sub/", "docs/sub/a.txt", "docs/sub/c.bin"}));
   const CommandResult masked = Qmzip(dir, "add y.zip -r 'a.tx?'");
   ASSERT_EQ(masked.exit_code, 0) << masked.output;
   EXPECT_EQ(NamesIn(dir / "y.zip"), (std::vector<std::string>{"a.txt", "docs/sub/a.txt"}));

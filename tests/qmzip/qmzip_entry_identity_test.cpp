@@ -95,9 +95,9 @@ TEST(QmzipEntryIdentity, NamesDifferingInCaseAreKeptApartWhereFilesAre) {
   MustRun("zip -q upper.zip A.txt", dir.path());
   r = Qmzip(dir, "add upper.zip a.txt");
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_EQ(Ask(dir, "upper.zip", "sorted((i.filename, z.read(i)) for i in z.infolist())"),
-            apart ? "[('A.txt', b'upper\\n'), ('a.txt', b'lower\\n')]\n"
-                  : "[('a.txt', b'lower\\n')]\n");
+  EXPECT_EQ(
+      Ask(dir, "upper.zip", "sorted((i.filename, z.read(i)) for i in z.infolist())"),
+      apart ? "[('A.txt', b'upper\\n'), ('a.txt', b'lower\\n')]\n" : "[('a.txt', b'lower\\n')]\n");
 }
 
 // A ZIP record counts the name and the comments in 16 bits: what is longer is refused before

@@ -145,16 +145,17 @@ TEST(QmzipList, ATailFileNotTheArchivesOwnStopsEveryCommandAndIsNamed) {
   ScratchDir dir;
   dir.MakeTree();
   MustRun("zip -q out.zip a.txt && zip -q other.zip docs/b.txt", dir.path());
-  MustRunPython("import struct, zlib\n"
-                "data = open('other.zip', 'rb').read()\n"
-                "trailer = struct.pack('<8sQQQI', b'QMTAIL01', 0, len(data), len(data),\n"
-                "                      zlib.crc32(data))\n"
-                "open('out.zip.qmtail', 'wb').write(data + trailer)\n",
-                dir.path());
+  MustRunPython(
+      "import struct, zlib\n"
+      "data = open('other.zip', 'rb').read()\n"
+      "trailer = struct.pack('<8sQQQI', b'QMTAIL01', 0, len(data), len(data),\n"
+      "                      zlib.crc32(data))\n"
+      "open('out.zip.qmtail', 'wb').write(data + trailer)\n",
+      dir.path());
   const std::string archive = ReadFile(dir / "out.zip");
   const std::string tail = ReadFile(dir / "out.zip.qmtail");
-  for (const char* args : {"list out.zip", "test out.zip", "extract out.zip -d x",
-                           "delete out.zip a.txt"}) {
+  for (const char* args :
+       {"list out.zip", "test out.zip", "extract out.zip -d x", "delete out.zip a.txt"}) {
     const CommandResult r = Qmzip(dir, args);
     EXPECT_EQ(r.exit_code, 2) << args << "\n" << r.output;
     EXPECT_NE(r.output.find("out.zip.qmtail"), std::string::npos) << args << "\n" << r.output;

@@ -54,23 +54,24 @@ TEST(QmzipOwnInputs, AnOutputThatIsAnInputIsRefusedAndNothingIsLost) {
 
 TEST(QmzipOwnInputs, NeitherExtractNorASelfExtractorWritesOverItsOwnArchive) {
   ScratchDir dir;
-  MustRun("mkdir in && echo beta > in/b.txt && echo item > in/arc.run && "
-          "cd in && zip -q ../arc.zip b.txt arc.run",
-          dir.path());
+  MustRun(
+      "mkdir in && echo beta > in/b.txt && echo item > in/arc.run && "
+      "cd in && zip -q ../arc.zip b.txt arc.run",
+      dir.path());
   ASSERT_EQ(Qmzip(dir, "sfx arc.zip arc.run").exit_code, 0);
   const std::string sfx = ReadFile(dir / "arc.run");
   // The self-extractor unpacks beside itself: its item arc.run is itself.
-  const CommandResult self = RunShell(std::string(PROGRAM_LAUNCHER) +
-                                          "./arc.run --overwrite always < /dev/null",
-                                      dir.path());
+  const CommandResult self = RunShell(
+      std::string(PROGRAM_LAUNCHER) + "./arc.run --overwrite always < /dev/null", dir.path());
   EXPECT_EQ(self.exit_code, 1) << self.output;
   EXPECT_NE(self.output.find("is an input"), std::string::npos) << self.output;
   EXPECT_EQ(ReadFile(dir / "arc.run"), sfx);
   EXPECT_EQ(ReadFile(dir / "b.txt"), "beta\n");
   // And qmzip on an archive that holds an item of its own name.
-  MustRun("cd in && zip -q ../own.zip b.txt && cd .. && cp own.zip in/own.zip && "
-          "cd in && zip -q ../own.zip own.zip",
-          dir.path());
+  MustRun(
+      "cd in && zip -q ../own.zip b.txt && cd .. && cp own.zip in/own.zip && "
+      "cd in && zip -q ../own.zip own.zip",
+      dir.path());
   const std::string own = ReadFile(dir / "own.zip");
   const CommandResult extract = Qmzip(dir, "extract own.zip -d . --overwrite always");
   EXPECT_EQ(extract.exit_code, 1) << extract.output;

@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate =
-        fs::temp_directory_path() / ("qm-test-" + std::to_string(random()) + std::to_string(attempt));
+    const fs::path candidate = fs::temp_directory_path() /
+                               ("qm-test-" + std::to_string(random()) + std::to_string(attempt));
     if (fs::create_directory(candidate)) {
       path_ = candidate;
       return;
@@ -56,7 +56,9 @@ void RemoveTree(const fs::path& dir) {
 
 }  // namespace
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+  RemoveTree(path_);
+}
 
 std::u16string TempDir::u16(const std::string& name) const {
   return (name.empty() ? path_ : path_ / name).u16string();

@@ -140,8 +140,8 @@ std::u16string MaskFor(const std::string& path, const AddOptions& options) {
   const std::u16string full =
       os.ExpandPath(from_base ? FromUtf8(options.base_dir + "/" + path) : mask);
   const std::uint32_t attributes = os.GetAttributes(full);
-  if (attributes == platform::attr::kInvalid || !full.starts_with(base) || full.size() == base.size() ||
-      os.FindLinkBelow(base, full)) {
+  if (attributes == platform::attr::kInvalid || !full.starts_with(base) ||
+      full.size() == base.size() || os.FindLinkBelow(base, full)) {
     return mask;
   }
   return (attributes & platform::attr::kDirectory) != 0 ? full + platform::kPathSeparator : full;

@@ -11,8 +11,9 @@
 // A failure in 2 to 4 plays the tail back (RollBackUpdate). A process that dies in 2 to 4
 // leaves the tail file behind; the next open finds it and plays it back (RecoverArchive), so
 // the old archive comes back whole. The trailer names the archive file and the bytes before
-// the cut, so that no tail is ever played over another archive or a later state of this one. Dying in 1 leaves an incomplete tail file (its trailer is
-// written last), which the next open deletes: the archive was not touched yet.
+// the cut, so that no tail is ever played over another archive or a later state of this one. Dying
+// in 1 leaves an incomplete tail file (its trailer is written last), which the next open deletes:
+// the archive was not touched yet.
 #include <algorithm>
 #include <optional>
 

@@ -42,8 +42,7 @@ void BaseArchiver::EncodeAhead::PopFront() {
 
 void BaseArchiver::EncodeAhead::Fill() {
   const DirArray& dir = owner_.dm_handle_->CDir;
-  while (next_ < order_.size() && ahead_.size() < kMaxItemsAhead &&
-         bytes_ahead_ < kMaxBytesAhead) {
+  while (next_ < order_.size() && ahead_.size() < kMaxItemsAhead && bytes_ahead_ < kMaxBytesAhead) {
     const std::size_t turn = next_++;
     const DirItem& item = dir.GetItem(order_[turn].index);
     if (!GoesAhead(item)) continue;

@@ -13,8 +13,8 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/scoped_value.h"
-#include "archive/directory/dir_manager.h"
 #include "archive/data/read/stream_slice.h"
+#include "archive/directory/dir_manager.h"
 #include "archive/writing/private_file.h"
 #include "archive/writing/same_file.h"
 #include "platform/file_attributes.h"
@@ -80,8 +80,8 @@ void BaseArchiver::RepairArchive(const std::u16string& output_file_name) {
       target.compression_mode_ = compression_mode_;
       target.compression_method_ = compression_method_;
       // A record that cannot be written leaves its entry out, as a damaged one is.
-      target.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                       int, int, const std::u16string&,
+      target.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                       int, const std::u16string&,
                                        Action& action) { action = Action::fxaIgnore; };
       target.OpenArchive(result->Stream(), true);
       target.dm_handle_->SetArchiveComment(dm_handle_->ArchiveComment());

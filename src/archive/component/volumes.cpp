@@ -175,9 +175,8 @@ void BaseArchiver::CreateArchiveFile() {
     // taken for the new archive's at its next open, or stand in the way of its first commit.
     if (spanning_mode_ == SpanningMode::smNone) RecoverArchive(file_name_, ComponentName());
     // The stub is read into the new file once it is made: making it first would empty it.
-    if (!sfx_stub_.empty() &&
-        (SameFile(sfx_stub_, file_name_) ||
-         SameFile(sfx_stub_, MakeVolumeName(file_name_, 0, false)))) {
+    if (!sfx_stub_.empty() && (SameFile(sfx_stub_, file_name_) ||
+                               SameFile(sfx_stub_, MakeVolumeName(file_name_, 0, false)))) {
       throw ArchiveError(ErrorSite::kOutputIsInput, {file_name_}, ComponentName());
     }
     created_volumes_.clear();

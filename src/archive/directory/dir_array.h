@@ -48,8 +48,8 @@ class DirArray {
   const DirItem& GetItem(std::int32_t index) const;
   // Direct access for in-place changes that keep the name; `kItemPointerIndex` for a bad index.
   DirItem* ItemPtr(std::int32_t index);
-  // Replaces item `index` by a copy of `item`; `kSetItemIndex` for a bad index, `kNameIndexPosition` when items
-  // before it are not named yet.
+  // Replaces item `index` by a copy of `item`; `kSetItemIndex` for a bad index,
+  // `kNameIndexPosition` when items before it are not named yet.
   void SetItem(std::int32_t index, const DirItem& item);
   // Names or renames item `index`. Naming the next unnamed item fails with `kNameIndexAppend`
   // when its current (empty) name is already taken by an earlier item; naming beyond the next

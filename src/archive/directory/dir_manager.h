@@ -174,8 +174,8 @@ class DirManager {
   void EncodeEndRecords(ByteWriter& out, const EndRecordPlace& place);
   std::size_t EndRecordsLength(std::int64_t position, std::uint32_t volume) const;
   bool OffsetsAreAbsolute() const;
-  // Refuses (`kOverlappingItems`) an archive in which two items' bytes, local header to end of data,
-  // overlap.
+  // Refuses (`kOverlappingItems`) an archive in which two items' bytes, local header to end of
+  // data, overlap.
   void RefuseOverlappingItems();
   // `next_header` is where the next local header found starts (the stream's size after the
   // last): the most an entry whose data descriptor is lost can own.

@@ -120,7 +120,8 @@ void DirManager::ApplyStubOffset() {
   const auto stub = static_cast<std::uint64_t>(stub_size_);
   for (std::int32_t i = 0; i < CDir.Count(); ++i) {
     DirItem& item = *CDir.ItemPtr(i);
-    if (item.CentralDir.externalAttr & platform::attr::kDirectory) continue;  // folder entries keep their offsets
+    if (item.CentralDir.externalAttr & platform::attr::kDirectory)
+      continue;  // folder entries keep their offsets
     // The 64-bit value is moved where the field holds the escape, and an offset that no longer
     // fits 32 bits moves into the Zip64 value, so no offset wraps around.
     const std::uint64_t moved = item.LocalHeaderOffset() + stub;

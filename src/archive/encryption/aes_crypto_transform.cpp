@@ -67,8 +67,9 @@ AESCryptoTransform::~AESCryptoTransform() {
 void AESCryptoTransform::WipeKeys() {
   key_generator_.reset();
   cryptor_.reset();
-  if (hmac_running_) crypto::SecureWipe(std::span(
-      reinterpret_cast<std::uint8_t*>(&hmac_context_), sizeof hmac_context_));
+  if (hmac_running_)
+    crypto::SecureWipe(
+        std::span(reinterpret_cast<std::uint8_t*>(&hmac_context_), sizeof hmac_context_));
   hmac_running_ = false;
   Wipe(computed_mac_);
   Wipe(hash_key_);
@@ -113,8 +114,9 @@ void AESCryptoTransform::DeriveKeys() {
   derived_verifier_ = {derived[2 * k], derived[2 * k + 1]};
   crypto::SecureWipe(derived);
 
-  if (hmac_running_) crypto::SecureWipe(std::span(
-      reinterpret_cast<std::uint8_t*>(&hmac_context_), sizeof hmac_context_));
+  if (hmac_running_)
+    crypto::SecureWipe(
+        std::span(reinterpret_cast<std::uint8_t*>(&hmac_context_), sizeof hmac_context_));
   crypto::HmacInit(hmac_context_, p_hash_, hash_key_.data(), hash_key_.size());
   hmac_running_ = true;
   Wipe(computed_mac_);
@@ -128,8 +130,8 @@ void AESCryptoTransform::DeriveKeys() {
 
 std::array<std::uint8_t, 2> AESCryptoTransform::VerifierFor(const std::string& password) const {
   const auto k = static_cast<std::size_t>(key_length_bytes_);
-  const crypto::PBKDF2 generator(password, salt_value_.data(),
-                                 static_cast<int>(salt_value_.size()), kIterations);
+  const crypto::PBKDF2 generator(password, salt_value_.data(), static_cast<int>(salt_value_.size()),
+                                 kIterations);
   std::vector<std::uint8_t> derived = generator.GetKeyBytes(static_cast<int>(2 * k + 2));
   const std::array<std::uint8_t, 2> verifier{derived[2 * k], derived[2 * k + 1]};
   crypto::SecureWipe(derived);
@@ -189,8 +191,7 @@ std::vector<std::uint8_t> AESCryptoTransform::GetFileStorageStartBlock() {
   return block;
 }
 
-void AESCryptoTransform::LoadFileStorageStartBlock(platform::Stream& stream,
-                                                   std::int64_t offset) {
+void AESCryptoTransform::LoadFileStorageStartBlock(platform::Stream& stream, std::int64_t offset) {
   if (offset != 0) stream.Seek(offset, platform::Stream::Origin::kCurrent);
   salt_value_.assign(static_cast<std::size_t>(key_length_bytes_ / 2), 0);
   ReadAvailable(stream, salt_value_);

@@ -36,8 +36,7 @@ class AESCryptoTransform final : public CryptoTransform {
   // `strength` in bits: 128, 192 or 256 (anything else throws std::invalid_argument).
   // `crypt_version` goes into the extra block: 2 for every item this engine writes; a
   // version-1 transform stores no authentication code and checks the CRC instead.
-  AESCryptoTransform(int strength, std::uint16_t crypt_version,
-                     std::uint16_t actual_comp_method);
+  AESCryptoTransform(int strength, std::uint16_t crypt_version, std::uint16_t actual_comp_method);
   ~AESCryptoTransform() override;
 
   void GenerateKey(const std::string& password) override;

@@ -42,8 +42,7 @@ void StreamReader::Read(void* buffer, std::size_t count) {
       Fill();
       continue;
     }
-    const std::size_t n =
-        std::min(count, window_length_ - static_cast<std::size_t>(in_window));
+    const std::size_t n = std::min(count, window_length_ - static_cast<std::size_t>(in_window));
     std::memcpy(out, window_.data() + in_window, n);
     out += n;
     count -= n;

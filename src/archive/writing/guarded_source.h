@@ -10,8 +10,9 @@ namespace qm::archive {
 
 // A source being added, as the encoder reads it. A source that cannot be read any more (a file
 // that vanished or a device that went away mid-commit) is the item's failure, not the archive's:
-// its stream errors become an ArchiveError (`kCannotOpenSource`, naming the source), which the commit
-// offers to OnProcessFileFailure, while failures writing the archive still roll the commit back.
+// its stream errors become an ArchiveError (`kCannotOpenSource`, naming the source), which the
+// commit offers to OnProcessFileFailure, while failures writing the archive still roll the commit
+// back.
 class GuardedSource final : public platform::Stream {
  public:
   GuardedSource(platform::Stream& source, std::u16string name, std::u16string component_name)

@@ -38,8 +38,8 @@ void SetLocalHeaderOffset(DirItem& item, std::uint64_t offset, bool force_zip64)
 
 // Refuses, before anything is written, what the records' 16-bit length fields cannot count:
 // a name whose bytes, or the name blocks it brings into the extra field, are too long
-// (`kNameTooLong`), and an entry comment of more than 65535 bytes (`kCommentTooLong`). `item` under its current
-// Name and comment; `component_name` for the message.
+// (`kNameTooLong`), and an entry comment of more than 65535 bytes (`kCommentTooLong`). `item` under
+// its current Name and comment; `component_name` for the message.
 void CheckRecordLengths(const DirItem& item, const RecordSettings& settings,
                         std::u16string_view component_name);
 

@@ -48,7 +48,8 @@ QM_SHA_TARGET void Group(__m128i& abcd, __m128i (&e)[2], __m128i (&m)[4]) {
 
 // Compresses one message block from the state `start`.
 template <int... G>
-QM_SHA_TARGET Lanes Compress(const Lanes& start, __m128i (&m)[4], std::integer_sequence<int, G...>) {
+QM_SHA_TARGET Lanes Compress(const Lanes& start, __m128i (&m)[4],
+                             std::integer_sequence<int, G...>) {
   __m128i abcd = start.abcd;
   __m128i e[2] = {start.e, _mm_setzero_si128()};
   (Group<G>(abcd, e, m), ...);

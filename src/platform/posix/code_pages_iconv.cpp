@@ -74,12 +74,24 @@ std::string Encode(const CodePage& page, std::u16string_view text) {
 
 }  // namespace
 
-std::u16string AnsiToUtf16(std::string_view bytes) { return Decode(Ansi(), bytes); }
-std::string Utf16ToAnsi(std::u16string_view text) { return Encode(Ansi(), text); }
-std::u16string OemToUtf16(std::string_view bytes) { return Decode(Oem(), bytes); }
-std::string Utf16ToOem(std::u16string_view text) { return Encode(Oem(), text); }
-std::string OemToAnsi(std::string_view bytes) { return Utf16ToAnsi(OemToUtf16(bytes)); }
-std::string AnsiToOem(std::string_view bytes) { return Utf16ToOem(AnsiToUtf16(bytes)); }
+std::u16string AnsiToUtf16(std::string_view bytes) {
+  return Decode(Ansi(), bytes);
+}
+std::string Utf16ToAnsi(std::u16string_view text) {
+  return Encode(Ansi(), text);
+}
+std::u16string OemToUtf16(std::string_view bytes) {
+  return Decode(Oem(), bytes);
+}
+std::string Utf16ToOem(std::u16string_view text) {
+  return Encode(Oem(), text);
+}
+std::string OemToAnsi(std::string_view bytes) {
+  return Utf16ToAnsi(OemToUtf16(bytes));
+}
+std::string AnsiToOem(std::string_view bytes) {
+  return Utf16ToOem(AnsiToUtf16(bytes));
+}
 
 bool FitsAnsi(std::u16string_view text) {
   for (char16_t c : text) {

@@ -11,7 +11,7 @@ std::uint32_t UnixTimeToDosDateTime(std::time_t time) {
   std::tm local{};
   if (localtime_r(&time, &local) == nullptr) return PackDosDateTime({});
   DosDateTime v{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                local.tm_hour,       local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
+                local.tm_hour,        local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
   if (v.year < 1980) return PackDosDateTime({});
   if (v.year > 2107) return PackDosDateTime({2107, 12, 31, 23, 59, 58});
   return PackDosDateTime(v);

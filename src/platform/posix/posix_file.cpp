@@ -242,8 +242,8 @@ FileStatus StatusOf(const struct stat& st) {
   status.directory = S_ISDIR(st.st_mode);
   status.symbolic_link = S_ISLNK(st.st_mode);
   status.size = static_cast<std::uint64_t>(st.st_size);
-  status.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                       st.st_mtim.tv_nsec;
+  status.modified_ns =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
   return status;
 }
 

@@ -217,8 +217,7 @@ class PosixPlatform final : public Platform {
 
   std::uint32_t CurrentUser() override { return static_cast<std::uint32_t>(::geteuid()); }
 
-  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
-                                          bool follow_links) override {
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path, bool follow_links) override {
     struct stat st {};
     const std::string native = SystemPath(path);
     const int result = follow_links ? ::stat(native.c_str(), &st) : ::lstat(native.c_str(), &st);

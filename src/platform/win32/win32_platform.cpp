@@ -141,8 +141,7 @@ class Win32Platform final : public Platform {
     return OpenWin32File(path, mode, error);
   }
 
-  std::optional<FileStatus> GetFileStatus(const std::u16string& path,
-                                          bool follow_links) override {
+  std::optional<FileStatus> GetFileStatus(const std::u16string& path, bool follow_links) override {
     // No access asked: the status of a file others hold open is readable all the same.
     const DWORD flags =
         FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);

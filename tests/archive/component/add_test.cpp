@@ -158,7 +158,8 @@ TEST(AddFiles, SeveralMasksFindWhatEachFindsAlone) {
   const std::vector<std::u16string> masks = {u"sub", u"*.bin", u"a.txt", u"docs", u"*.txt"};
   auto in_order = [](OpenArchive& a) {
     Names names;
-    for (std::int32_t i = 0; i < a.Dir().Count(); ++i) names.push_back(Utf8(a.Dir().GetItem(i).Name));
+    for (std::int32_t i = 0; i < a.Dir().Count(); ++i)
+      names.push_back(Utf8(a.Dir().GetItem(i).Name));
     return names;
   };
   OpenArchive together;
@@ -171,9 +172,9 @@ TEST(AddFiles, SeveralMasksFindWhatEachFindsAlone) {
   one_by_one.archiver.Options().Recurse = true;
   for (const std::u16string& mask : masks) one_by_one.archiver.AddFiles(mask, kAll, u"");
   EXPECT_EQ(in_order(together), in_order(one_by_one));
-  EXPECT_EQ(together.Names(), (Names{"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/a.txt",
-                                     "docs/sub/c.bin", "empty.txt", "sub/", "sub/sub/",
-                                     "sub/sub/b.txt"}));
+  EXPECT_EQ(together.Names(),
+            (Names{"a.txt", "docs/", "docs/b.txt", "docs/sub/", "docs/sub/a.txt", "docs/sub/c.bin",
+                   "empty.txt", "sub/", "sub/sub/", "sub/sub/b.txt"}));
 }
 
 TEST(AddFiles, TheArchiveIsNeverAddedToItself) {

@@ -19,7 +19,9 @@ struct CipherCase {
   CryptoAlgorithm algorithm;
   std::size_t header_size;  // extra block and encryption header in front of the data
 };
-void PrintTo(const CipherCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CipherCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const std::vector<std::uint8_t> kText = Bytes(std::string(5000, 't') + "end of text");
 const std::vector<std::uint8_t> kData = [] {
@@ -85,8 +87,8 @@ TEST_P(EncryptedExtraction, SkipAtThePasswordEventLeavesNoFile) {
     skip = true;
   };
   int failures = 0;
-  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                      int, int, const std::u16string&, Action&) { ++failures; };
+  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                      int, const std::u16string&, Action&) { ++failures; };
   archiver.ExtractFiles(u"*.*", 0x28BF, u"");
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(failures, 0) << "a skipped item is not a failure";
@@ -153,9 +155,8 @@ TEST_P(EncryptedExtraction, DamagedCiphertextFailsTheItem) {
   ZipArchiver archiver;
   Open(archiver, kPassword);
   std::vector<int> errors;
-  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string& name,
-                                      ProcessOperation, int native, int, const std::u16string&,
-                                      Action& action) {
+  archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string& name, ProcessOperation,
+                                      int native, int, const std::u16string&, Action& action) {
     EXPECT_EQ(name, u"data.bin");
     errors.push_back(native);
     action = Action::fxaIgnore;

@@ -110,17 +110,19 @@ TEST(ExtractToStream, AppendsAtThePositionWithEventsAndNames15WhenMissing) {
   archiver.OnOverallProgress = [&](BaseArchiver&, double, ProcessOperation operation,
                                    ProgressPhase phase, bool&) {
     EXPECT_EQ(operation, ProcessOperation::poExtract);
-    if (phase != ProgressPhase::ppProcess) events.push_back(phase == ProgressPhase::ppStart ? "overall start" : "overall end");
+    if (phase != ProgressPhase::ppProcess)
+      events.push_back(phase == ProgressPhase::ppStart ? "overall start" : "overall end");
   };
-  archiver.OnFileProgress = [&](BaseArchiver&, const std::u16string& name, double,
-                                ProcessOperation, ProgressPhase phase, bool&) {
+  archiver.OnFileProgress = [&](BaseArchiver&, const std::u16string& name, double, ProcessOperation,
+                                ProgressPhase phase, bool&) {
     if (phase != ProgressPhase::ppProcess) events.push_back(Utf8(name));
   };
   platform::MemoryStream stream;
   stream.WriteBuffer("xy", 2);
   archiver.ExtractToStream(u"six.bin", stream);
   EXPECT_EQ(stream.ToString(), std::string("xy\x01\x02\x03\x04\x05\x06", 8));
-  EXPECT_EQ(events, (std::vector<std::string>{"overall start", "six.bin", "six.bin", "overall end"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"overall start", "six.bin", "six.bin", "overall end"}));
 
   events.clear();
   try {
@@ -180,8 +182,10 @@ TEST(IsValidArchiveFile, AnswersForFilesOfEveryKind) {
     const char* file;
     bool valid;
   };
-  const Case cases[] = {{"mem.zip", true},        {"missing.zip", false},
-                        {"text.txt", false},      {"headless.zip", true},
+  const Case cases[] = {{"mem.zip", true},
+                        {"missing.zip", false},
+                        {"text.txt", false},
+                        {"headless.zip", true},
                         {"headless_damaged.zip", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);

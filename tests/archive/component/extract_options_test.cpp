@@ -24,14 +24,18 @@ const std::uint32_t kItemTime = platform::PackDosDateTime({2020, 5, 17, 10, 20, 
 void MakeSmallArchive(const ScratchDir& dir, const std::string& name = "small.zip") {
   MakeZip(dir.path(),
           "t = (2020, 5, 17, 10, 20, 30)\n"
-          "with zipfile.ZipFile('" + name + "', 'w', zipfile.ZIP_DEFLATED) as z:\n"
-          "  z.writestr(zipfile.ZipInfo('a/', t), '')\n"
-          "  z.writestr(zipfile.ZipInfo('a/b.txt', t), 'bee')\n"
-          "  z.writestr(zipfile.ZipInfo('c.txt', t), 'new c')\n"
-          "  z.writestr(zipfile.ZipInfo('sub/c.txt', t), 'sub c')\n");
+          "with zipfile.ZipFile('" +
+              name +
+              "', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+              "  z.writestr(zipfile.ZipInfo('a/', t), '')\n"
+              "  z.writestr(zipfile.ZipInfo('a/b.txt', t), 'bee')\n"
+              "  z.writestr(zipfile.ZipInfo('c.txt', t), 'new c')\n"
+              "  z.writestr(zipfile.ZipInfo('sub/c.txt', t), 'sub c')\n");
 }
 
-std::u16string U16(const fs::path& p) { return platform::Utf8ToUtf16(p.string()); }
+std::u16string U16(const fs::path& p) {
+  return platform::Utf8ToUtf16(p.string());
+}
 
 struct OverwriteCase {
   const char* label;
@@ -135,8 +139,8 @@ TEST(Overwrite, ReadOnlyFileIsReplacedOnlyWhenAllowed) {
     ScratchDir dir;
     MakeSmallArchive(dir);
     dir.Write("out/c.txt", "old");
-    ASSERT_FALSE(Platform::Current().SetAttributes(dir.U16("out/c.txt"),
-                                                   platform::attr::kReadOnly));
+    ASSERT_FALSE(
+        Platform::Current().SetAttributes(dir.U16("out/c.txt"), platform::attr::kReadOnly));
     ZipArchiver archiver;
     OpenForReading(archiver, dir / "small.zip");
     archiver.SetBaseDir(dir.U16("out"));
@@ -169,9 +173,8 @@ TEST(CreateDirsOff, FilesGoStraightIntoTheBaseDirectory) {
   archiver.SetBaseDir(dir.U16("missing"));
   std::vector<int> natives;
   archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                      int native, int, const std::u16string&, Action&) {
-    natives.push_back(native);
-  };
+                                      int native, int, const std::u16string&,
+                                      Action&) { natives.push_back(native); };
   archiver.ExtractFiles(u"*.*", kAll, u"");
   EXPECT_EQ(natives, (std::vector<int>{19, 19}));
   EXPECT_FALSE(fs::exists(dir / "missing"));
@@ -190,7 +193,8 @@ struct EventLog {
     archiver.OnFileProgress = [this](BaseArchiver&, const std::u16string& name, double progress,
                                      ProcessOperation, ProgressPhase phase, bool&) {
       if (phase == ProgressPhase::ppStart) events.push_back("start " + Utf8(name));
-      if (phase == ProgressPhase::ppEnd) events.push_back("end " + Utf8(name) + " " + Pct(progress));
+      if (phase == ProgressPhase::ppEnd)
+        events.push_back("end " + Utf8(name) + " " + Pct(progress));
       if (phase == ProgressPhase::ppProcess && with_process) events.push_back("data " + Utf8(name));
     };
     archiver.OnConfirmProcessFile = [this](BaseArchiver&, const std::u16string& name,
@@ -215,10 +219,14 @@ TEST(SingleName, PlainNameWithoutRecurseTakesTheOneItemByName) {
     std::vector<std::string> events;
   };
   const Case cases[] = {
-      {false, u"c.txt", {"c.txt"},
+      {false,
+       u"c.txt",
+       {"c.txt"},
        {"overall start 0", "confirm c.txt", "start c.txt", "extract c.txt", "end c.txt 100",
         "overall end 100"}},
-      {true, u"c.txt", {"c.txt", "sub/", "sub/c.txt"},
+      {true,
+       u"c.txt",
+       {"c.txt", "sub/", "sub/c.txt"},
        {"overall start 0", "confirm c.txt", "start c.txt", "extract c.txt", "end c.txt 100",
         "confirm sub/c.txt", "start sub/c.txt", "extract sub/c.txt", "end sub/c.txt 100",
         "overall end 100"}},
@@ -260,8 +268,9 @@ TEST(Events, FolderEntriesAreCreatedAndFileProgressSeesPlatformNames) {
   const std::string sep(1, static_cast<char>(platform::kPathSeparator));
   const std::string b = "a" + sep + "b.txt";
   const std::vector<std::string> expected = {
-      "overall start 0", "confirm a" + sep, "start a" + sep, "extract a" + sep,
-      "end a" + sep + " 100", "confirm " + b, "start " + b, "extract " + b, "data " + b,
+      "overall start 0",  "confirm a" + sep,      "start a" + sep,
+      "extract a" + sep,  "end a" + sep + " 100", "confirm " + b,
+      "start " + b,       "extract " + b,         "data " + b,
       "end " + b + " 100"};
   ASSERT_GE(log.events.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(log.events.begin(), log.events.begin() + expected.size()),
@@ -299,7 +308,9 @@ TEST(Events, ExtractFileHandlerRenamesAndDecliningEveryItemWritesNothing) {
   archiver.OnConfirmProcessFile = [](BaseArchiver&, const std::u16string&, ProcessOperation,
                                      bool& confirm) { confirm = false; };
   archiver.OnOverallProgress = [&](BaseArchiver&, double, ProcessOperation, ProgressPhase phase,
-                                   bool&) { overall.push_back(phase == ProgressPhase::ppStart ? "start" : "end"); };
+                                   bool&) {
+    overall.push_back(phase == ProgressPhase::ppStart ? "start" : "end");
+  };
   archiver.ExtractFiles(u"*.*", kAll, u"");
   EXPECT_FALSE(fs::exists(dir / "out"));
   EXPECT_EQ(archiver.ProcessedFileNo(), 0);
@@ -364,8 +375,10 @@ TEST(Failures, HandlerAnswersRetryIgnoreAndAbort) {
   };
   const Case cases[] = {
       {"ignore goes on", {Action::fxaIgnore}, {"a.txt", "c.txt"}, 1},
-      {"retry repeats the item", {Action::fxaRetry, Action::fxaRetry, Action::fxaIgnore},
-       {"a.txt", "c.txt"}, 3},
+      {"retry repeats the item",
+       {Action::fxaRetry, Action::fxaRetry, Action::fxaIgnore},
+       {"a.txt", "c.txt"},
+       3},
       {"abort ends the run quietly", {Action::fxaAbort}, {"a.txt"}, 1},
   };
   ScratchDir dir;
@@ -428,9 +441,10 @@ TEST(Passwords, EncryptedItemWithoutTheRightPasswordIsSkippedAndLeavesNoFile) {
   dir.MakeTree();
   // AES: a wrong guess passes the 2-byte verifier once in 65536 times (the classic check byte
   // would let one in 256 through, to fail later as damaged).
-  MustRun("7zz a -tzip -psecret -mem=AES256 locked.zip a.txt > /dev/null"
-          " && zip -q locked.zip empty.txt",
-          dir.path());
+  MustRun(
+      "7zz a -tzip -psecret -mem=AES256 locked.zip a.txt > /dev/null"
+      " && zip -q locked.zip empty.txt",
+      dir.path());
 
   // Nobody to ask: skipped, no failure, nothing written.
   {
@@ -438,10 +452,8 @@ TEST(Passwords, EncryptedItemWithoutTheRightPasswordIsSkippedAndLeavesNoFile) {
     OpenForReading(archiver, dir / "locked.zip");
     archiver.SetBaseDir(dir.U16("out"));
     bool failed = false;
-    archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation,
-                                        int, int, const std::u16string&, Action&) {
-      failed = true;
-    };
+    archiver.OnProcessFileFailure = [&](BaseArchiver&, const std::u16string&, ProcessOperation, int,
+                                        int, const std::u16string&, Action&) { failed = true; };
     archiver.ExtractFiles(u"*.*", kAll, u"");
     EXPECT_FALSE(failed);
     EXPECT_EQ(TreeOf(dir / "out"), std::set<std::string>{"empty.txt"});

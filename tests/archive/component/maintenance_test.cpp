@@ -469,13 +469,13 @@ TEST(UpdateFiles, ADeclinedUpdateKeepsWhatTheTransactionChangedBefore) {
         SetModified(f.dir / "a.txt", 1000000000);  // 2001, before the entry's 2020
       }
       f.archiver.Options().OverwriteMode = decline.mode;
-      f.archiver.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&,
-                                           ProcessOperation, int, int, const std::u16string&,
+      f.archiver.OnProcessFileFailure = [](BaseArchiver&, const std::u16string&, ProcessOperation,
+                                           int, int, const std::u16string&,
                                            Action& action) { action = Action::fxaAbort; };
       f.archiver.BeginUpdate();
       change.apply(f.archiver);
-      f.archiver.UpdateFiles(change.label == std::string("rename") ? u"a.txt.bak" : u"a.txt",
-                             kAll, u"");
+      f.archiver.UpdateFiles(change.label == std::string("rename") ? u"a.txt.bak" : u"a.txt", kAll,
+                             u"");
       f.archiver.EndUpdate();
       f.archiver.CloseArchive();
       MustRunPython(std::string("import zipfile\nz = zipfile.ZipFile('f.zip')\n") + change.check +

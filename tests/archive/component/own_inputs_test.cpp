@@ -185,7 +185,7 @@ TEST(OwnInputs, ASplitVolumeThatWouldBeLostToAnotherIsRefused) {
   struct Case {
     const char* label;
     const char* archive;
-    const char* setup;  // shell commands run first
+    const char* setup;   // shell commands run first
     const char* volume;  // the volume the refusal names
   };
   const Case cases[] = {

@@ -89,7 +89,8 @@ class CountedFile final : public platform::File {
 
 class CountedDisk final : public platform::PlatformWrapper {
  public:
-  explicit CountedDisk(Calls& calls) : PlatformWrapper(platform::Platform::Native()), calls_(calls) {}
+  explicit CountedDisk(Calls& calls)
+      : PlatformWrapper(platform::Platform::Native()), calls_(calls) {}
 
   std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                            std::error_code& error) override {
@@ -97,7 +98,8 @@ class CountedDisk final : public platform::PlatformWrapper {
       error = Broken();
       return nullptr;
     }
-    if (platform::file_mode::IsCreate(mode)) calls_.made_openly.push_back(platform::Utf16ToUtf8(path));
+    if (platform::file_mode::IsCreate(mode))
+      calls_.made_openly.push_back(platform::Utf16ToUtf8(path));
     auto file = target().OpenFile(path, mode, error);
     return file ? std::make_unique<CountedFile>(std::move(file), calls_) : nullptr;
   }
@@ -191,8 +193,8 @@ TEST(RepairFaults, DecodedDataStaysInOwnerOnlyFilesOfItsOwnThatAreGoneAfterwards
     EXPECT_EQ(RunShell("unzip -tqq " + result, dir.path()).exit_code, 0);
     std::set<std::string> names;
     for (const auto& [name, content] : FilesWithContent(dir.path())) names.insert(name);
-    std::set<std::string> expected = {"a.txt", "docs/b.txt", "docs/sub/c.bin", "empty.txt",
-                                      "fixture.py", "tree.zip"};
+    std::set<std::string> expected = {"a.txt",     "docs/b.txt", "docs/sub/c.bin",
+                                      "empty.txt", "fixture.py", "tree.zip"};
     if (!in_place) expected.insert("out.zip");
     EXPECT_EQ(names, expected);
   }

@@ -64,8 +64,9 @@ class Search : public ::testing::Test {
 ScratchDir* Search::dir_ = nullptr;
 
 using Names = std::vector<std::string>;
-const Names kAll = {"a.txt",      "abc",        "ac",         "readme",    "readme.txt", "docs/",
-                    "docs/a.txt", "docs/sub/b.txt", "docs/x.bak", "old/x.txt", "hidden.txt"};
+const Names kAll = {"a.txt",      "abc",       "ac",         "readme",
+                    "readme.txt", "docs/",     "docs/a.txt", "docs/sub/b.txt",
+                    "docs/x.bak", "old/x.txt", "hidden.txt"};
 
 TEST_F(Search, MasksWithRecursion) {
   struct Case {
@@ -93,8 +94,8 @@ TEST_F(Search, MasksWithRecursion) {
 TEST_F(Search, WithoutRecursionOnlyTheMasksFolder) {
   archiver_.Options().Recurse = false;
   EXPECT_EQ(Find(u"docs/*.txt"), (Names{"docs/a.txt"}));
-  EXPECT_EQ(Find(u"*.*"), (Names{"a.txt", "abc", "ac", "readme", "readme.txt", "docs/",
-                                  "hidden.txt"}));
+  EXPECT_EQ(Find(u"*.*"),
+            (Names{"a.txt", "abc", "ac", "readme", "readme.txt", "docs/", "hidden.txt"}));
   // An exact name is looked up, and FindNext after the hit finds nothing more.
   ArchiveItem f;
   ASSERT_TRUE(archiver_.FindFirst(u"A.TXT", f, 0, u""));
@@ -103,8 +104,8 @@ TEST_F(Search, WithoutRecursionOnlyTheMasksFolder) {
 }
 
 TEST_F(Search, AttributeFilterAndExclusionMask) {
-  EXPECT_EQ(Find(u"*.txt", 0x20), (Names{"a.txt", "readme.txt", "docs/a.txt", "docs/sub/b.txt",
-                                         "old/x.txt"}));
+  EXPECT_EQ(Find(u"*.txt", 0x20),
+            (Names{"a.txt", "readme.txt", "docs/a.txt", "docs/sub/b.txt", "old/x.txt"}));
   EXPECT_EQ(Find(u"hidden.txt", 0x22), (Names{"hidden.txt"}));
   EXPECT_EQ(Find(u"docs*", 0x20), (Names{"docs/a.txt", "docs/sub/b.txt", "docs/x.bak"}));
   EXPECT_EQ(Find(u"docs/*", 0x28BF, u"*.bak"), (Names{"docs/a.txt", "docs/sub/b.txt"}));
@@ -163,10 +164,16 @@ TEST(MatchName, WildcardRules) {
     bool match;
   };
   const Case cases[] = {
-      {u"a", u"a*", true},          {u"a", u"a**", false},   {u"ABC", u"a?c", true},
-      {u"ac", u"a?c", false},       {u"x/y.txt", u"*.*", true}, {u"readme", u"readme.", true},
-      {u"readme.txt", u"readme.", false}, {u"dir.d/readme", u"*.", true},
-      {u"a.b", u"", false},         {u"name.", u"name", true},
+      {u"a", u"a*", true},
+      {u"a", u"a**", false},
+      {u"ABC", u"a?c", true},
+      {u"ac", u"a?c", false},
+      {u"x/y.txt", u"*.*", true},
+      {u"readme", u"readme.", true},
+      {u"readme.txt", u"readme.", false},
+      {u"dir.d/readme", u"*.", true},
+      {u"a.b", u"", false},
+      {u"name.", u"name", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MatchName(c.name, c.mask), c.match)

@@ -138,8 +138,7 @@ class DisturbedFile final : public platform::File {
 // The calls that make, open, move or remove files; the rest pass through uncounted.
 class DisturbedDisk final : public platform::PlatformWrapper {
  public:
-  explicit DisturbedDisk(Plan& plan)
-      : PlatformWrapper(platform::Platform::Native()), plan_(plan) {}
+  explicit DisturbedDisk(Plan& plan) : PlatformWrapper(platform::Platform::Native()), plan_(plan) {}
 
   std::unique_ptr<platform::File> OpenFile(const std::u16string& path, std::uint16_t mode,
                                            std::error_code& error) override {
@@ -409,11 +408,10 @@ TEST_F(WorkerStress, DisturbedRunsAtRandomPointsLoseNothingAndLeaveNothingHalfDo
         plan.full_at = 1 + static_cast<long>(random() % std::max(counted.writes, 1L));
         break;
     }
-    SCOPED_TRACE("round " + std::to_string(rounds) + " (seed " + std::to_string(kSeed) +
-                 "): " + NameOf(op, disturbance) + ", call " + std::to_string(plan.fail_at) +
-                 ", write " + std::to_string(plan.full_at) + ", event " +
-                 std::to_string(cancel_at) + (make_room ? ", room made" : "") + ", level " +
-                 std::to_string(level));
+    SCOPED_TRACE("round " + std::to_string(rounds) + " (seed " + std::to_string(kSeed) + "): " +
+                 NameOf(op, disturbance) + ", call " + std::to_string(plan.fail_at) + ", write " +
+                 std::to_string(plan.full_at) + ", event " + std::to_string(cancel_at) +
+                 (make_room ? ", room made" : "") + ", level " + std::to_string(level));
     Run(op, plan, cancel_at, make_room, level);
     if (::testing::Test::HasFatalFailure()) return;
   }

@@ -4,15 +4,16 @@
 // (The Windows build once ran the destructors of each ending thread's kept compressors on
 // memory already freed; the test programs there run with freed memory poisoned, so that shows
 // at the first thread's end.)
+#include "archive/data/codecs/compression_worker.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 #include <vector>
 
-#include "archive/data/codecs/compression_worker.h"
-#include "archive/data/write/crc_stage.h"
 #include "archive/data/codecs/whole_deflate.h"
+#include "archive/data/write/crc_stage.h"
 #include "archive/data/write/whole_source.h"
 
 namespace qm::archive {

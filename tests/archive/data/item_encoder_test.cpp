@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "archive/archive_error.h"
-#include "archive/data/coding_errors.h"
 #include "archive/data/codecs/compression_worker.h"
+#include "archive/data/coding_errors.h"
 #include "archive/data/write/encoder_chunking.h"
 #include "archive/encryption/cipher_factory.h"
 #include "archive/format/records.h"

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "archive/data/item_data_events.h"
 #include "archive/data/read/archive_source.h"
 #include "archive/data/read/crc_check.h"
 #include "archive/data/read/decipher_stage.h"
 #include "archive/data/read/inflate_stage.h"
-#include "archive/data/item_data_events.h"
 #include "archive/data/read/length_limit.h"
 #include "archive/data/read/output_writer.h"
 #include "archive/data/read/partial_window.h"

@@ -56,8 +56,9 @@ TEST(DirArray, FileExistsFoldsOnlyAsciiCaseAndFindsTheLastOfEqualNames) {
 
 TEST(DirArray, NameIndexSurvivesRehashingRenamesAndDeletes) {
   DirArray dir;
-  for (int i = 0; i < 12000; ++i) AddNamed(dir, u"f" + std::u16string(1, u'a' + i % 26) + u"/" +
-                                                  std::u16string(1, char16_t(0x4E00 + i)));
+  for (int i = 0; i < 12000; ++i)
+    AddNamed(dir, u"f" + std::u16string(1, u'a' + i % 26) + u"/" +
+                      std::u16string(1, char16_t(0x4E00 + i)));
   std::int32_t k = -1;
   ASSERT_TRUE(dir.FileExists(u"Fa/" + std::u16string(1, char16_t(0x4E00 + 11726)), k));
   EXPECT_EQ(k, 11726);

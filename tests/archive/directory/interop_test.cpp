@@ -12,7 +12,9 @@ struct ToolCase {
   const char* command;  // run in a directory holding the usual tree; writes out.zip
 };
 
-void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ToolArchive : public ::testing::TestWithParam<ToolCase> {};
 
@@ -53,11 +55,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "  for n in ('a.txt', 'docs/b.txt', 'empty.txt'):\n"
                  "    with open(n, 'rb') as src, z.open(n, 'w', force_zip64=True) as dst:\n"
                  "      dst.write(src.read())\""},
-        ToolCase{"python_utf8_name",
-                 "python3 -c \"import zipfile\n"
-                 "with zipfile.ZipFile('out.zip', 'w') as z:\n"
-                 "  z.writestr('\\u0436\\u0443\\u0440\\u043d\\u0430\\u043b/\\u65e5\\u672c.txt', 'x')\n"
-                 "  z.writestr('caf\\u00e9.txt', 'y')\""},
+        ToolCase{
+            "python_utf8_name",
+            "python3 -c \"import zipfile\n"
+            "with zipfile.ZipFile('out.zip', 'w') as z:\n"
+            "  z.writestr('\\u0436\\u0443\\u0440\\u043d\\u0430\\u043b/\\u65e5\\u672c.txt', 'x')\n"
+            "  z.writestr('caf\\u00e9.txt', 'y')\""},
         // The directory lists the records in reverse: its first entry, a folder, is the last
         // record in the file.
         ToolCase{"python_directory_in_reverse",
@@ -165,7 +168,8 @@ with open('out.zip', 'wb') as f:
   ZipArchiver archiver;
   EXPECT_EQ(EngineView(archiver, dir / "out.zip"), expected);
   archiver.OpenArchive(0x0040);
-  EXPECT_EQ(archiver.DMHandle()->CentralDirOffset(), static_cast<std::int64_t>((1ull << 32) + 4096 + 30 + 7 + 8));
+  EXPECT_EQ(archiver.DMHandle()->CentralDirOffset(),
+            static_cast<std::int64_t>((1ull << 32) + 4096 + 30 + 7 + 8));
 }
 
 }  // namespace

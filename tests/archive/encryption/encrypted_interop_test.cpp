@@ -72,9 +72,9 @@ std::map<std::string, DecodedItem> DecodeWithTransforms(const fs::path& archive,
     const auto decipher = MakeItemDecipher(item, local);
     d.password_ok = decipher->CheckPassword(stream, password);
     d.data_offset = static_cast<std::uint64_t>(stream.Position());
-    const std::uint64_t count = item.CompressedSize() -
-                                static_cast<std::uint64_t>(decipher->HeaderSize() +
-                                                           decipher->TrailerSize());
+    const std::uint64_t count =
+        item.CompressedSize() -
+        static_cast<std::uint64_t>(decipher->HeaderSize() + decipher->TrailerSize());
     std::vector<std::uint8_t> stored(count);
     for (std::uint64_t done = 0; done < count;) {
       const std::uint64_t n = std::min<std::uint64_t>(0x100000, count - done);
@@ -100,10 +100,12 @@ std::map<std::string, DecodedItem> DecodeWithTransforms(const fs::path& archive,
 
 struct ToolCase {
   const char* name;
-  const char* command;  // run where the sample files are; writes out.zip
-  bool data_descriptor; // the entries carry flag bit 3
+  const char* command;   // run where the sample files are; writes out.zip
+  bool data_descriptor;  // the entries carry flag bit 3
 };
-void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RealToolEncryption : public ::testing::TestWithParam<ToolCase> {};
 
@@ -174,26 +176,23 @@ INSTANTIATE_TEST_SUITE_P(
         // flag bit 3 and their check byte is the time's high byte. 7-Zip's carry the CRC's.
         ToolCase{"zip_classic", "zip -q -P 'Secret pass 1' out.zip" SAMPLES, true},
         ToolCase{"zip_classic_stored", "zip -q -0 -P 'Secret pass 1' out.zip" SAMPLES, true},
-        ToolCase{"zip_classic_streamed_output",
-                 "zip -q -P 'Secret pass 1' -" SAMPLES " > out.zip", true},
+        ToolCase{"zip_classic_streamed_output", "zip -q -P 'Secret pass 1' -" SAMPLES " > out.zip",
+                 true},
         ToolCase{"zip_classic_streamed_input",
                  "cat small.txt | zip -q -P 'Secret pass 1' out.zip -", true},
         ToolCase{"sevenzip_zipcrypto",
                  "7zz a -tzip '-pSecret pass 1' -mem=ZipCrypto out.zip" SAMPLES " > /dev/null",
                  false},
         ToolCase{"sevenzip_zipcrypto_stored",
-                 "7zz a -tzip '-pSecret pass 1' -mem=ZipCrypto -mx0 out.zip" SAMPLES
-                 " > /dev/null",
+                 "7zz a -tzip '-pSecret pass 1' -mem=ZipCrypto -mx0 out.zip" SAMPLES " > /dev/null",
                  false},
         ToolCase{"sevenzip_aes128",
-                 "7zz a -tzip '-pSecret pass 1' -mem=AES128 out.zip" SAMPLES " > /dev/null",
-                 false},
+                 "7zz a -tzip '-pSecret pass 1' -mem=AES128 out.zip" SAMPLES " > /dev/null", false},
         ToolCase{"sevenzip_aes192_stored",
                  "7zz a -tzip '-pSecret pass 1' -mem=AES192 -mx0 out.zip" SAMPLES " > /dev/null",
                  false},
         ToolCase{"sevenzip_aes256",
-                 "7zz a -tzip '-pSecret pass 1' -mem=AES256 out.zip" SAMPLES " > /dev/null",
-                 false},
+                 "7zz a -tzip '-pSecret pass 1' -mem=AES256 out.zip" SAMPLES " > /dev/null", false},
         ToolCase{"sevenzip_aes256_stored",
                  "7zz a -tzip '-pSecret pass 1' -mem=AES256 -mx0 out.zip" SAMPLES " > /dev/null",
                  false}),
@@ -208,8 +207,7 @@ void FlipByte(const fs::path& file, std::uint64_t offset) {
 TEST(RealToolDamage, FlippedCiphertextByteFailsAesAuthentication) {
   ScratchDir dir;
   WriteSamples(dir);
-  MustRun("7zz a -tzip '-pSecret pass 1' -mem=AES256 -mx0 out.zip big.bin > /dev/null",
-          dir.path());
+  MustRun("7zz a -tzip '-pSecret pass 1' -mem=AES256 -mx0 out.zip big.bin > /dev/null", dir.path());
   const auto before = DecodeWithTransforms(dir / "out.zip", kPassword);
   ASSERT_TRUE(before.at("big.bin").verified);
   FlipByte(dir / "out.zip", before.at("big.bin").data_offset + 700000);
@@ -237,7 +235,9 @@ struct OursCase {
   CryptoAlgorithm algorithm;
   bool unzip_reads_it;  // Info-ZIP unzip knows only the classic cipher
 };
-void PrintTo(const OursCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OursCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class OurEncryption : public ::testing::TestWithParam<OursCase> {};
 
@@ -274,13 +274,13 @@ TEST_P(OurEncryption, RealToolsDecryptIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Transforms, OurEncryption,
-    ::testing::Values(OursCase{"classic", CryptoAlgorithm::caPkzipClassic, true},
-                      OursCase{"aes128", CryptoAlgorithm::caAES_128, false},
-                      OursCase{"aes192", CryptoAlgorithm::caAES_192, false},
-                      OursCase{"aes256", CryptoAlgorithm::caAES_256, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transforms, OurEncryption,
+                         ::testing::Values(OursCase{"classic", CryptoAlgorithm::caPkzipClassic,
+                                                    true},
+                                           OursCase{"aes128", CryptoAlgorithm::caAES_128, false},
+                                           OursCase{"aes192", CryptoAlgorithm::caAES_192, false},
+                                           OursCase{"aes256", CryptoAlgorithm::caAES_256, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qm::archive::testing

@@ -490,8 +490,8 @@ class Sequence {
     // An entry renamed earlier in this transaction falls back to its record as it stood before
     // the transaction, old name and all; the model keeps no identity to follow it by, so that
     // case is not drawn.
-    if (replaced && std::find(t.renamed.begin(), t.renamed.end(), Folded(replaced->name)) !=
-                        t.renamed.end()) {
+    if (replaced &&
+        std::find(t.renamed.begin(), t.renamed.end(), Folded(replaced->name)) != t.renamed.end()) {
       return std::nullopt;
     }
     if (replaced && Touched(t, replaced->name)) {

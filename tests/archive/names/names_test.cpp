@@ -36,9 +36,10 @@ std::vector<std::string> EngineNames(const ScratchDir& dir, bool oem_file_names 
 TEST(StoredNames, OemNamesFromZipReadAsZipfileReadsThem) {
   ScratchDir dir;
   // CP437: 0x82 is e-acute, 0x94 o-umlaut; both exist in the ANSI page too.
-  MustRun("printf x > \"$(printf 'caf\\202.txt')\" && printf y > \"$(printf 'na\\224ve.txt')\""
-          " && zip -q out.zip caf* na*",
-          dir.path());
+  MustRun(
+      "printf x > \"$(printf 'caf\\202.txt')\" && printf y > \"$(printf 'na\\224ve.txt')\""
+      " && zip -q out.zip caf* na*",
+      dir.path());
   EXPECT_EQ(EngineView(dir / "out.zip"), PythonView(dir / "out.zip"));
   EXPECT_EQ(EngineNames(dir), (std::vector<std::string>{"café.txt", "naöve.txt"}));
 }
@@ -47,8 +48,8 @@ TEST(StoredNames, AnsiNamesReadWithOemNamesOff) {
   ScratchDir dir;
   MustRunPython(std::string(kRawNames) +
                     "with zipfile.ZipFile('out.zip', 'w') as z:\n"
-                    "  add(z, b'caf\\xe9.txt')\n"          // Windows-1252 e-acute
-                    "  add(z, b'\\xd0\\xb6.txt')\n",       // valid UTF-8 without bit 11
+                    "  add(z, b'caf\\xe9.txt')\n"     // Windows-1252 e-acute
+                    "  add(z, b'\\xd0\\xb6.txt')\n",  // valid UTF-8 without bit 11
                 dir.path());
   // Without the OEM step, bytes that form valid non-ASCII UTF-8 are taken as UTF-8 and the
   // others as ANSI.
@@ -70,14 +71,16 @@ TEST(StoredNames, UnicodeNameBlockReplacesTheStoredName) {
 
 TEST(StoredNames, InfoZipUnicodePathIsTakenWhenItsCrcMatches) {
   ScratchDir dir;
-  MustRunPython(std::string(kRawNames) +
-                    "utf8 = 'caf\\u00e9.txt'.encode('utf-8')\n"
-                    "with zipfile.ZipFile('out.zip', 'w') as z:\n"
-                    "  add(z, utf8, unicode_path(utf8, 'caf\\u00e9.txt'))\n"
-                    "  add(z, b'stale\\x82.txt', unicode_path(b'other', 'wrong.txt'))\n"
-                    "  add(z, b'both.txt', unicode_path(b'both.txt', 'infozip.txt') + nucx('own.txt'))\n"
-                    "  add(z, b'v2.txt', block(0x7075, b'\\x02' + struct.pack('<I', zlib.crc32(b'v2.txt')) + b'no'))\n",
-                dir.path());
+  MustRunPython(
+      std::string(kRawNames) +
+          "utf8 = 'caf\\u00e9.txt'.encode('utf-8')\n"
+          "with zipfile.ZipFile('out.zip', 'w') as z:\n"
+          "  add(z, utf8, unicode_path(utf8, 'caf\\u00e9.txt'))\n"
+          "  add(z, b'stale\\x82.txt', unicode_path(b'other', 'wrong.txt'))\n"
+          "  add(z, b'both.txt', unicode_path(b'both.txt', 'infozip.txt') + nucx('own.txt'))\n"
+          "  add(z, b'v2.txt', block(0x7075, b'\\x02' + struct.pack('<I', zlib.crc32(b'v2.txt')) + "
+          "b'no'))\n",
+      dir.path());
   EXPECT_EQ(EngineNames(dir),
             (std::vector<std::string>{"café.txt", "staleé.txt", "own.txt", "v2.txt"}));
   // unzip's reading of the same archive (zip_view.py applies the block as unzip does), apart
@@ -91,11 +94,12 @@ TEST(StoredNames, InfoZipUnicodePathIsTakenWhenItsCrcMatches) {
 
 TEST(StoredNames, ExtraBlocksAreKeptAsRead) {
   ScratchDir dir;
-  MustRunPython(std::string(kRawNames) +
-                    "with zipfile.ZipFile('out.zip', 'w') as z:\n"
-                    "  add(z, b'a.txt', block(0xCAFE, b'\\x01\\x02\\x03') + unicode_path(b'a.txt', 'b.txt')"
-                    " + block(0x554E, b'NUCX'))\n",
-                dir.path());
+  MustRunPython(
+      std::string(kRawNames) +
+          "with zipfile.ZipFile('out.zip', 'w') as z:\n"
+          "  add(z, b'a.txt', block(0xCAFE, b'\\x01\\x02\\x03') + unicode_path(b'a.txt', 'b.txt')"
+          " + block(0x554E, b'NUCX'))\n",
+      dir.path());
   ZipArchiver archiver;
   archiver.SetFileName(dir.U16("out.zip"));
   archiver.OpenArchive(0x0040);

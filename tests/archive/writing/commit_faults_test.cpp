@@ -397,12 +397,16 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
   const fs::path tail = scenario.dir / "work.zip.qmtail";
   // A first-version trailer (no archive named) after `data`.
   auto old_style_tail = [&](const std::string& data_file, std::uint64_t cut) {
-    MustRunPython("import struct, zlib\n"
-                  "data = open('" + data_file + "', 'rb').read()\n"
-                  "trailer = struct.pack('<8sQQQI', b'QMTAIL01', " + std::to_string(cut) +
-                      ", len(data), " + std::to_string(cut) + " + len(data), zlib.crc32(data))\n"
-                  "open('work.zip.qmtail', 'wb').write(data + trailer)\n",
-                  scenario.dir.path());
+    MustRunPython(
+        "import struct, zlib\n"
+        "data = open('" +
+            data_file +
+            "', 'rb').read()\n"
+            "trailer = struct.pack('<8sQQQI', b'QMTAIL01', " +
+            std::to_string(cut) + ", len(data), " + std::to_string(cut) +
+            " + len(data), zlib.crc32(data))\n"
+            "open('work.zip.qmtail', 'wb').write(data + trailer)\n",
+        scenario.dir.path());
   };
   struct Case {
     std::string label;
@@ -410,8 +414,7 @@ TEST(TailFileTrust, OnlyTheArchivesOwnTailIsPlayedBackAndAnyOtherIsNamedAndLeftA
     bool needs_root = false;
   };
   const Case cases[] = {
-      {"an old version's tail carrying another archive",
-       [&] { old_style_tail("other.zip", 0); }},
+      {"an old version's tail carrying another archive", [&] { old_style_tail("other.zip", 0); }},
       {"an old version's tail cut far past the archive's end",
        [&] { old_style_tail("old.zip", std::uint64_t{1} << 24); }},
       {"this archive's tail, the archive since replaced by another under its name",

@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -368,25 +367,41 @@ TEST(Commit, AnIgnoredSourceFailureKeepsWhatTheArchiveHeld) {
     return [mask](ZipArchiver& a) { a.MoveFiles(mask, ArchiveOptions::kDefaultSearchAttr, u""); };
   };
   const Case cases[] = {
-      {"AddedOverAnOldEntry", add(u"keep.txt"), u"/src/keep.txt",
-       {"keep.txt", "other.txt", "new.txt"}, "old keep"},
-      {"MovedOverAnOldEntry", move(u"keep.txt"), u"/src/keep.txt",
-       {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+      {"AddedOverAnOldEntry",
+       add(u"keep.txt"),
+       u"/src/keep.txt",
+       {"keep.txt", "other.txt", "new.txt"},
+       "old keep"},
+      {"MovedOverAnOldEntry",
+       move(u"keep.txt"),
+       u"/src/keep.txt",
+       {"keep.txt", "other.txt", "new.txt"},
+       "old keep"},
       {"ReplacedTwice",
        [&](ZipArchiver& a) {
          a.AddFromString(u"keep.txt", u"from a string", 0x20, kWhen);
          add(u"keep.txt")(a);
        },
-       u"/src/keep.txt", {"keep.txt", "other.txt", "new.txt"}, "old keep"},
+       u"/src/keep.txt",
+       {"keep.txt", "other.txt", "new.txt"},
+       "old keep"},
       {"NewAndAddedTwice",
        [&](ZipArchiver& a) {
          add(u"fresh.txt")(a);
          add(u"fresh.txt")(a);
        },
-       u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"}, "old keep"},
-      {"NewAndMoved", move(u"fresh.txt"), u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"},
+       u"/src/fresh.txt",
+       {"keep.txt", "other.txt", "new.txt"},
        "old keep"},
-      {"OthersGoThrough", add(u"*.txt"), u"/src/fresh.txt", {"keep.txt", "other.txt", "new.txt"},
+      {"NewAndMoved",
+       move(u"fresh.txt"),
+       u"/src/fresh.txt",
+       {"keep.txt", "other.txt", "new.txt"},
+       "old keep"},
+      {"OthersGoThrough",
+       add(u"*.txt"),
+       u"/src/fresh.txt",
+       {"keep.txt", "other.txt", "new.txt"},
        "new keep"},
   };
   for (const Case& c : cases) {

@@ -43,8 +43,8 @@ struct MoveScene {
     archiver.SetBaseDir(dir.U16("src"));
     archiver.Options().Recurse = true;
     archiver.OnProcessFileFailure = [this](BaseArchiver&, const std::u16string& name,
-                                           ProcessOperation, int native, int,
-                                           const std::u16string&, Action& action) {
+                                           ProcessOperation, int native, int, const std::u16string&,
+                                           Action& action) {
       failures.push_back({InScene(Utf8(name)), native});
       action = Action::fxaIgnore;
     };
@@ -152,10 +152,9 @@ TEST(MovedSources, AMovedFolderGoesWithItsEmptyFoldersButNotWithAFile) {
     if (c.folder_stays) {
       EXPECT_EQ(ReadFile(scene.dir / "src/d/sub/kept.txt"), "not moved");
       EXPECT_FALSE(fs::exists(scene.dir / "src/d/late"));
-      EXPECT_EQ(scene.failures,
-                (std::vector<Failure>{
-                    {"src/d/sub", static_cast<int>(ErrorSite::kCannotDeleteFolder)},
-                    {"src/d", static_cast<int>(ErrorSite::kCannotDeleteFolder)}}));
+      EXPECT_EQ(scene.failures, (std::vector<Failure>{
+                                    {"src/d/sub", static_cast<int>(ErrorSite::kCannotDeleteFolder)},
+                                    {"src/d", static_cast<int>(ErrorSite::kCannotDeleteFolder)}}));
     } else {
       EXPECT_TRUE(scene.failures.empty());
     }

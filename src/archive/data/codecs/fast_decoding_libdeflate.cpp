@@ -24,8 +24,8 @@ DecompressorShelf& Decompressors() {
 
 std::optional<std::size_t> InflateWhole(std::span<const std::uint8_t> input,
                                         std::span<std::uint8_t> output) {
-  const auto kept = Decompressors().Lend(
-      [] { return DecompressorShelf::Item(libdeflate_alloc_decompressor()); });
+  const auto kept =
+      Decompressors().Lend([] { return DecompressorShelf::Item(libdeflate_alloc_decompressor()); });
   libdeflate_decompressor* decompressor = kept.get();
   if (decompressor == nullptr) return std::nullopt;
   std::size_t used = 0;

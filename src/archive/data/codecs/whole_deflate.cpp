@@ -5,8 +5,8 @@
 #include <array>
 #include <memory>
 
-#include "archive/data/coding_errors.h"
 #include "archive/data/codecs/lending_shelf.h"
+#include "archive/data/coding_errors.h"
 
 namespace qm::archive {
 namespace {
@@ -50,8 +50,7 @@ std::span<std::uint8_t> WholeDeflate::Compress(std::span<const std::uint8_t> inp
 
 std::size_t WholeDeflate::CompressWithZlib(std::span<const std::uint8_t> input) {
   if (level_ < 1 || level_ > 9) throw CompressionError("error");
-  const auto kept =
-      ShelfFor(level_).Lend([&] { return std::make_unique<KeptDeflate>(level_); });
+  const auto kept = ShelfFor(level_).Lend([&] { return std::make_unique<KeptDeflate>(level_); });
   z_stream& z = kept.get()->Reset();
   output_.resize(deflateBound(&z, static_cast<uLong>(input.size())));
   z.next_in = const_cast<Bytef*>(input.data());

@@ -3,9 +3,9 @@
 #include <array>
 #include <memory>
 
-#include "archive/data/coding_errors.h"
 #include "archive/data/codecs/lending_shelf.h"
 #include "archive/data/codecs/whole_deflate.h"
+#include "archive/data/coding_errors.h"
 
 namespace qm::archive {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
-#include "archive/data/read/inflated_ahead.h"
 #include "archive/data/item_sink.h"
+#include "archive/data/read/inflated_ahead.h"
 
 namespace qm::archive {
 

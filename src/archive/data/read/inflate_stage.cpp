@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "archive/data/coding_errors.h"
 #include "archive/data/codecs/fast_decoding.h"
-#include "archive/data/read/kept_buffer.h"
 #include "archive/data/codecs/lending_shelf.h"
+#include "archive/data/coding_errors.h"
+#include "archive/data/read/kept_buffer.h"
 
 namespace qm::archive {
 namespace {

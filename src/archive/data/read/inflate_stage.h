@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "archive/data/codecs/fast_inflater.h"
-#include "archive/data/read/inflated_ahead.h"
 #include "archive/data/item_data_events.h"
 #include "archive/data/item_sink.h"
+#include "archive/data/read/inflated_ahead.h"
 
 namespace qm::archive {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <optional>
 
-#include "archive/data/read/archive_window.h"
 #include "archive/data/codecs/inflate_worker.h"
+#include "archive/data/read/archive_window.h"
 #include "archive/data/read/inflated_ahead.h"
 #include "archive/data/read/kept_buffer.h"
 #include "archive/directory/dir_array.h"

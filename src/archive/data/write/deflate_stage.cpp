@@ -4,8 +4,8 @@
 
 #include <limits>
 
-#include "archive/data/coding_errors.h"
 #include "archive/data/codecs/whole_deflate.h"
+#include "archive/data/coding_errors.h"
 
 namespace qm::archive {
 

@@ -1,7 +1,7 @@
 #include "archive/data/write/whole_source.h"
 
-#include "archive/data/write/crc_stage.h"
 #include "archive/data/codecs/whole_deflate.h"
+#include "archive/data/write/crc_stage.h"
 
 namespace qm::archive {
 
