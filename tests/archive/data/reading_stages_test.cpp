@@ -290,7 +290,9 @@ TEST(InflateStage, ItemsInPiecesGiveWhatZlibAloneGives) {
       EXPECT_TRUE(fast.bytes == zlib.bytes);
       EXPECT_EQ(fast.progress.empty(), zlib.progress.empty());
       // A sound item's bytes are read once.
-      if (zlib.ok && zlib.ended) EXPECT_EQ(rereads, 0);
+      if (zlib.ok && zlib.ended) {
+        EXPECT_EQ(rereads, 0);
+      }
     }
   }
 }
