@@ -30,6 +30,7 @@ namespace qm::archive {
 class DirArray;
 class DirManager;
 class ItemLookahead;
+struct ProcessingRun;
 struct DirSettings;
 struct VolumeNaming;
 class VolumeChain;
@@ -153,13 +154,13 @@ class BaseArchiver {
   // OnConfirmProcessFile, an existing file kept (overwrite mode, read-only file), skipped at
   // the password prompt, failed and ignored, damaged but kept by ExtractCorruptedFiles, or
   // never reached because the run was aborted or cancelled.
-  std::int32_t IncompleteFileCount() const { return processed_file_count_ - completed_file_count_; }
+  std::int32_t IncompleteFileCount() const;
   // Of those, the items passed over by decision rather than by failure: declined by
   // OnConfirmProcessFile, or an existing file kept (overwrite mode or answer, read-only file).
-  std::int32_t KeptFileCount() const { return kept_file_count_; }
+  std::int32_t KeptFileCount() const;
   // True only when every tagged item of the last run was written (or tested) in full. A
   // caller that must not lose data (first-run unpacking) checks this after ExtractFiles.
-  bool LastRunComplete() const { return completed_file_count_ == processed_file_count_; }
+  bool LastRunComplete() const;
   // The last run was cancelled from a progress event.
   bool ProgressCancelled() const { return progress_cancel_; }
 
@@ -727,26 +728,8 @@ class BaseArchiver {
   bool progress_enabled_ = false;
   bool skip_file_ = false;
   bool no_progress_ = false;
-  // Items of the running (or last) processing loop whose step finished in full, and those it
-  // passed over by decision.
-  std::int32_t completed_file_count_ = 0;
-  std::int32_t kept_file_count_ = 0;
-  // The folder the extract step made last in this run: items of one folder follow each other,
-  // so most need no system call to make theirs.
-  std::u16string last_made_dir_;
-  // The folder last found free of links on the way from the base folder, for the same run.
-  std::u16string link_checked_dir_;
-  // The base folder of the run made absolute once (`resolved_base_` for `resolved_base_of_`), so
-  // that no item asks for the current directory again.
-  std::u16string resolved_base_of_;
-  std::u16string resolved_base_;
-  // The folder the extract step last wrote a file in, held open for the next ones.
-  std::unique_ptr<platform::Folder> destination_folder_;
-  // Whether the folder last asked about lies on a removable drive (FlushBuffers).
-  std::u16string removable_checked_dir_;
-  bool removable_dir_ = false;
-  // The running extract or test loop's reading ahead (owned by the loop), for its own items.
-  ItemLookahead* lookahead_ = nullptr;
+  // The running (or last) processing loop's own state (component/processing_run.h).
+  std::unique_ptr<ProcessingRun> run_;
 };
 
 }  // namespace qm::archive

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "archive/archive_error.h"
+#include "archive/component/processing_run.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/file_masks.h"
 #include "archive/volumes/volume_chain.h"
@@ -12,8 +13,21 @@
 
 namespace qm::archive {
 
-BaseArchiver::BaseArchiver(std::u16string name) : name_(std::move(name)) {
+BaseArchiver::BaseArchiver(std::u16string name)
+    : name_(std::move(name)), run_(std::make_unique<ProcessingRun>()) {
   UpdateCompressionMethod();
+}
+
+std::int32_t BaseArchiver::IncompleteFileCount() const {
+  return processed_file_count_ - run_->completed_file_count;
+}
+
+std::int32_t BaseArchiver::KeptFileCount() const {
+  return run_->kept_file_count;
+}
+
+bool BaseArchiver::LastRunComplete() const {
+  return run_->completed_file_count == processed_file_count_;
 }
 
 BaseArchiver::~BaseArchiver() {

@@ -5,6 +5,7 @@
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
 #include "archive/component/pending_file.h"
+#include "archive/component/processing_run.h"
 #include "archive/component/scoped_value.h"
 #include "archive/data/read/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
@@ -56,7 +57,8 @@ void BaseArchiver::ExtractFiles(const std::u16string& file_mask, std::int32_t se
     dm_handle_->CDir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
     ProcessTaggedItems(ProcessOperation::poExtract, f.Handle.ItemNo);
   } else {
-    processed_file_no_ = processed_file_count_ = completed_file_count_ = kept_file_count_ = 0;
+    processed_file_no_ = processed_file_count_ = 0;
+    *run_ = ProcessingRun{};
   }
 }
 
@@ -78,25 +80,26 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
   if (!options_.AllowPathsOutsideBaseDir && LeadsOutside(name)) {
     throw ArchiveError(ErrorSite::kPathOutsideBase, {name}, ComponentName());
   }
-  if (base_dir != resolved_base_of_ || resolved_base_.empty()) {
-    resolved_base_ = base_dir.empty() ? base_dir : os.ExpandPath(base_dir);
-    resolved_base_of_ = base_dir;
+  if (base_dir != run_->resolved_base_of || run_->resolved_base.empty()) {
+    run_->resolved_base = base_dir.empty() ? base_dir : os.ExpandPath(base_dir);
+    run_->resolved_base_of = base_dir;
   }
-  const std::u16string root =
-      options_.AllowPathsOutsideBaseDir && IsCompletePath(name) ? std::u16string() : resolved_base_;
+  const std::u16string root = options_.AllowPathsOutsideBaseDir && IsCompletePath(name)
+                                  ? std::u16string()
+                                  : run_->resolved_base;
 
   if (options_.CreateDirs) {
     const auto cut = LastSeparator(name);
     // "." and ".." are folded before the system sees them: "a/../b.txt" must not need "a".
     const std::u16string folder = os.ExpandPath(
         root + (cut == std::u16string::npos ? std::u16string() : name.substr(0, cut + 1)));
-    if (!folder.empty() && folder != last_made_dir_) {
+    if (!folder.empty() && folder != run_->last_made_dir) {
       // A link standing where a folder goes would lead the item outside the base folder.
       if (!root.empty() && os.FindLinkBelow(root, folder))
         throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
       if (os.CreateDirectories(folder))
         throw ArchiveError(ErrorSite::kCannotCreateFolder, {folder}, ComponentName());
-      last_made_dir_ = folder;
+      run_->last_made_dir = folder;
     }
   }
   if (is_folder) return ItemOutcome::kCompleted;
@@ -138,12 +141,12 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
     const auto cut_dest = LastSeparator(dest);
     const std::u16string folder =
         cut_dest == std::u16string::npos ? std::u16string() : dest.substr(0, cut_dest + 1);
-    if (folder != removable_checked_dir_ || removable_checked_dir_.empty()) {
-      removable_checked_dir_ = folder;
-      removable_dir_ = IsRemovableDrive(folder.empty() ? dest : folder);
+    if (folder != run_->removable_checked_dir || run_->removable_checked_dir.empty()) {
+      run_->removable_checked_dir = folder;
+      run_->removable_dir = IsRemovableDrive(folder.empty() ? dest : folder);
     }
   }
-  const bool flush = options_.FlushBuffers && removable_dir_;
+  const bool flush = options_.FlushBuffers && run_->removable_dir;
   bool failed = false;
   bool verified = false;
   // Time, flush and close happen on every way out; the partial file of a failed, skipped or
@@ -189,9 +192,9 @@ bool BaseArchiver::FolderFreeOfLinks(const std::u16string& root, const std::u16s
   if (root.empty() || cut == std::u16string::npos) return true;
   // Items of one folder come one after another: it is walked once for them.
   const std::u16string folder = dest.substr(0, cut);
-  if (folder == link_checked_dir_) return true;
+  if (folder == run_->link_checked_dir) return true;
   if (Platform::Current().FindLinkBelow(root, folder)) return false;
-  link_checked_dir_ = folder;
+  run_->link_checked_dir = folder;
   return true;
 }
 
@@ -199,12 +202,12 @@ platform::Folder* BaseArchiver::DestinationFolder(const std::u16string& dest) {
   const auto cut = LastSeparator(dest);
   if (cut == std::u16string::npos) return nullptr;
   const std::u16string path = dest.substr(0, cut + 1);
-  if (destination_folder_ && destination_folder_->Path() == path) {
-    return destination_folder_.get();
+  if (run_->destination_folder && run_->destination_folder->Path() == path) {
+    return run_->destination_folder.get();
   }
   std::error_code error;
-  destination_folder_ = Platform::Current().OpenFolder(path, error);
-  return destination_folder_.get();
+  run_->destination_folder = Platform::Current().OpenFolder(path, error);
+  return run_->destination_folder.get();
 }
 
 bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& stream,
@@ -215,8 +218,8 @@ bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& str
   const DirItem& item = dir.GetItem(index);
   // The loop reads ahead for its own items; a call from an event handler meanwhile reads the
   // archive itself and leaves the loop's window alone.
-  ItemLookahead* const lookahead = count == 0 ? lookahead_ : nullptr;
-  const ScopedValue<ItemLookahead*> nested(lookahead_, nullptr);
+  ItemLookahead* const lookahead = count == 0 ? run_->lookahead : nullptr;
+  const ScopedValue<ItemLookahead*> nested(run_->lookahead, nullptr);
   platform::Stream* archive = lookahead ? lookahead->StreamFor(dir, index) : nullptr;
   if (archive == nullptr) {
     archive = &ItemStream(item);

@@ -7,6 +7,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/processing_run.h"
 #include "archive/component/scoped_value.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/names/path_rules.h"
@@ -129,7 +130,7 @@ void BaseArchiver::ProcessInTransaction(ProcessOperation operation) {
   InTransaction([&] {
     ProcessTaggedItems(operation, -1);
     // An abort or cancel rolled the transaction back: nothing of the run reaches the file.
-    if (!InUpdate()) completed_file_count_ = 0;
+    if (!InUpdate()) run_->completed_file_count = 0;
   });
   // The summary is the loop's, not the commit's (which counts the records it wrote).
   processed_file_no_ = loop_file_no_;

@@ -6,6 +6,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/base_archiver.h"
+#include "archive/component/processing_run.h"
 #include "archive/component/scoped_value.h"
 #include "archive/data/read/item_lookahead.h"
 #include "archive/directory/dir_manager.h"
@@ -41,14 +42,9 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   std::lock_guard<std::recursive_mutex> lock(platform::ArchiveLock());
   DirArray& dir = dm_handle_->CDir;
   processed_file_no_ = 0;
-  completed_file_count_ = 0;
-  kept_file_count_ = 0;
-  last_made_dir_.clear();
-  link_checked_dir_.clear();
-  resolved_base_of_.clear();
-  resolved_base_.clear();
-  destination_folder_.reset();
-  removable_checked_dir_.clear();
+  // Reset in place: a run started from an event of another keeps the object the outer one
+  // refers to.
+  *run_ = ProcessingRun{};
   progress_cancel_ = false;
   progress_enabled_ = true;
   if (index == -1) {
@@ -65,7 +61,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
 
   // Ended with the loop, whichever way it ends; the worker stops with it.
   const std::unique_ptr<ItemLookahead> lookahead = MakeLookahead(operation, index);
-  const ScopedValue<ItemLookahead*> reading_ahead(lookahead_, lookahead.get());
+  const ScopedValue<ItemLookahead*> reading_ahead(run_->lookahead, lookahead.get());
   bool aborted = false;
   for (std::int32_t i = index == -1 ? 0 : index;
        !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {
@@ -87,7 +83,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
           bool confirm = true;
           DoConfirmProcessFile(name, operation, confirm);
           if (!confirm) {
-            ++kept_file_count_;
+            ++run_->kept_file_count;
             break;
           }
           if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
@@ -105,8 +101,8 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
           if (!progress_cancel_) {
             ++processed_file_no_;
             completed = outcome == ItemOutcome::kCompleted;
-            if (completed) ++completed_file_count_;
-            if (outcome == ItemOutcome::kKept) ++kept_file_count_;
+            if (completed) ++run_->completed_file_count;
+            if (outcome == ItemOutcome::kKept) ++run_->kept_file_count;
           }
         } catch (const ArchiveError& e) {
           DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(),
@@ -125,7 +121,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
     bool ignored = false;
     DoOverallProgress(100, operation, ProgressPhase::ppEnd, ignored);
   }
-  destination_folder_.reset();  // no folder stays held open between runs
+  run_->destination_folder.reset();  // no folder stays held open between runs
   loop_file_no_ = processed_file_no_;
   loop_file_count_ = processed_file_count_;
   if (progress_cancel_ || aborted) CancelUpdate();
