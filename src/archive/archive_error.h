@@ -95,9 +95,9 @@ enum class ErrorSite : int {
 };
 
 // Every failure the archive engine detects itself. The raise site names a native error number
-// (0 to 73) that identifies the place; it maps to a public code (0 to 46) that picks the
-// message. The message reads "<component>: <text> - Native error: 000NN", the component part
-// only when a component with a name raised it.
+// (an ErrorSite) that identifies the place; it maps to a public code (ErrorCodeOf) that
+// picks the message. The message reads "<component>: <text> - Native error: 000NN", the component
+// part only when a component with a name raised it.
 class ArchiveError : public std::runtime_error {
  public:
   // The message's placeholders stay unfilled.
@@ -133,7 +133,7 @@ class ArchiveError : public std::runtime_error {
 
 // The public code of a native error number: 0 for a number outside the table.
 int ErrorCodeOf(int native_error);
-// The message template of a public code; "Unknown error" for a code outside 0 to 46.
+// The message template of a public code; "Unknown error" for a code outside the table.
 std::u16string_view ErrorMessageOf(int error_code);
 
 }  // namespace qm::archive

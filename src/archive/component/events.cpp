@@ -20,7 +20,7 @@ namespace {
 
 using platform::kPathSeparator;
 
-// Names reach handlers with the platform separator.
+// The longest password the prompt's answer is taken as; what is typed beyond it is dropped.
 constexpr std::size_t kMaxPasswordLength = 255;
 
 bool FileExists(const std::u16string& path) {

@@ -1,7 +1,7 @@
 // The commit end to end: new archives and comments, what other tools then read, growing
-// archives other tools made without touching their untouched records, and the two tables of
-// "nothing lost": a fault at every platform call of a commit, and a power cut after every
-// write of it.
+// archives other tools made without touching their untouched records. The tables of "nothing
+// lost" (a fault at every platform call of a commit, a power cut after every write of it) and
+// the tail file's trust are in commit_faults_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
