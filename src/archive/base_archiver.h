@@ -340,9 +340,9 @@ class BaseArchiver {
   bool IsCustomStream() const { return is_custom_stream_; }
   std::uint16_t FileOpenMode() const { return file_open_mode_; }
   // The directory manager of the open archive; null while closed.
-  DirManager* DMHandle() { return dm_handle_.get(); }
+  DirManager* DMHandle() { return dir_manager_.get(); }
   // The open archive's stream; null while closed.
-  platform::Stream* CompressedStream() { return compressed_stream_; }
+  platform::Stream* CompressedStream() { return archive_stream_; }
 
   // --- Events: empty means unassigned. Operations raise them through the dispatchers
   // (DoFileProgress, ...), which supply defaults and built-in prompts; AfterOpen is called
@@ -694,8 +694,8 @@ class BaseArchiver {
   std::uint16_t file_open_mode_ = 0;
   // The archive stream: owned_stream_ unless the caller supplied it.
   std::unique_ptr<platform::Stream> owned_stream_;
-  platform::Stream* compressed_stream_ = nullptr;
-  std::unique_ptr<DirManager> dm_handle_;
+  platform::Stream* archive_stream_ = nullptr;
+  std::unique_ptr<DirManager> dir_manager_;
   std::int32_t update_count_ = 0;
   bool updated_ = false;
   std::u16string current_dir_;

@@ -164,7 +164,7 @@ void BaseArchiver::AddDiskFile(const std::u16string& full_path, const std::u16st
   if (!confirm) return;
   const std::int32_t index = AddItemEntry(full_path, root, 0, 0, true, &entry);
   if (index < 0) return;
-  DirItem& item = *dm_handle_->CDir.ItemPtr(index);
+  DirItem& item = *dir_manager_->CDir.ItemPtr(index);
   if (is_move) item.Operation = ProcessOperation::poMove;
 
   const bool is_folder = IsListedFolder(entry);
@@ -209,7 +209,7 @@ std::int32_t BaseArchiver::AddItemEntry(const std::u16string& source_name,
   // source is passed over rather than made into a nameless entry.
   if (name.empty() || name == u"/") return -1;
 
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   std::int32_t index = -1;
   std::optional<std::uint64_t> replaced_record;
   if (FindReplaceable(dir, name, index)) {
@@ -284,7 +284,7 @@ void BaseArchiver::InitItemEntry(std::int32_t index, const std::u16string& sourc
   }
   if (name.empty()) return;
 
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   DirItem& item = *dir.ItemPtr(index);
   if (item.Name != name || index >= dir.NamedCount()) dir.SetItemName(index, name);
   item.Modified = true;
@@ -362,7 +362,7 @@ void BaseArchiver::AddStreamItem(const std::u16string& file_name,
   try {
     const std::int32_t index = AddItemEntry(file_name, u"", date_time, attributes, false);
     if (index >= 0) {
-      DirItem& item = *dm_handle_->CDir.ItemPtr(index);
+      DirItem& item = *dir_manager_->CDir.ItemPtr(index);
       item.CentralDir.externalAttr = static_cast<std::uint32_t>(attributes);
       const std::uint32_t dos_time = DosTimeOf(date_time);
       item.CentralDir.lastModTime = static_cast<std::uint16_t>(dos_time & 0xFFFF);

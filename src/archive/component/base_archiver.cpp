@@ -101,11 +101,11 @@ bool BaseArchiver::Exists() const {
 
 std::int64_t BaseArchiver::Size() {
   CheckOpen();
-  return compressed_stream_->Size();
+  return archive_stream_->Size();
 }
 
 std::string BaseArchiver::Comment() const {
-  return active_ && dm_handle_ ? dm_handle_->ArchiveComment() : std::string();
+  return active_ && dir_manager_ ? dir_manager_->ArchiveComment() : std::string();
 }
 
 void BaseArchiver::SetComment(std::string value) {
@@ -116,14 +116,14 @@ void BaseArchiver::SetComment(std::string value) {
     throw ArchiveError(ErrorSite::kCommentTooLong, {file_name_}, ComponentName());
   }
   if (InUpdate() || spanning_mode_ != SpanningMode::smNone) {
-    dm_handle_->SetArchiveComment(std::move(value));
+    dir_manager_->SetArchiveComment(std::move(value));
     return;
   }
   // Outside a transaction the comment is written at once, through a commit of its own: the
   // directory it rewrites is then kept in a tail file like any other, and a failure leaves
   // file and memory as they were.
   BeginUpdate();
-  dm_handle_->SetArchiveComment(std::move(value));
+  dir_manager_->SetArchiveComment(std::move(value));
   EndUpdate();
 }
 
@@ -136,7 +136,7 @@ void BaseArchiver::CheckNoUpdate() const {
 }
 
 void BaseArchiver::CheckVolumeModification() const {
-  if (!InUpdate() && dm_handle_ && dm_handle_->CDir.Count() > 0 &&
+  if (!InUpdate() && dir_manager_ && dir_manager_->CDir.Count() > 0 &&
       spanning_mode_ != SpanningMode::smNone) {
     throw ArchiveError(ErrorSite::kSpannedModification, ComponentName());
   }

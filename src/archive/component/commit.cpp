@@ -77,13 +77,13 @@ void BaseArchiver::WriteDirectory(bool recreate_end) {
     WriteDirectoryToVolumes();
     return;
   }
-  DirManager& dm = *dm_handle_;
-  dm.SaveDir(recreate_end, compressed_stream_);
+  DirManager& dm = *dir_manager_;
+  dm.SaveDir(recreate_end, archive_stream_);
 }
 
 std::int64_t BaseArchiver::CommitCut(const CommitPlan& plan) {
-  DirManager& dm = *dm_handle_;
-  const std::int64_t size = compressed_stream_->Size();
+  DirManager& dm = *dir_manager_;
+  const std::int64_t size = archive_stream_->Size();
   if (!plan.appends) return static_cast<std::int64_t>(plan.cut);
   // Nothing old changes: new records go where the old directory starts. A directory rebuilt
   // from local headers "starts" at the end of the stream, so nothing read is overwritten.
@@ -111,13 +111,13 @@ void BaseArchiver::SaveTail(std::int64_t cut) {
     made = CreatePrivateFileIn(temp_dir_.empty() ? os.TempDirectory() : temp_dir_, u"FC");
   }
   tail_file_ =
-      std::make_unique<TailFile>(made.path, std::move(made.file), *compressed_stream_, cut, beside);
+      std::make_unique<TailFile>(made.path, std::move(made.file), *archive_stream_, cut, beside);
 }
 
 void BaseArchiver::CommitUpdate() {
   if (update_count_ <= 0) return;
   update_count_ = 0;
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
 
   processed_file_no_ = 0;
   processed_file_count_ = 0;
@@ -162,8 +162,8 @@ void BaseArchiver::CommitUpdate() {
 
 bool BaseArchiver::RewriteFrom(const std::function<std::int64_t()>& find_cut,
                                const RecordsWriter& write_records) {
-  DirManager& dm = *dm_handle_;
-  platform::Stream& archive = *compressed_stream_;
+  DirManager& dm = *dir_manager_;
+  platform::Stream& archive = *archive_stream_;
   // A tail that an earlier failed rollback could not play back is the only copy of old
   // records: nothing may run over it.
   if (tail_file_)
@@ -215,7 +215,7 @@ bool BaseArchiver::RewriteFrom(const std::function<std::int64_t()>& find_cut,
 }
 
 void BaseArchiver::FinishCommit(ProcessOperation op) {
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   // While the marks still say which sources this commit moved: once they are cleared, no
   // later commit takes these entries for moves again.
   DeleteMovedSources();
@@ -231,9 +231,9 @@ void BaseArchiver::FinishCommit(ProcessOperation op) {
 }
 
 bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   platform::Platform& os = platform::Platform::Current();
-  platform::Stream& old_archive = *compressed_stream_;
+  platform::Stream& old_archive = *archive_stream_;
   const std::u16string folder = FolderOf(file_name_);
   // Owner-only until it takes the archive's place: until then it is nobody else's business.
   NewPrivateFile made;
@@ -247,7 +247,7 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   const auto made_identity = made.file->Status();
   auto fresh = std::make_unique<platform::FileStream>(path, std::move(made.file));
   auto give_up = [&] {
-    compressed_stream_ = &old_archive;
+    archive_stream_ = &old_archive;
     dm.SetCompressedStream(old_archive);
     fresh.reset();
     os.DeleteFile(path);
@@ -256,7 +256,7 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   try {
     old_archive.SetPosition(0);
     CopyExactly(old_archive, *fresh, commit_cut_);
-    compressed_stream_ = fresh.get();
+    archive_stream_ = fresh.get();
     if (!write_records(&old_archive, 0)) {
       give_up();
       return false;
@@ -293,15 +293,15 @@ bool BaseArchiver::CommitBeside(const RecordsWriter& write_records) {
   // a crash leaves: whole too.
   os.FlushDirectory(folder);
   owned_stream_ = std::move(fresh);
-  compressed_stream_ = owned_stream_.get();
-  dm.SetCompressedStream(*compressed_stream_);
+  archive_stream_ = owned_stream_.get();
+  dm.SetCompressedStream(*archive_stream_);
   return true;
 }
 
 bool BaseArchiver::RunEntryLoop(std::vector<PlannedEntry> entries, platform::Stream* old_records,
                                 std::int64_t old_base) {
-  DirManager& dm = *dm_handle_;
-  platform::Stream& archive = *compressed_stream_;
+  DirManager& dm = *dir_manager_;
+  platform::Stream& archive = *archive_stream_;
   const RecordSettings settings = MakeRecordSettings();
   // The old record is the one the plan matched by its offset: names may repeat.
   auto copy_old = [&](const PlannedEntry& entry) {
@@ -363,13 +363,13 @@ bool BaseArchiver::RunEntryLoop(std::vector<PlannedEntry> entries, platform::Str
 }
 
 void BaseArchiver::RollBackUpdate() {
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   dm.RestoreRollbackCopy();
-  if (compressed_stream_ == nullptr) {
+  if (archive_stream_ == nullptr) {
     tail_file_.reset();
     return;
   }
-  platform::Stream& archive = *compressed_stream_;
+  platform::Stream& archive = *archive_stream_;
   if (tail_file_) {
     // The new directory may already be on the medium (a failure while dropping the tail): the
     // old archive comes back all the same, so that file and memory agree.
@@ -400,7 +400,7 @@ bool UnchangedSinceRead(const std::u16string& path,
 
 void BaseArchiver::DeleteMovedSources() {
   platform::Platform& os = platform::Platform::Current();
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   for (const bool folders : {false, true}) {
     const std::int32_t count = dm.CDir.Count();
     for (std::int32_t k = 0; k < count; ++k) {

@@ -26,7 +26,7 @@ std::shared_ptr<WholeSource> BaseArchiver::EncodeAhead::Take(std::int32_t index)
   if (ahead_.empty() || ahead_.front().turn != turn_ || order_[turn_].index != index) {
     return nullptr;
   }
-  const DirItem& item = owner_.dm_handle_->CDir.GetItem(index);
+  const DirItem& item = owner_.dir_manager_->CDir.GetItem(index);
   std::shared_ptr<WholeSource> source = ahead_.front().source;
   const bool same_source = ahead_.front().path == item.Change().SrcFileName;
   PopFront();
@@ -41,7 +41,7 @@ void BaseArchiver::EncodeAhead::PopFront() {
 }
 
 void BaseArchiver::EncodeAhead::Fill() {
-  const DirArray& dir = owner_.dm_handle_->CDir;
+  const DirArray& dir = owner_.dir_manager_->CDir;
   while (next_ < order_.size() && ahead_.size() < kMaxItemsAhead && bytes_ahead_ < kMaxBytesAhead) {
     const std::size_t turn = next_++;
     const DirItem& item = dir.GetItem(order_[turn].index);

@@ -193,7 +193,7 @@ void BaseArchiver::DoRequestFirstVolume(std::u16string& volume_file_name, bool& 
     volume_file_name = MakeVolumeName(archive_name, 0, true);
     return;
   }
-  const bool creating = dm_handle_ && dm_handle_->IsCreate();
+  const bool creating = dir_manager_ && dir_manager_->IsCreate();
   cancel = !creating && !FileExists(volume_file_name);
 }
 

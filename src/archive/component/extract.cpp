@@ -54,7 +54,7 @@ void BaseArchiver::ExtractFiles(const std::u16string& file_mask, std::int32_t se
   // One plain name: that item only; other items keep their marks.
   ArchiveItem f;
   if (FindFirst(file_mask, f, search_attr, exclusion_mask)) {
-    dm_handle_->CDir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
+    dir_manager_->CDir.ItemPtr(f.Handle.ItemNo)->Tagged = true;
     ProcessTaggedItems(ProcessOperation::poExtract, f.Handle.ItemNo);
   } else {
     processed_file_no_ = processed_file_count_ = 0;
@@ -66,7 +66,7 @@ BaseArchiver::ItemOutcome BaseArchiver::ExtractItemToFile(std::int32_t index, st
                                                           const std::u16string& base_dir) {
   Platform& os = Platform::Current();
   skip_file_ = false;
-  const DirItem& item = dm_handle_->CDir.GetItem(index);
+  const DirItem& item = dir_manager_->CDir.GetItem(index);
   const bool is_folder =
       (item.CentralDir.externalAttr & platform::attr::kDirectory) != 0 || item.Name.ends_with(u'/');
   std::uint32_t attr = item.CentralDir.externalAttr;
@@ -212,7 +212,7 @@ platform::Folder* BaseArchiver::DestinationFolder(const std::u16string& dest) {
 
 bool BaseArchiver::ExtractItemToStream(std::int32_t index, platform::Stream& stream,
                                        std::int64_t start_position, std::int32_t count) {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kExtractIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);

@@ -75,11 +75,11 @@ std::unique_ptr<ItemLookahead> BaseArchiver::MakeLookahead(ProcessOperation oper
                                     operation == ProcessOperation::poTest);
   // Only the engine's own file is read ahead: a caller's stream may count or time its reads.
   const bool own_file = spanning_mode_ == SpanningMode::smNone && !is_custom_stream_ &&
-                        !in_memory_ && owned_stream_ && compressed_stream_ == owned_stream_.get();
-  if (!loop || !own_file || !dm_handle_) return nullptr;
+                        !in_memory_ && owned_stream_ && archive_stream_ == owned_stream_.get();
+  if (!loop || !own_file || !dir_manager_) return nullptr;
   // On one processor a worker would only take turns with the loop.
   const bool worker = WholeInflateBuiltIn() && platform::UsableProcessors() > 1;
-  return std::make_unique<ItemLookahead>(*compressed_stream_, dm_handle_->CentralDirOffset(),
+  return std::make_unique<ItemLookahead>(*archive_stream_, dir_manager_->CentralDirOffset(),
                                          worker);
 }
 
@@ -100,9 +100,9 @@ bool BaseArchiver::DecodeItem(platform::Stream& archive, platform::Stream& out,
       static_cast<std::int64_t>(std::min<std::uint64_t>(item.UncompressedSize(), INT64_MAX / 2));
   // Item data never runs into the central directory; a damaged size is cut there.
   const std::int64_t data_start = archive.Position();
-  if (spanning_mode_ == SpanningMode::smNone && dm_handle_ &&
-      data_start + compressed > dm_handle_->CentralDirOffset()) {
-    compressed = std::max<std::int64_t>(0, dm_handle_->CentralDirOffset() - data_start);
+  if (spanning_mode_ == SpanningMode::smNone && dir_manager_ &&
+      data_start + compressed > dir_manager_->CentralDirOffset()) {
+    compressed = std::max<std::int64_t>(0, dir_manager_->CentralDirOffset() - data_start);
   }
 
   std::int64_t progress_total = start_position + count != 0 ? start_position + count : expected;

@@ -170,7 +170,7 @@ void BaseArchiver::UpdateFiles(const std::u16string& file_mask, std::int32_t sea
 BaseArchiver::ItemOutcome BaseArchiver::UpdateItemIfNeeded(std::int32_t index,
                                                            const std::u16string& name,
                                                            const std::u16string& base) {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kProcessIndex, ComponentName());
   const DirItem& item = dir.GetItem(index);
@@ -214,7 +214,7 @@ void BaseArchiver::RenameFile(const std::u16string& old_name, const std::u16stri
   const std::int32_t found = f.Handle.ItemNo;
   const std::u16string from = WithSlashes(old_name);
   const std::u16string to = WithSlashes(new_name);
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   const std::u16string before = dir.GetItem(found).Name;
   std::vector<std::pair<std::int32_t, std::u16string>> renames = {
       {found, RenamedEntryName(before, from, to, {}, {})}};
@@ -245,7 +245,7 @@ void BaseArchiver::RenameFile(const std::u16string& old_name, const std::u16stri
 }
 
 void BaseArchiver::RenameEntry(std::int32_t index, const std::u16string& renamed) {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   DirItem& item = *dir.ItemPtr(index);
   const std::u16string name = item.Name;
   if (!(item.Modified && item.Operation == ProcessOperation::poRename))
@@ -268,7 +268,7 @@ void BaseArchiver::ChangeEntries(const std::u16string& file_mask, ErrorSite not_
   InTransaction([&] {
     bool more = true;
     while (more) {
-      DirItem& item = *dm_handle_->CDir.ItemPtr(f.Handle.ItemNo);
+      DirItem& item = *dir_manager_->CDir.ItemPtr(f.Handle.ItemNo);
       change(item);
       Mark(item, mark);
       more = FindNext(f);

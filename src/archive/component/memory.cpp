@@ -21,7 +21,7 @@ void BaseArchiver::ExtractToStream(const std::u16string& file_name, platform::St
   if (!FindItemIndex(file_name, index))
     throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
   processed_file_count_ = 1;
-  DirItem* item = dm_handle_->CDir.ItemPtr(index);
+  DirItem* item = dir_manager_->CDir.ItemPtr(index);
   item->Operation = ProcessOperation::poExtract;
   const std::u16string name = item->Name;
   DoFileProgress(name, 0, ProcessOperation::poExtract, ProgressPhase::ppStart, progress_cancel_);
@@ -41,7 +41,7 @@ void BaseArchiver::ExtractToBuffer(const std::u16string& file_name, void* buffer
     throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
   // No window lies before the item's start or has a negative length.
   if (count < 0 || start_position < 0) throw platform::ReadError();
-  dm_handle_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
+  dir_manager_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
   platform::MemoryStream window;
   ExtractItemToStream(index, window, start_position, count);
   if (start_position == 0) window.SetPosition(0);
@@ -56,7 +56,7 @@ void BaseArchiver::ExtractToString(const std::u16string& file_name, std::u16stri
   std::int32_t index = -1;
   if (!FindItemIndex(file_name, index))
     throw ArchiveError(ErrorSite::kMemoryItemNotFound, {file_name}, ComponentName());
-  dm_handle_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
+  dir_manager_->CDir.ItemPtr(index)->Operation = ProcessOperation::poExtract;
   platform::MemoryStream bytes;
   ExtractItemToStream(index, bytes, 0, 0);
   text = platform::AnsiToUtf16(bytes.ToString());

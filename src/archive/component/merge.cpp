@@ -79,10 +79,10 @@ void BaseArchiver::MergeFrom(BaseArchiver& other, const std::u16string& archive_
   other.CheckOpen();
   if (tail_file_)
     throw ArchiveError(ErrorSite::kTailFileBlocked, {tail_file_->Path()}, ComponentName());
-  DirManager& dm = *dm_handle_;
-  const DirManager& source_dm = *other.dm_handle_;
-  platform::Stream& archive = *compressed_stream_;
-  platform::Stream& source = *other.compressed_stream_;
+  DirManager& dm = *dir_manager_;
+  const DirManager& source_dm = *other.dir_manager_;
+  platform::Stream& archive = *archive_stream_;
+  platform::Stream& source = *other.archive_stream_;
 
   // Where this archive's last record ends, and the other's records.
   const std::int64_t cut = std::clamp(dm.CentralDirOffset(), dm.StubSize(), archive.Size());
@@ -105,7 +105,7 @@ void BaseArchiver::MergeFrom(BaseArchiver& other, const std::u16string& archive_
       [&](platform::Stream*, std::int64_t) {
         source.SetPosition(from);
         // Short, failed or cancelled: the archive goes back as it was, directory included.
-        if (!CopyBlocks(*compressed_stream_, source, count, archive_file_name,
+        if (!CopyBlocks(*archive_stream_, source, count, archive_file_name,
                         ProcessOperation::poMerge)) {
           return false;
         }

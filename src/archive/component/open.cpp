@@ -90,13 +90,13 @@ void BaseArchiver::OpenArchive(platform::Stream& stream, bool create) {
   CloseArchive();
   is_custom_stream_ = true;
   if (create) stream.SetSize(0);
-  compressed_stream_ = &stream;
-  dm_handle_ = std::make_unique<DirManager>(stream, create, MakeDirSettings());
+  archive_stream_ = &stream;
+  dir_manager_ = std::make_unique<DirManager>(stream, create, MakeDirSettings());
   try {
     if (create) {
       WriteDirectory(true);
     } else {
-      dm_handle_->LoadDir();
+      dir_manager_->LoadDir();
     }
   } catch (...) {
     ReleaseArchive();
@@ -112,8 +112,8 @@ void BaseArchiver::CloseArchive() {
     try {
       if (update_count_ > 0) CommitUpdate();
       // A new archive that nothing was written to gets its empty directory.
-      if (compressed_stream_ != nullptr && compressed_stream_ != volume_chain_.get() &&
-          compressed_stream_->Size() == dm_handle_->StubSize()) {
+      if (archive_stream_ != nullptr && archive_stream_ != volume_chain_.get() &&
+          archive_stream_->Size() == dir_manager_->StubSize()) {
         WriteDirectory(true);
       }
     } catch (...) {
@@ -125,8 +125,8 @@ void BaseArchiver::CloseArchive() {
 }
 
 void BaseArchiver::ReleaseArchive() {
-  dm_handle_.reset();
-  compressed_stream_ = nullptr;
+  dir_manager_.reset();
+  archive_stream_ = nullptr;
   volume_chain_.reset();
   owned_stream_.reset();
   DropVolumeRecordFile();
@@ -142,11 +142,11 @@ void BaseArchiver::SetInMemory(bool value) {
     if (file_name_.empty()) throw ArchiveError(ErrorSite::kBlankFileNameOnReopen, ComponentName());
     // A new memory archive holds no bytes until its directory is written; the file must get
     // at least the empty directory, or it could not be opened again.
-    if (compressed_stream_->Size() == dm_handle_->StubSize()) WriteDirectory(true);
+    if (archive_stream_->Size() == dir_manager_->StubSize()) WriteDirectory(true);
     {
       platform::FileStream file(file_name_, fm::kCreate);
-      compressed_stream_->SetPosition(0);
-      file.CopyFrom(*compressed_stream_, compressed_stream_->Size());
+      archive_stream_->SetPosition(0);
+      file.CopyFrom(*archive_stream_, archive_stream_->Size());
     }
     CloseArchive();
     in_memory_ = false;  // reopened from the file, not as a new memory archive

@@ -19,7 +19,7 @@ namespace qm::archive {
 using platform::Platform;
 
 void BaseArchiver::TagItems() {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   dir.ClearTags();
   ArchiveItem f;
   for (bool found = FindFirst(f); found; found = FindNext(f)) {
@@ -29,7 +29,7 @@ void BaseArchiver::TagItems() {
 
 void BaseArchiver::TagItems(const std::u16string& file_mask, std::int32_t search_attr,
                             const std::u16string& exclusion_mask) {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   dir.ClearTags();
   ArchiveItem f;
   for (bool found = FindFirst(file_mask, f, search_attr, exclusion_mask); found;
@@ -40,7 +40,7 @@ void BaseArchiver::TagItems(const std::u16string& file_mask, std::int32_t search
 
 void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t index) {
   std::lock_guard<std::recursive_mutex> lock(platform::ArchiveLock());
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   processed_file_no_ = 0;
   // Reset in place: a run started from an event of another keeps the object the outer one
   // refers to.
@@ -145,7 +145,7 @@ BaseArchiver::ItemOutcome BaseArchiver::RunItemStep(ProcessOperation operation, 
 }
 
 BaseArchiver::ItemOutcome BaseArchiver::DeleteItemAt(std::int32_t index) {
-  DirArray& dir = dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
   if (index < 0 || index >= dir.Count())
     throw ArchiveError(ErrorSite::kUpdateIndex, ComponentName());
   if (!InUpdate()) throw ArchiveError(ErrorSite::kUpdateNotStartedOnItem, ComponentName());

@@ -80,7 +80,7 @@ std::unique_ptr<platform::FileStream> BaseArchiver::OpenSource(const DirItem& it
 bool BaseArchiver::IsArchiveFile(const std::optional<platform::FileStatus>& status) const {
   if (!status) return false;
   // The archive's stream, and the volume file open under it when that is a set.
-  for (platform::Stream* stream : {compressed_stream_, owned_stream_.get()}) {
+  for (platform::Stream* stream : {archive_stream_, owned_stream_.get()}) {
     auto* file = dynamic_cast<platform::FileStream*>(stream);
     if (file == nullptr) continue;
     const auto archive_status = file->Handle().Status();
@@ -91,7 +91,7 @@ bool BaseArchiver::IsArchiveFile(const std::optional<platform::FileStatus>& stat
 
 bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   UpdateCompressionMethod();
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   DirItem& item = *dm.CDir.ItemPtr(index);
   const bool from_disk =
       item.Operation == ProcessOperation::poAdd || item.Operation == ProcessOperation::poMove;
@@ -105,7 +105,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
   // header is written again once the sizes are known, and the volume it began in may be gone
   // by then.
   platform::Stream* record_file = WritesVolumes() ? &VolumeRecordFile() : nullptr;
-  platform::Stream& archive = record_file ? *record_file : *compressed_stream_;
+  platform::Stream& archive = record_file ? *record_file : *archive_stream_;
   const std::int64_t start = archive.Position();
   std::int64_t head_length = 0;
   std::unique_ptr<platform::FileStream> opened;
@@ -267,7 +267,7 @@ bool BaseArchiver::WriteItemRecord(std::int32_t index) {
     release();
     take_back();
     // Without an archive stream there is nothing left to go on with.
-    if (compressed_stream_ == nullptr) {
+    if (archive_stream_ == nullptr) {
       commit_action_ = Action::fxaAbort;
       return false;
     }

@@ -84,14 +84,14 @@ void BaseArchiver::RepairArchive(const std::u16string& output_file_name) {
                                        int, const std::u16string&,
                                        Action& action) { action = Action::fxaIgnore; };
       target.OpenArchive(result->Stream(), true);
-      target.dm_handle_->SetArchiveComment(dm_handle_->ArchiveComment());
+      target.dir_manager_->SetArchiveComment(dir_manager_->ArchiveComment());
       // The stream slices of the pending entries share the file of decoded data.
       const std::shared_ptr<platform::Stream> spool(decoded, &decoded->Stream());
       const std::int32_t files = CopyRepairedEntries(target, spool, false);
       // Records the directory points at wrongly (bytes inserted or lost in front of them) may
       // still be whole where they lie: look for them by their local headers.
       if (StoredFileCount(target) < files && !DirectoryWasRebuilt()) {
-        dm_handle_->RebuildFromLocalHeaders();
+        dir_manager_->RebuildFromLocalHeaders();
         CopyRepairedEntries(target, spool, true);
       }
       repaired_file_count_ = StoredFileCount(target);
@@ -118,8 +118,8 @@ void BaseArchiver::RepairArchive(const std::u16string& output_file_name) {
 std::int32_t BaseArchiver::CopyRepairedEntries(BaseArchiver& target,
                                                const std::shared_ptr<platform::Stream>& spool,
                                                bool only_missing) {
-  DirArray& dir = dm_handle_->CDir;
-  DirArray& out_dir = target.dm_handle_->CDir;
+  DirArray& dir = dir_manager_->CDir;
+  DirArray& out_dir = target.dir_manager_->CDir;
   progress_enabled_ = false;
   progress_cancel_ = false;
   const bool rebuilt = DirectoryWasRebuilt();
@@ -207,16 +207,16 @@ void BaseArchiver::CommitRepairedBatch(BaseArchiver& target) {
   // Every commit writes the new archive's directory again behind the records it adds. Cut off
   // first, the old one needs no tail file to keep it safe: the archive is this run's own and
   // is used whole or not at all.
-  target.compressed_stream_->SetSize(target.dm_handle_->CentralDirOffset());
+  target.archive_stream_->SetSize(target.dir_manager_->CentralDirOffset());
   target.EndUpdate();
 }
 
 bool BaseArchiver::DirectoryWasRebuilt() const {
-  return dm_handle_->CentralDirOffset() >= compressed_stream_->Size();
+  return dir_manager_->CentralDirOffset() >= archive_stream_->Size();
 }
 
 std::int32_t BaseArchiver::StoredFileCount(BaseArchiver& archiver) {
-  const DirArray& dir = archiver.dm_handle_->CDir;
+  const DirArray& dir = archiver.dir_manager_->CDir;
   std::int32_t stored = 0;
   for (std::int32_t i = 0; i < dir.Count(); ++i) {
     stored += (dir.GetItem(i).CentralDir.externalAttr & attr::kDirectory) == 0 ? 1 : 0;

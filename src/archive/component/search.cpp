@@ -84,7 +84,7 @@ bool BaseArchiver::FindNext(ArchiveItem& f) {
 
 bool BaseArchiver::FindItemIndex(const std::u16string& file_name, std::int32_t& item_no) {
   CheckOpen();
-  if (dm_handle_->CDir.FileExists(file_name, item_no)) return true;
+  if (dir_manager_->CDir.FileExists(file_name, item_no)) return true;
   ArchiveItem record;
   const bool found = FindFirst(file_name, record, ArchiveOptions::kDefaultSearchAttr, u"");
   item_no = found ? record.Handle.ItemNo : -1;
@@ -107,13 +107,13 @@ std::int32_t BaseArchiver::FileCount() {
     throw;
   }
   options_.Recurse = recurse;
-  return dm_handle_->CDir.Count() - folders;
+  return dir_manager_->CDir.Count() - folders;
 }
 
 // One search step from f.Handle.ItemNo. Searching a closed component finds nothing.
 bool BaseArchiver::FindFrom(ArchiveItem& f) {
-  if (!active_ || !dm_handle_) return false;
-  DirArray& dir = dm_handle_->CDir;
+  if (!active_ || !dir_manager_) return false;
+  DirArray& dir = dir_manager_->CDir;
   InternalSearchRec& h = f.Handle;
   if (h.ItemNo < 0) return false;
 

@@ -32,10 +32,10 @@ void BaseArchiver::MakeSFX(const std::u16string& sfx_file_name) {
 
   platform::FileStream stub(sfx_stub_, fm::kRead | fm::kShareDenyNone);
   std::unique_ptr<platform::FileStream> opened;
-  platform::Stream* source = compressed_stream_;
+  platform::Stream* source = archive_stream_;
   bool has_stub = false;
   if (active_) {
-    has_stub = dm_handle_->IsSFXArchive();
+    has_stub = dir_manager_->IsSFXArchive();
   } else {
     opened = std::make_unique<platform::FileStream>(file_name_, fm::kRead | fm::kShareDenyNone);
     DirManager loader(*opened, false, MakeDirSettings());

@@ -17,9 +17,9 @@ void BaseArchiver::BeginUpdate() {
                            (file_open_mode_ & platform::file_mode::kAccessMask) == 0;
     if (read_only && !is_custom_stream_)
       throw ArchiveError(ErrorSite::kArchiveReadOnly, ComponentName());
-    DirArray& dir = dm_handle_->CDir;
+    DirArray& dir = dir_manager_->CDir;
     for (std::int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i)->Modified = false;
-    dm_handle_->TakeRollbackCopy();
+    dir_manager_->TakeRollbackCopy();
   }
   ++update_count_;
 }
@@ -42,7 +42,7 @@ void BaseArchiver::EndUpdate() {
 void BaseArchiver::CancelUpdate() {
   if (update_count_ <= 0) return;
   update_count_ = 0;
-  if (dm_handle_) dm_handle_->RestoreRollbackCopy();
+  if (dir_manager_) dir_manager_->RestoreRollbackCopy();
 }
 
 }  // namespace qm::archive

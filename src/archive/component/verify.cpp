@@ -30,7 +30,7 @@ void BaseArchiver::TestFiles(const std::u16string& file_mask, std::int32_t searc
 
 BaseArchiver::ItemOutcome BaseArchiver::TestItem(std::int32_t index, const std::u16string&) {
   // Only the attribute marks a folder here; a folder has no data to test.
-  if (dm_handle_->CDir.GetItem(index).CentralDir.externalAttr & platform::attr::kDirectory) {
+  if (dir_manager_->CDir.GetItem(index).CentralDir.externalAttr & platform::attr::kDirectory) {
     return ItemOutcome::kCompleted;
   }
   platform::NullStream sink;
@@ -47,14 +47,14 @@ bool BaseArchiver::IsFilePasswordValid(const std::u16string& file_name,
   }
   if (!f.Encrypted) return true;
   const std::int32_t index = f.Handle.ItemNo;
-  const DirItem& item = dm_handle_->CDir.GetItem(index);
+  const DirItem& item = dir_manager_->CDir.GetItem(index);
   if (item.CompressionMethod != method::kStored && item.CompressionMethod != method::kDeflated) {
     return false;
   }
   const bool spanned = spanning_mode_ != SpanningMode::smNone;
   bool answer = spanned;
   if (!spanned) {
-    platform::Stream& archive = *compressed_stream_;
+    platform::Stream& archive = *archive_stream_;
     archive.SetPosition(static_cast<std::int64_t>(item.LocalHeaderOffset()));
     ZipLocalHeader local = SkipLocalHeader(archive);
     // The check byte comes from the directory entry here, not from the local header.

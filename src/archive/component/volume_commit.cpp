@@ -34,7 +34,7 @@ class BaseArchiver::VolumeWriting final : public VolumeHost, public DirectoryVol
     archive::VolumeNumberInfo next;
     next.SetVolumeNumber(owner_.volume_number_info_.VolumeNumber() + 1);
     owner_.OpenVolume(next);
-    return *owner_.compressed_stream_;
+    return *owner_.archive_stream_;
   }
   bool CopyProgress(double percent, ProgressPhase phase) override {
     bool cancel = false;
@@ -45,15 +45,15 @@ class BaseArchiver::VolumeWriting final : public VolumeHost, public DirectoryVol
 
   void Write(const std::uint8_t* bytes, std::size_t count, std::int64_t keep_together) override {
     WriteToVolumeChecked(*this, bytes, static_cast<std::int64_t>(count), nullptr, keep_together,
-                         owner_.compressed_stream_);
+                         owner_.archive_stream_);
   }
   void MakeRoom(std::int64_t length) override {
-    KeepRoom(*this, length, nullptr, owner_.compressed_stream_);
+    KeepRoom(*this, length, nullptr, owner_.archive_stream_);
   }
   std::uint32_t Volume() const override {
     return static_cast<std::uint32_t>(std::max(owner_.volume_number_info_.VolumeNumber(), 0));
   }
-  std::int64_t Position() override { return owner_.compressed_stream_->Position(); }
+  std::int64_t Position() override { return owner_.archive_stream_->Position(); }
 
  private:
   BaseArchiver& owner_;
@@ -69,12 +69,12 @@ void BaseArchiver::CopyRecordToVolumes(platform::Stream& record, std::int64_t he
   bool cancel = false;
   record.SetPosition(0);
   // The header, name and extra blocks lie in one volume, which the entry names.
-  CopyToVolumes(volumes, record, compressed_stream_, false, nullptr, 0, head_length, cancel);
+  CopyToVolumes(volumes, record, archive_stream_, false, nullptr, 0, head_length, cancel);
   item.CentralDir.diskNumberStart =
       static_cast<std::uint16_t>(std::min<std::int32_t>(volumes.Volume(), 0xFFFE));
-  SetLocalHeaderOffset(
-      item, static_cast<std::uint64_t>(compressed_stream_->Position() - head_length), zip64_offset);
-  CopyToVolumes(volumes, record, compressed_stream_, true, nullptr, -1, -1, cancel);
+  SetLocalHeaderOffset(item, static_cast<std::uint64_t>(archive_stream_->Position() - head_length),
+                       zip64_offset);
+  CopyToVolumes(volumes, record, archive_stream_, true, nullptr, -1, -1, cancel);
   // A record cut short by a cancel is never taken for a whole one.
   if (cancel) commit_action_ = Action::fxaAbort;
 }
@@ -103,8 +103,8 @@ void BaseArchiver::DropVolumeRecordFile() {
 
 void BaseArchiver::WriteDirectoryToVolumes() {
   VolumeWriting volumes(*this);
-  dm_handle_->SaveDirToVolumes(volumes);
-  FlushToMedium(*compressed_stream_);
+  dir_manager_->SaveDirToVolumes(volumes);
+  FlushToMedium(*archive_stream_);
   RenameLastVolume();
 }
 
@@ -115,7 +115,7 @@ void BaseArchiver::RenameLastVolume() {
   platform::Platform& os = platform::Platform::Current();
   const std::u16string current = volume_file_name_;
   owned_stream_.reset();
-  compressed_stream_ = nullptr;
+  archive_stream_ = nullptr;
   if (const auto error = os.ReplaceFile(current, last_name)) {
     throw platform::WriteError("Stream write error: " + error.message());
   }
@@ -125,24 +125,24 @@ void BaseArchiver::RenameLastVolume() {
   }
   owned_stream_ = std::make_unique<platform::FileStream>(
       last_name, platform::file_mode::kReadWrite | platform::file_mode::kShareDenyNone);
-  compressed_stream_ = owned_stream_.get();
+  archive_stream_ = owned_stream_.get();
   volume_file_name_ = last_name;
-  dm_handle_->SetCompressedStream(*compressed_stream_);
+  dir_manager_->SetCompressedStream(*archive_stream_);
 }
 
 void BaseArchiver::DiscardVolumes() {
   owned_stream_.reset();
-  compressed_stream_ = nullptr;
+  archive_stream_ = nullptr;
   platform::Platform& os = platform::Platform::Current();
   for (const auto& name : created_volumes_) os.DeleteFile(name);
   created_volumes_.clear();
-  dm_handle_.reset();
+  dir_manager_.reset();
   volume_chain_.reset();
   active_ = false;
 }
 
 void BaseArchiver::CommitToVolumes(ProcessOperation op) {
-  DirManager& dm = *dm_handle_;
+  DirManager& dm = *dir_manager_;
   // A set is written once, by the transaction of the open that created it.
   if (!platform::file_mode::IsCreate(file_open_mode_)) {
     dm.RestoreRollbackCopy();
@@ -150,7 +150,7 @@ void BaseArchiver::CommitToVolumes(ProcessOperation op) {
   }
   bool stopped = false;
   try {
-    platform::Stream& first = *compressed_stream_;
+    platform::Stream& first = *archive_stream_;
     first.SetSize(dm.StubSize());
     first.SetPosition(dm.StubSize());
     stopped = !RunEntryLoop(EveryEntryInOrder(dm.CDir), nullptr, 0);

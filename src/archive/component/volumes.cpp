@@ -50,7 +50,7 @@ std::u16string ThreeDigits(std::int32_t number) {
 }  // namespace
 
 VolumeNaming BaseArchiver::CurrentNaming() const {
-  const bool has_stub = dm_handle_ && dm_handle_->StubSize() != 0;
+  const bool has_stub = dir_manager_ && dir_manager_->StubSize() != 0;
   return VolumeNaming{
       .mode = spanning_mode_,
       .advanced = spanning_options_.AdvancedNaming(),
@@ -84,14 +84,14 @@ std::int64_t BaseArchiver::DiskFreeSpace(const std::u16string& name) const {
 }
 
 void BaseArchiver::OpenVolumeFile(const std::u16string& name) {
-  const bool chained = volume_chain_ && compressed_stream_ == volume_chain_.get();
-  if (!chained) compressed_stream_ = nullptr;
+  const bool chained = volume_chain_ && archive_stream_ == volume_chain_.get();
+  if (!chained) archive_stream_ = nullptr;
   owned_stream_.reset();
   owned_stream_ = std::make_unique<platform::FileStream>(name, file_open_mode_);
   volume_file_name_ = name;
   if (chained) return;
-  compressed_stream_ = owned_stream_.get();
-  if (dm_handle_) dm_handle_->SetCompressedStream(*compressed_stream_);
+  archive_stream_ = owned_stream_.get();
+  if (dir_manager_) dir_manager_->SetCompressedStream(*archive_stream_);
 }
 
 void BaseArchiver::OpenVolume(const archive::VolumeNumberInfo& info) {
@@ -103,7 +103,7 @@ void BaseArchiver::OpenVolume(const archive::VolumeNumberInfo& info) {
   bool cancel = false;
   if (fm::IsCreate(file_open_mode_)) {
     owned_stream_.reset();
-    compressed_stream_ = nullptr;
+    archive_stream_ = nullptr;
     const std::int64_t size = spanning_options_.GetVolumeSize(info);
     std::u16string name;
     for (;;) {
@@ -169,7 +169,7 @@ void BaseArchiver::RefuseVolumeClash(const std::u16string& name) const {
 void BaseArchiver::CreateArchiveFile() {
   if (in_memory_) {
     owned_stream_ = std::make_unique<platform::MemoryStream>();
-    compressed_stream_ = owned_stream_.get();
+    archive_stream_ = owned_stream_.get();
   } else {
     // A tail file left beside the name is dealt with as an open would: left there, it would be
     // taken for the new archive's at its next open, or stand in the way of its first commit.
@@ -184,7 +184,7 @@ void BaseArchiver::CreateArchiveFile() {
     first.SetFirstVolume(true);
     OpenVolume(first);
   }
-  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, true, MakeDirSettings());
+  dir_manager_ = std::make_unique<DirManager>(*archive_stream_, true, MakeDirSettings());
   volume_number_info_.SetFirstVolume(true);
   if (sfx_stub_.empty()) return;
   archive::VolumeNumberInfo first;
@@ -192,7 +192,7 @@ void BaseArchiver::CreateArchiveFile() {
   const std::int64_t limit =
       spanning_mode_ == SpanningMode::smNone ? -1 : spanning_options_.GetVolumeSize(first);
   try {
-    dm_handle_->SetStubSize(PlaceStub(*compressed_stream_, sfx_stub_, limit, ComponentName()));
+    dir_manager_->SetStubSize(PlaceStub(*archive_stream_, sfx_stub_, limit, ComponentName()));
   } catch (...) {
     // The archive was never made: the file created for it goes again.
     if (!in_memory_) {
@@ -222,23 +222,23 @@ void BaseArchiver::OpenArchiveFile() {
       return VolumeStream(first, last);
     };
   }
-  dm_handle_->SetSettings(std::move(settings));
-  dm_handle_->LoadDir();
+  dir_manager_->SetSettings(std::move(settings));
+  dir_manager_->LoadDir();
 }
 
 bool BaseArchiver::FindEndOnOpenVolume() {
-  dm_handle_.reset();
+  dir_manager_.reset();
   volume_number_info_.Init();
   archive::VolumeNumberInfo last;
   last.SetLastVolume(true);
   OpenVolume(last);
   if (!owned_stream_) throw ArchiveError(ErrorSite::kVolumeOpenAborted, ComponentName());
-  compressed_stream_ = owned_stream_.get();
+  archive_stream_ = owned_stream_.get();
   DirSettings settings = MakeDirSettings();
   // The search must say what it found, not what a corrupted archive would be taken for.
   settings.open_corrupted_archives = false;
-  dm_handle_ = std::make_unique<DirManager>(*compressed_stream_, false, std::move(settings));
-  const bool found = dm_handle_->HasCentralDirEnd();
+  dir_manager_ = std::make_unique<DirManager>(*archive_stream_, false, std::move(settings));
+  const bool found = dir_manager_->HasCentralDirEnd();
   DetectSpanningMode(found);
   return found;
 }
@@ -248,7 +248,7 @@ bool BaseArchiver::OpenSingleOrSpanned() {
   do {
     if (!Exists() && IsRemovableDrive(file_name_)) spanning_mode_ = SpanningMode::smSpanning;
     owned_stream_.reset();
-    compressed_stream_ = nullptr;
+    archive_stream_ = nullptr;
     found = FindEndOnOpenVolume();
   } while (!found && spanning_mode_ != SpanningMode::smNone);
   return found;
@@ -279,7 +279,7 @@ void BaseArchiver::DetectSpanningMode(bool found) {
     spanning_mode_ = IsRemovableDrive(file_name_) ? SpanningMode::smSpanning : SpanningMode::smNone;
     return;
   }
-  const std::int32_t last = dm_handle_->CentralDirEnd().diskNumber;
+  const std::int32_t last = dir_manager_->CentralDirEnd().diskNumber;
   if (last == 0) {
     spanning_mode_ = SpanningMode::smNone;
     return;
@@ -318,14 +318,14 @@ platform::Stream& BaseArchiver::VolumeStream(std::int32_t first, std::int32_t la
   } else {
     volume_chain_->Rebase(first);
   }
-  compressed_stream_ = volume_chain_.get();
-  if (dm_handle_) dm_handle_->SetCompressedStream(*compressed_stream_);
+  archive_stream_ = volume_chain_.get();
+  if (dir_manager_) dir_manager_->SetCompressedStream(*archive_stream_);
   return *volume_chain_;
 }
 
 platform::Stream& BaseArchiver::ItemStream(const DirItem& item) {
-  if (spanning_mode_ == SpanningMode::smNone || is_custom_stream_) return *compressed_stream_;
-  const DirManager& dm = *dm_handle_;
+  if (spanning_mode_ == SpanningMode::smNone || is_custom_stream_) return *archive_stream_;
+  const DirManager& dm = *dir_manager_;
   const ZipCentralDirEnd& end = dm.CentralDirEnd();
   const std::int32_t last =
       end.diskNumber != kEscape16

@@ -8,7 +8,7 @@
 namespace qm::archive {
 
 DirManager::DirManager(platform::Stream& stream, bool create, DirSettings settings)
-    : compressed_stream_(&stream), create_(create), settings_(std::move(settings)) {
+    : archive_stream_(&stream), create_(create), settings_(std::move(settings)) {
   ResetCentralDirEnd();
   // A new archive starts on its first volume; placing a self-extractor stub in front of it
   // (SFXStub) belongs to the volume logic and joins it there.
@@ -24,7 +24,7 @@ std::int64_t DirManager::FindCentralDirEnd(std::uint32_t signature) {
   archive_comment_.clear();
   central_dir_end_ = ZipCentralDirEnd{};
   central_dir_end_.signature = 0;
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   const std::int64_t size = stream.Size();
   const std::int64_t length = std::min(size, kEndSearchLength);
   if (length < static_cast<std::int64_t>(ZipCentralDirEnd::kEncodedLength)) return -1;

@@ -118,7 +118,7 @@ class DirManager {
   // CDir := RBCDir, with the end records and the comment of that time.
   void RestoreRollbackCopy();
 
-  platform::Stream& CompressedStream() { return *compressed_stream_; }
+  platform::Stream& CompressedStream() { return *archive_stream_; }
   bool IsCreate() const { return create_; }
   bool IsCustomStream() const { return settings_.custom_stream; }
   const DirSettings& Settings() const { return settings_; }
@@ -132,7 +132,7 @@ class DirManager {
   // Bytes in front of the archive data (a self-extractor or other stub); 0 when none.
   std::int64_t StubSize() const { return stub_size_; }
   void SetStubSize(std::int64_t value) { stub_size_ = value; }
-  void SetCompressedStream(platform::Stream& stream) { compressed_stream_ = &stream; }
+  void SetCompressedStream(platform::Stream& stream) { archive_stream_ = &stream; }
   bool Zip64() const { return zip64_; }
   // Where the central directory begins; after a rebuild, the stream size. Item data must not
   // run into it.
@@ -193,7 +193,7 @@ class DirManager {
   };
   EndRecords rollback_end_;
 
-  platform::Stream* compressed_stream_;
+  platform::Stream* archive_stream_;
   bool create_;
   DirSettings settings_;
   std::string archive_comment_;

@@ -31,7 +31,7 @@ void DirManager::ReadDirectory() {
   stub_size_ = 0;
   zip64_ = false;
   central_dir_offset_ = 0;
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
 
   std::int64_t end = -1;
   if (settings_.zip_format) {
@@ -96,8 +96,8 @@ void DirManager::ReadDirectory() {
         central_dir_end_.startDiskNumber != kEscape16 ? central_dir_end_.startDiskNumber
         : zip64_ ? static_cast<std::int64_t>(zip64_central_dir_end_.startDiskNumber)
                  : 0;
-    compressed_stream_ = &settings_.open_volumes(static_cast<std::int32_t>(first_volume),
-                                                 static_cast<std::int32_t>(last_volume));
+    archive_stream_ = &settings_.open_volumes(static_cast<std::int32_t>(first_volume),
+                                              static_cast<std::int32_t>(last_volume));
   }
 
   std::int64_t count = 0;
@@ -149,7 +149,7 @@ void DirManager::ReadDirectory() {
 }
 
 void DirManager::ReadEntries(std::int64_t position, std::int64_t count) {
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   const std::int64_t size = stream.Size();
   // The count is checked against what the stream can hold before any slot is allocated.
   if (position < 0 || position > size || count > std::numeric_limits<std::int32_t>::max() ||

@@ -96,7 +96,7 @@ void DirManager::RefuseOverlappingItems() {
   };
 
   constexpr std::uint64_t kHeader = ZipLocalHeader::kEncodedLength;
-  LocalHeaderReader headers(*compressed_stream_);
+  LocalHeaderReader headers(*archive_stream_);
   // Where the headers of the items after `k` that lie within a window of it end.
   auto reach_after = [&](std::int32_t k, std::uint64_t begin) {
     std::uint64_t reach = SaturatingAdd(begin, kHeader);

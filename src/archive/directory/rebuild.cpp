@@ -15,7 +15,7 @@ namespace qm::archive {
 void DirManager::RebuildFromLocalHeaders() {
   CDir.Clear();
   if (settings_.spanning_mode != SpanningMode::smNone) throw ArchiveError(ErrorSite::kOpenAborted);
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   const std::int64_t size = stream.Size();
   const std::uint32_t local_signature =
       settings_.zip_format ? sig::kLocalHeader : sig::kAltLocalHeader;
@@ -44,7 +44,7 @@ void DirManager::RebuildFromLocalHeaders() {
 std::int32_t DirManager::AddRebuiltItem(std::int64_t offset, const ZipLocalHeader& header,
                                         std::int64_t stream_size, std::int64_t next_header,
                                         SignatureScanner& descriptors) {
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   const std::int32_t index = CDir.Count();
   CDir.SetCount(index + 1);
   DirItem& item = *CDir.ItemPtr(index);

@@ -103,8 +103,8 @@ void EncodeCentralEntry(DirItem& item, bool oem_file_names, ByteWriter& out) {
 }
 
 void DirManager::SaveDir(bool recreate_end, platform::Stream* stream) {
-  if (stream != nullptr) compressed_stream_ = stream;
-  platform::Stream& out_stream = *compressed_stream_;
+  if (stream != nullptr) archive_stream_ = stream;
+  platform::Stream& out_stream = *archive_stream_;
   const std::string comment = archive_comment_;
 
   std::int64_t start = out_stream.Size();

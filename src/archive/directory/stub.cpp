@@ -32,7 +32,7 @@ void DirManager::DetectStub(std::int64_t end_offset, std::int64_t directory_offs
   }
   if (CDir.Count() == 0) return;
   if (DetectUnadjustedStub(directory_offset)) return;
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   const std::int64_t size = stream.Size();
   const ZipCentralDir& first = CDir.GetItem(0).CentralDir;
   const std::uint32_t local_signature =
@@ -86,7 +86,7 @@ bool DirManager::DetectUnadjustedStub(std::int64_t directory_offset) {
   // (a first archive in front of this one would otherwise be taken for its start).
   const DirItem& first = CDir.GetItem(0);
   const std::uint64_t at = first.LocalHeaderOffset() + static_cast<std::uint64_t>(shift);
-  platform::Stream& stream = *compressed_stream_;
+  platform::Stream& stream = *archive_stream_;
   std::array<std::uint8_t, ZipLocalHeader::kEncodedLength> fixed{};
   if (at > static_cast<std::uint64_t>(stream.Size()) ||
       !ReadAt(stream, static_cast<std::int64_t>(at), fixed.data(), fixed.size())) {
