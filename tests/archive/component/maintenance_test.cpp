@@ -132,60 +132,95 @@ struct MarksCase {
 
 TEST(Maintenance, MarksOfSeveralOperationsInOneTransaction) {
   const std::vector<MarksCase> cases = {
-      {"rename after change",
-       [](ZipArchiver& a) {
-         a.ChangeFilesAttr(u"a.txt", 0x21);
-         a.RenameFile(u"a.txt", u"a2.txt");
-       },
-       "a2.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt", 0x21},
-      {"change after rename",
-       [](ZipArchiver& a) {
-         a.RenameFile(u"a.txt", u"a2.txt");
-         a.ChangeFilesComment(u"a2.txt", "note");
-       },
-       "a2.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt", 0, "note"},
-      {"two renames",
-       [](ZipArchiver& a) {
-         a.RenameFile(u"a.txt", u"a2.txt");
-         a.RenameFile(u"a2.txt", u"a3.txt");
-       },
-       "a3.txt", true, ProcessOperation::poRename, "a.txt", "", "a.txt"},
-      {"delete after rename",
-       [](ZipArchiver& a) {
-         a.RenameFile(u"a.txt", u"a2.txt");
-         a.DeleteFiles(u"a2.txt", kAll, u"");
-       },
-       "a2.txt", false},
-      {"change after add",
-       [](ZipArchiver& a) {
-         a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
-         a.ChangeFilesAttr(u"new.txt", 0x01);
-       },
-       "new.txt", true, ProcessOperation::poAdd, "", "fresh", "", 0x01},
-      {"rename after add",
-       [](ZipArchiver& a) {
-         a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
-         a.RenameFile(u"new.txt", u"new2.txt");
-       },
-       "new2.txt", true, ProcessOperation::poAdd, "new.txt", "fresh"},
-      {"rename after update",
-       [](ZipArchiver& a) {
-         a.UpdateFiles(u"b.txt", kAll, u"");
-         a.RenameFile(u"b.txt", u"b2.txt");
-       },
-       "b2.txt", true, ProcessOperation::poUpdate, "b.txt", "bee, as on disk now"},
-      {"change after change",
-       [](ZipArchiver& a) {
-         a.ChangeFilesComment(u"b.txt", "first");
-         a.ChangeFilesAttr(u"b.txt", 0x01);
-       },
-       "b.txt", true, ProcessOperation::poChangeComment, "", "", "b.txt", 0x01, "first"},
-      {"folder renamed twice",
-       [](ZipArchiver& a) {
-         a.RenameFile(u"dir", u"d2");
-         a.RenameFile(u"d2", u"d3");
-       },
-       "d3/x.txt", true, ProcessOperation::poRename, "dir/x.txt", "", "dir/x.txt"},
+      {.label = "rename after change",
+       .run =
+           [](ZipArchiver& a) {
+             a.ChangeFilesAttr(u"a.txt", 0x21);
+             a.RenameFile(u"a.txt", u"a2.txt");
+           },
+       .entry = "a2.txt",
+       .mark = ProcessOperation::poRename,
+       .old_name = "a.txt",
+       .same_data_as = "a.txt",
+       .external_attr = 0x21},
+      {.label = "change after rename",
+       .run =
+           [](ZipArchiver& a) {
+             a.RenameFile(u"a.txt", u"a2.txt");
+             a.ChangeFilesComment(u"a2.txt", "note");
+           },
+       .entry = "a2.txt",
+       .mark = ProcessOperation::poRename,
+       .old_name = "a.txt",
+       .same_data_as = "a.txt",
+       .comment = "note"},
+      {.label = "two renames",
+       .run =
+           [](ZipArchiver& a) {
+             a.RenameFile(u"a.txt", u"a2.txt");
+             a.RenameFile(u"a2.txt", u"a3.txt");
+           },
+       .entry = "a3.txt",
+       .mark = ProcessOperation::poRename,
+       .old_name = "a.txt",
+       .same_data_as = "a.txt"},
+      {.label = "delete after rename",
+       .run =
+           [](ZipArchiver& a) {
+             a.RenameFile(u"a.txt", u"a2.txt");
+             a.DeleteFiles(u"a2.txt", kAll, u"");
+           },
+       .entry = "a2.txt",
+       .exists = false},
+      {.label = "change after add",
+       .run =
+           [](ZipArchiver& a) {
+             a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
+             a.ChangeFilesAttr(u"new.txt", 0x01);
+           },
+       .entry = "new.txt",
+       .content = "fresh",
+       .external_attr = 0x01},
+      {.label = "rename after add",
+       .run =
+           [](ZipArchiver& a) {
+             a.AddFromString(u"new.txt", u"fresh", 0x20, 1700000000);
+             a.RenameFile(u"new.txt", u"new2.txt");
+           },
+       .entry = "new2.txt",
+       .old_name = "new.txt",
+       .content = "fresh"},
+      {.label = "rename after update",
+       .run =
+           [](ZipArchiver& a) {
+             a.UpdateFiles(u"b.txt", kAll, u"");
+             a.RenameFile(u"b.txt", u"b2.txt");
+           },
+       .entry = "b2.txt",
+       .mark = ProcessOperation::poUpdate,
+       .old_name = "b.txt",
+       .content = "bee, as on disk now"},
+      {.label = "change after change",
+       .run =
+           [](ZipArchiver& a) {
+             a.ChangeFilesComment(u"b.txt", "first");
+             a.ChangeFilesAttr(u"b.txt", 0x01);
+           },
+       .entry = "b.txt",
+       .mark = ProcessOperation::poChangeComment,
+       .same_data_as = "b.txt",
+       .external_attr = 0x01,
+       .comment = "first"},
+      {.label = "folder renamed twice",
+       .run =
+           [](ZipArchiver& a) {
+             a.RenameFile(u"dir", u"d2");
+             a.RenameFile(u"d2", u"d3");
+           },
+       .entry = "d3/x.txt",
+       .mark = ProcessOperation::poRename,
+       .old_name = "dir/x.txt",
+       .same_data_as = "dir/x.txt"},
   };
   for (const MarksCase& c : cases) {
     SCOPED_TRACE(c.label);

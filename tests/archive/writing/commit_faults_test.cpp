@@ -55,13 +55,7 @@ const Transaction kTransactions[] = {
        archiver.AddFromString(u"b.txt", u"replacement", 0x20, kWhen);
        archiver.AddFromString(u"new.txt", u"brand new", 0x20, kWhen);
        archiver.AddFiles(u"s.txt", kAll, u"");
-       DirArray& cdir = archiver.DMHandle()->CDir;
-       std::int32_t index = -1;
-       ASSERT_TRUE(cdir.FileExists(u"c.txt", index));
-       cdir.ItemPtr(index)->EditChange().OldName = u"c.txt";
-       cdir.SetItemName(index, u"renamed.txt");
-       cdir.ItemPtr(index)->Modified = true;
-       cdir.ItemPtr(index)->Operation = ProcessOperation::poRename;
+       archiver.RenameFile(u"c.txt", u"renamed.txt");
        arm();
        archiver.EndUpdate();
      }},
