@@ -1,149 +1,149 @@
 #include "archive/format/records.h"
 
-namespace qm::archive {
+#include <cstdint>
 
-void ZipLocalHeader::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  extractVersion = in.U16();
-  genPurposeFlag = in.U16();
-  compMethod = in.U16();
-  lastModTime = in.U16();
-  lastModDate = in.U16();
-  crc32 = in.U32();
-  compSize = in.U32();
-  unCompSize = in.U32();
-  nameLength = in.U16();
-  extraLength = in.U16();
+namespace qm::archive {
+namespace {
+
+// Each record's fields are listed once, in their order on disk; reading and writing visit the
+// same list.
+struct ReadField {
+  ByteReader& in;
+  void operator()(std::uint16_t& field) const { field = in.U16(); }
+  void operator()(std::uint32_t& field) const { field = in.U32(); }
+  void operator()(std::uint64_t& field) const { field = in.U64(); }
+};
+
+struct WriteField {
+  ByteWriter& out;
+  void operator()(std::uint16_t field) const { out.U16(field); }
+  void operator()(std::uint32_t field) const { out.U32(field); }
+  void operator()(std::uint64_t field) const { out.U64(field); }
+};
+
+// The fields a local header shares with its central entry, in the order both records keep
+// them: `visit(a's field, b's field)`, for copying one record's into the other's as well.
+template <typename A, typename B, typename Visit>
+void SharedFieldPairs(A& a, B& b, Visit&& visit) {
+  visit(a.extractVersion, b.extractVersion);
+  visit(a.genPurposeFlag, b.genPurposeFlag);
+  visit(a.compMethod, b.compMethod);
+  visit(a.lastModTime, b.lastModTime);
+  visit(a.lastModDate, b.lastModDate);
+  visit(a.crc32, b.crc32);
+  visit(a.compSize, b.compSize);
+  visit(a.unCompSize, b.unCompSize);
+  visit(a.nameLength, b.nameLength);
+  visit(a.extraLength, b.extraLength);
 }
 
+template <typename Record, typename Visit>
+void SharedFields(Record& r, Visit&& visit) {
+  SharedFieldPairs(r, r, [&](auto& field, auto&) { visit(field); });
+}
+
+template <typename Record, typename Visit>
+void LocalHeaderFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  SharedFields(r, visit);
+}
+
+template <typename Record, typename Visit>
+void DataDescriptorFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  visit(r.crc32);
+  visit(r.compSize);
+  visit(r.unCompSize);
+}
+
+template <typename Record, typename Visit>
+void CentralEntryFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  visit(r.versionMadeBy);
+  SharedFields(r, visit);
+  visit(r.commentLength);
+  visit(r.diskNumberStart);
+  visit(r.internalAttr);
+  visit(r.externalAttr);
+  visit(r.relOffsetLH);
+}
+
+template <typename Record, typename Visit>
+void EndRecordFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  visit(r.diskNumber);
+  visit(r.startDiskNumber);
+  visit(r.entriesOnDisk);
+  visit(r.entriesCentralDir);
+  visit(r.centralDirSize);
+  visit(r.offsetStartDir);
+  visit(r.commentLength);
+}
+
+template <typename Record, typename Visit>
+void Zip64EndRecordFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  visit(r.centralDirEndSize);
+  visit(r.versionMadeBy);
+  visit(r.versionNeededToExtract);
+  visit(r.diskNumber);
+  visit(r.startDiskNumber);
+  visit(r.entriesOnDisk);
+  visit(r.entriesCentralDir);
+  visit(r.centralDirSize);
+  visit(r.offsetStartDir);
+}
+
+template <typename Record, typename Visit>
+void Zip64LocatorFields(Record& r, Visit&& visit) {
+  visit(r.signature);
+  visit(r.startDiskNumber);
+  visit(r.offsetStartDirEnd);
+  visit(r.totalNumberOfDisks);
+}
+
+}  // namespace
+
+void ZipLocalHeader::DecodeFrom(ByteReader& in) {
+  LocalHeaderFields(*this, ReadField{in});
+}
 void ZipLocalHeader::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U16(extractVersion);
-  out.U16(genPurposeFlag);
-  out.U16(compMethod);
-  out.U16(lastModTime);
-  out.U16(lastModDate);
-  out.U32(crc32);
-  out.U32(compSize);
-  out.U32(unCompSize);
-  out.U16(nameLength);
-  out.U16(extraLength);
+  LocalHeaderFields(*this, WriteField{out});
 }
 
 void ZipDataDescriptor::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  crc32 = in.U32();
-  compSize = in.U32();
-  unCompSize = in.U32();
+  DataDescriptorFields(*this, ReadField{in});
 }
-
 void ZipDataDescriptor::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U32(crc32);
-  out.U32(compSize);
-  out.U32(unCompSize);
+  DataDescriptorFields(*this, WriteField{out});
 }
 
 void ZipCentralDir::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  versionMadeBy = in.U16();
-  extractVersion = in.U16();
-  genPurposeFlag = in.U16();
-  compMethod = in.U16();
-  lastModTime = in.U16();
-  lastModDate = in.U16();
-  crc32 = in.U32();
-  compSize = in.U32();
-  unCompSize = in.U32();
-  nameLength = in.U16();
-  extraLength = in.U16();
-  commentLength = in.U16();
-  diskNumberStart = in.U16();
-  internalAttr = in.U16();
-  externalAttr = in.U32();
-  relOffsetLH = in.U32();
+  CentralEntryFields(*this, ReadField{in});
 }
-
 void ZipCentralDir::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U16(versionMadeBy);
-  out.U16(extractVersion);
-  out.U16(genPurposeFlag);
-  out.U16(compMethod);
-  out.U16(lastModTime);
-  out.U16(lastModDate);
-  out.U32(crc32);
-  out.U32(compSize);
-  out.U32(unCompSize);
-  out.U16(nameLength);
-  out.U16(extraLength);
-  out.U16(commentLength);
-  out.U16(diskNumberStart);
-  out.U16(internalAttr);
-  out.U32(externalAttr);
-  out.U32(relOffsetLH);
+  CentralEntryFields(*this, WriteField{out});
 }
 
 void ZipCentralDirEnd::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  diskNumber = in.U16();
-  startDiskNumber = in.U16();
-  entriesOnDisk = in.U16();
-  entriesCentralDir = in.U16();
-  centralDirSize = in.U32();
-  offsetStartDir = in.U32();
-  commentLength = in.U16();
+  EndRecordFields(*this, ReadField{in});
 }
-
 void ZipCentralDirEnd::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U16(diskNumber);
-  out.U16(startDiskNumber);
-  out.U16(entriesOnDisk);
-  out.U16(entriesCentralDir);
-  out.U32(centralDirSize);
-  out.U32(offsetStartDir);
-  out.U16(commentLength);
+  EndRecordFields(*this, WriteField{out});
 }
 
 void Zip64CentralDirEnd::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  centralDirEndSize = in.U64();
-  versionMadeBy = in.U16();
-  versionNeededToExtract = in.U16();
-  diskNumber = in.U32();
-  startDiskNumber = in.U32();
-  entriesOnDisk = in.U64();
-  entriesCentralDir = in.U64();
-  centralDirSize = in.U64();
-  offsetStartDir = in.U64();
+  Zip64EndRecordFields(*this, ReadField{in});
 }
-
 void Zip64CentralDirEnd::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U64(centralDirEndSize);
-  out.U16(versionMadeBy);
-  out.U16(versionNeededToExtract);
-  out.U32(diskNumber);
-  out.U32(startDiskNumber);
-  out.U64(entriesOnDisk);
-  out.U64(entriesCentralDir);
-  out.U64(centralDirSize);
-  out.U64(offsetStartDir);
+  Zip64EndRecordFields(*this, WriteField{out});
 }
 
 void Zip64CentralDirEndLocator::DecodeFrom(ByteReader& in) {
-  signature = in.U32();
-  startDiskNumber = in.U32();
-  offsetStartDirEnd = in.U64();
-  totalNumberOfDisks = in.U32();
+  Zip64LocatorFields(*this, ReadField{in});
 }
-
 void Zip64CentralDirEndLocator::EncodeTo(ByteWriter& out) const {
-  out.U32(signature);
-  out.U32(startDiskNumber);
-  out.U64(offsetStartDirEnd);
-  out.U32(totalNumberOfDisks);
+  Zip64LocatorFields(*this, WriteField{out});
 }
 
 Zip64Fields EscapedFields(const ZipCentralDir& entry) {
@@ -156,31 +156,13 @@ Zip64Fields EscapedFields(const ZipCentralDir& entry) {
 ZipCentralDir CentralDirFromLocal(const ZipLocalHeader& local) {
   ZipCentralDir cd;
   cd.versionMadeBy = local.extractVersion;
-  cd.extractVersion = local.extractVersion;
-  cd.genPurposeFlag = local.genPurposeFlag;
-  cd.compMethod = local.compMethod;
-  cd.lastModTime = local.lastModTime;
-  cd.lastModDate = local.lastModDate;
-  cd.crc32 = local.crc32;
-  cd.compSize = local.compSize;
-  cd.unCompSize = local.unCompSize;
-  cd.nameLength = local.nameLength;
-  cd.extraLength = local.extraLength;
+  SharedFieldPairs(cd, local, [](auto& to, const auto& from) { to = from; });
   return cd;
 }
 
 ZipLocalHeader LocalHeaderFromCentral(const ZipCentralDir& entry) {
   ZipLocalHeader local;
-  local.extractVersion = entry.extractVersion;
-  local.genPurposeFlag = entry.genPurposeFlag;
-  local.compMethod = entry.compMethod;
-  local.lastModTime = entry.lastModTime;
-  local.lastModDate = entry.lastModDate;
-  local.crc32 = entry.crc32;
-  local.compSize = entry.compSize;
-  local.unCompSize = entry.unCompSize;
-  local.nameLength = entry.nameLength;
-  local.extraLength = entry.extraLength;
+  SharedFieldPairs(local, entry, [](auto& to, const auto& from) { to = from; });
   return local;
 }
 
