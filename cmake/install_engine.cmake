@@ -17,13 +17,17 @@ set_target_properties(qm_warnings PROPERTIES EXPORT_NAME internal_warnings)
 install(TARGETS qm_platform qm_crypto qm_archive qm_warnings
         EXPORT QuillmarkEngineTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT engine)
+# Only the engine's face is installed: the archiver and its vocabulary (options, events, the
+# search result, types, errors, prompts) and the platform interfaces they are written in. The
+# layers inside the engine stay private, so that they can change without breaking a consumer.
 # The headers keep their folders, so that includes read as they do inside this repository
-# ("archive/zip_archiver.h"); the per-platform implementation folders stay private.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/platform ${PROJECT_SOURCE_DIR}/src/crypto
-                  ${PROJECT_SOURCE_DIR}/src/archive
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark COMPONENT engine
-        FILES_MATCHING PATTERN "*.h"
-        PATTERN "posix" EXCLUDE PATTERN "win32" EXCLUDE)
+# ("archive/zip_archiver.h").
+file(GLOB QM_FACE_HEADERS ${PROJECT_SOURCE_DIR}/src/archive/*.h)
+file(GLOB QM_PLATFORM_HEADERS ${PROJECT_SOURCE_DIR}/src/platform/*.h)
+install(FILES ${QM_FACE_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark/archive
+        COMPONENT engine)
+install(FILES ${QM_PLATFORM_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillmark/platform
+        COMPONENT engine)
 install(EXPORT QuillmarkEngineTargets NAMESPACE quillmark:: DESTINATION ${QM_PACKAGE_DIR}
         COMPONENT engine)
 

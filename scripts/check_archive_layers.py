@@ -3,7 +3,9 @@
 
 Each folder of src/archive may include the public face (the top folder) and the layers below
 it, never a layer above; the component's class (base_archiver.h, zip_archiver.h) is included
-only by component/ and the public face. Prints every broken include and fails when there is one.
+only by component/ and the public face. The public face's headers, the ones installed, include
+no layer at all: what they need of one they declare. Prints every broken include and fails when
+there is one.
 """
 import pathlib
 import re
@@ -29,8 +31,11 @@ def main() -> int:
         for target in INCLUDE.findall(path.read_text(encoding="utf-8")):
             parts = pathlib.PurePosixPath(target).parts
             target_layer = parts[0] if len(parts) > 1 else None
+            if layer is None and path.suffix == ".h" and target_layer is not None:
+                broken.append(f"{relative}: the public face includes a layer ({target})")
+                continue
             if layer is None or layer == "component":
-                continue  # the public face and the component may use every layer
+                continue  # the public face's sources and the component may use every layer
             if target_layer is None:
                 if parts[0] in COMPONENT_HEADERS:
                     broken.append(f"{relative}: includes the component ({target})")

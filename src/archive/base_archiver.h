@@ -15,7 +15,6 @@
 #include "archive/archive_item.h"
 #include "archive/archive_options.h"
 #include "archive/archive_types.h"
-#include "archive/directory/dir_item.h"
 #include "archive/volume_number_info.h"
 #include "platform/platform.h"
 #include "platform/stream.h"
@@ -28,6 +27,7 @@ class FileStream;
 namespace qm::archive {
 
 class DirArray;
+struct DirItem;
 class DirManager;
 class ItemLookahead;
 struct ProcessingRun;

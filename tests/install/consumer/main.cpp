@@ -1,8 +1,9 @@
-// Lists an archive through the installed engine: proof that headers, libraries and the
-// package's dependencies are all there.
+// Lists an archive through the installed engine, with nothing but its public face: proof that
+// headers, libraries and the package's dependencies are all there, and that the face needs no
+// header of the engine's inner layers.
 #include <iostream>
 
-#include "archive/directory/dir_manager.h"
+#include "archive/archive_item.h"
 #include "archive/zip_archiver.h"
 #include "platform/file_mode.h"
 #include "platform/text.h"
@@ -12,9 +13,10 @@ int main(int argc, char** argv) {
   qm::archive::ZipArchiver archiver;
   archiver.SetFileName(qm::platform::Utf8ToUtf16(argv[1]));
   archiver.OpenArchive(qm::platform::file_mode::kRead | qm::platform::file_mode::kShareDenyNone);
-  const auto& dir = archiver.DMHandle()->CDir;
-  for (std::int32_t i = 0; i < dir.Count(); ++i) {
-    std::cout << qm::platform::Utf16ToUtf8(dir.GetItem(i).Name) << "\n";
+  archiver.SetFileMasks({u"*.*"});
+  qm::archive::ArchiveItem item;
+  for (bool found = archiver.FindFirst(item); found; found = archiver.FindNext(item)) {
+    std::cout << qm::platform::Utf16ToUtf8(item.FileName) << "\n";
   }
   return 0;
 }
