@@ -2,7 +2,7 @@
 
 #include "archive/base_archiver.h"
 #include "archive/directory/dir_manager.h"
-#include "archive/names/file_masks.h"
+#include "archive/names/entry_filter.h"
 #include "platform/file_attributes.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -10,33 +10,10 @@
 namespace qm::archive {
 namespace {
 
-using platform::AsciiLower;
 using platform::kPathSeparator;
 
 bool HasDrives() {
   return kPathSeparator == u'\\';
-}
-
-std::u16string_view WithoutTrailingSlashView(std::u16string_view name) {
-  if (!name.empty() && (name.back() == u'/' || name.back() == u'\\')) name.remove_suffix(1);
-  return name;
-}
-
-std::u16string WithoutTrailingSlash(std::u16string_view name) {
-  return std::u16string(WithoutTrailingSlashView(name));
-}
-
-// The folder part of a stored name or mask, "/"-separated, with its trailing "/".
-std::u16string FolderOf(std::u16string_view name) {
-  std::u16string s = WithoutTrailingSlash(name);
-  std::replace(s.begin(), s.end(), u'\\', u'/');
-  const auto slash = s.find_last_of(u'/');
-  return slash == std::u16string::npos ? std::u16string() : s.substr(0, slash + 1);
-}
-
-std::u16string_view FileNamePart(std::u16string_view name) {
-  const auto slash = name.find_last_of(u"/\\");
-  return slash == std::u16string_view::npos ? name : name.substr(slash + 1);
 }
 
 // A drive ("C:") or server share ("\\server\share") in front of a mask is not part of any
@@ -50,6 +27,56 @@ std::u16string StripDriveOrShare(std::u16string mask) {
     return share_end == std::u16string::npos ? std::u16string() : mask.substr(share_end);
   }
   return mask;
+}
+
+// The first item from h.ItemNo on that the filter takes and whose attributes the search
+// allows; -1 when none.
+std::int32_t FirstTakenFrom(const DirArray& dir, const InternalSearchRec& h,
+                            const EntryFilter& filter) {
+  const std::uint32_t refused =
+      platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_);
+  for (std::int32_t k = h.ItemNo; k < dir.Count(); ++k) {
+    const DirItem& item = dir.GetItem(k);
+    if ((item.CentralDir.externalAttr & refused) == 0 && filter.Takes(item.Name)) return k;
+  }
+  return -1;
+}
+
+// What a search tells of an item found: its name split at the last separator of the platform,
+// its sizes, time, attributes and comment.
+void Describe(const DirItem& item, ArchiveItem& f) {
+  // Assigned in place: a caller stepping through every item reuses the strings' room.
+  std::u16string_view s = WithoutTrailingSlash(item.Name);
+  std::u16string native;
+  if (kPathSeparator != u'/') {
+    native = s;
+    std::replace(native.begin(), native.end(), u'/', kPathSeparator);
+    s = native;
+  }
+  const auto cut = HasDrives() ? s.find_last_of(u"\\:") : s.find_last_of(kPathSeparator);
+  if (cut == std::u16string_view::npos) {
+    f.FileName.assign(s);
+    f.StoredPath.clear();
+  } else {
+    f.FileName.assign(s.substr(cut + 1));
+    f.StoredPath.assign(s.substr(0, cut + 1));
+  }
+  f.CompressedSize = static_cast<std::int64_t>(item.CompressedSize());
+  f.UncompressedSize = static_cast<std::int64_t>(item.UncompressedSize());
+  f.CompressionRate = f.UncompressedSize > 0
+                          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
+                                                     static_cast<double>(f.UncompressedSize)) *
+                                              100.0)
+                          : 100.0;
+  f.Encrypted = item.IsEncrypted();
+  f.LastModFileDate = item.CentralDir.lastModDate;
+  f.LastModFileTime = item.CentralDir.lastModTime;
+  f.CRC = item.CentralDir.crc32;
+  f.ExternalFileAttributes = item.CentralDir.externalAttr;
+  f.Comment = item.Record().Comment;
+  f.StoredName = item.Name;
+  f.CompressionMethod = item.CentralDir.compMethod;
+  f.GenPurposeFlag = item.CentralDir.genPurposeFlag;
 }
 
 }  // namespace
@@ -116,101 +143,20 @@ bool BaseArchiver::FindFrom(ArchiveItem& f) {
   DirArray& dir = dir_manager_->CDir;
   InternalSearchRec& h = f.Handle;
   if (h.ItemNo < 0) return false;
-
   std::int32_t found = -1;
   if (!h.UseProperties && !h.wild_cards_ && !options_.Recurse) {
     // An exact name in one folder: the hash answers, without filters.
     std::int32_t k = -1;
     if (dir.FileExists(h.CFindMask, k) && k >= h.ItemNo) found = k;
   } else {
-    const std::u16string mask_folder =
-        h.UseProperties ? std::u16string() : AsciiLower(FolderOf(h.CFindMask));
-    // The list masks meet the names with the platform's separator; "/" in a mask separates
-    // folders too. Where that is "/", they are used as they are: a listing steps through
-    // every item with them.
-    std::vector<std::u16string> native_file_masks;
-    std::vector<std::u16string> native_exclusion_masks;
-    if (h.UseProperties && kPathSeparator != u'/') {
-      auto native = [](std::vector<std::u16string> masks) {
-        for (auto& m : masks) std::replace(m.begin(), m.end(), u'/', kPathSeparator);
-        return masks;
-      };
-      native_file_masks = native(file_masks_);
-      native_exclusion_masks = native(exclusion_masks_);
-    }
-    const std::vector<std::u16string>& file_masks =
-        kPathSeparator == u'/' ? file_masks_ : native_file_masks;
-    const std::vector<std::u16string>& exclusion_masks =
-        kPathSeparator == u'/' ? exclusion_masks_ : native_exclusion_masks;
-    for (std::int32_t k = h.ItemNo; k < dir.Count() && found < 0; ++k) {
-      const DirItem& item = dir.GetItem(k);
-      // The list variant matches each mask against the whole name, so its folder parts do the
-      // restricting; the folder check belongs to the mask variant.
-      if (!options_.Recurse && !h.UseProperties && AsciiLower(FolderOf(item.Name)) != mask_folder) {
-        continue;
-      }
-      bool matches = false;
-      if (h.UseProperties) {
-        std::u16string platform_name;
-        if (kPathSeparator != u'/') {
-          platform_name = item.Name;
-          std::replace(platform_name.begin(), platform_name.end(), u'/', kPathSeparator);
-        }
-        const std::u16string_view n = kPathSeparator == u'/' ? item.Name : platform_name;
-        matches = std::any_of(file_masks.begin(), file_masks.end(),
-                              [&](const std::u16string& m) { return MatchName(n, m); }) &&
-                  std::none_of(exclusion_masks.begin(), exclusion_masks.end(),
-                               [&](const std::u16string& m) { return MatchName(n, m); });
-      } else {
-        const std::u16string n = WithoutTrailingSlash(item.Name);
-        matches = (MatchName(n, h.CFindMask) || MatchName(FileNamePart(n), h.CFindMask)) &&
-                  !MatchName(n, h.ExclusionMask);
-      }
-      if (!matches) continue;
-      const auto attributes = item.CentralDir.externalAttr;
-      if ((attributes & platform::attr::kFilterBits & ~static_cast<std::uint32_t>(h.find_attr_)) !=
-          0) {
-        continue;
-      }
-      found = k;
-    }
+    const EntryFilter filter =
+        h.UseProperties ? EntryFilter::ForMaskLists(file_masks_, exclusion_masks_, kPathSeparator)
+                        : EntryFilter::ForMask(h.CFindMask, h.ExclusionMask, options_.Recurse);
+    found = FirstTakenFrom(dir, h, filter);
   }
   if (found < 0) return false;
-
   h.ItemNo = found;
-  const DirItem& item = dir.GetItem(found);
-  // Assigned in place: a caller stepping through every item reuses the strings' room.
-  std::u16string_view s = WithoutTrailingSlashView(item.Name);
-  std::u16string native;
-  if (kPathSeparator != u'/') {
-    native = s;
-    std::replace(native.begin(), native.end(), u'/', kPathSeparator);
-    s = native;
-  }
-  const auto cut = HasDrives() ? s.find_last_of(u"\\:") : s.find_last_of(kPathSeparator);
-  if (cut == std::u16string_view::npos) {
-    f.FileName.assign(s);
-    f.StoredPath.clear();
-  } else {
-    f.FileName.assign(s.substr(cut + 1));
-    f.StoredPath.assign(s.substr(0, cut + 1));
-  }
-  f.CompressedSize = static_cast<std::int64_t>(item.CompressedSize());
-  f.UncompressedSize = static_cast<std::int64_t>(item.UncompressedSize());
-  f.CompressionRate = f.UncompressedSize > 0
-                          ? std::max(0.0, (1.0 - static_cast<double>(f.CompressedSize) /
-                                                     static_cast<double>(f.UncompressedSize)) *
-                                              100.0)
-                          : 100.0;
-  f.Encrypted = item.IsEncrypted();
-  f.LastModFileDate = item.CentralDir.lastModDate;
-  f.LastModFileTime = item.CentralDir.lastModTime;
-  f.CRC = item.CentralDir.crc32;
-  f.ExternalFileAttributes = item.CentralDir.externalAttr;
-  f.Comment = item.Record().Comment;
-  f.StoredName = item.Name;
-  f.CompressionMethod = item.CentralDir.compMethod;
-  f.GenPurposeFlag = item.CentralDir.genPurposeFlag;
+  Describe(dir.GetItem(found), f);
   return true;
 }
 

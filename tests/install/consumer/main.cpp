@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   archiver.SetFileMasks({u"*.*"});
   qm::archive::ArchiveItem item;
   for (bool found = archiver.FindFirst(item); found; found = archiver.FindNext(item)) {
-    std::cout << qm::platform::Utf16ToUtf8(item.FileName) << "\n";
+    std::cout << qm::platform::Utf16ToUtf8(item.StoredName) << "\n";
   }
   return 0;
 }
