@@ -498,6 +498,10 @@ class BaseArchiver {
                 const std::u16string& exclusion_mask);
   // Runs the step of `operation` on every tagged item (index -1) or on item `index`.
   void ProcessTaggedItems(ProcessOperation operation, std::int32_t index);
+  // One tagged item of the loop: its confirmation, progress and step, retried as the failure
+  // event answers. Answers that last answer; `removed` when the step took the item out.
+  Action ProcessTaggedItem(ProcessOperation operation, std::int32_t index, bool reports,
+                           bool& removed);
   // The step of `operation` for item `index`; `name` as callers see it.
   ItemOutcome RunItemStep(ProcessOperation operation, std::int32_t index,
                           const std::u16string& name, const std::u16string& base_dir);

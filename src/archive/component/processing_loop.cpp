@@ -15,6 +15,17 @@
 #include "platform/platform.h"
 
 namespace qm::archive {
+namespace {
+
+std::int32_t CountTagged(const DirArray& dir) {
+  std::int32_t count = 0;
+  for (std::int32_t i = 0; i < dir.Count(); ++i) {
+    if (dir.GetItem(i).Tagged) ++count;
+  }
+  return count;
+}
+
+}  // namespace
 
 using platform::Platform;
 
@@ -47,14 +58,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   *run_ = ProcessingRun{};
   progress_cancel_ = false;
   progress_enabled_ = true;
-  if (index == -1) {
-    processed_file_count_ = 0;
-    for (std::int32_t i = 0; i < dir.Count(); ++i) {
-      if (dir.GetItem(i).Tagged) ++processed_file_count_;
-    }
-  } else {
-    processed_file_count_ = 1;
-  }
+  processed_file_count_ = index == -1 ? CountTagged(dir) : 1;
   const bool reports =
       operation == ProcessOperation::poExtract || operation == ProcessOperation::poTest;
   if (reports) DoOverallProgress(0, operation, ProgressPhase::ppStart, progress_cancel_);
@@ -67,50 +71,7 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
        !progress_cancel_ && !aborted && i >= 0 && i < dir.Count();) {
     bool removed = false;
     if (dir.GetItem(i).Tagged) {
-      // The item carries the operation while its step runs. A step that leaves the item as it
-      // was (declined, kept, failed and ignored) gives it back its own mark: an update that did
-      // not happen must not turn a rename or an attribute change made earlier in the
-      // transaction, or a pending move, into a rewrite from a source the entry does not have.
-      const ProcessOperation own_mark = dir.GetItem(i).Operation;
-      bool completed = false;
-      dir.ItemPtr(i)->Operation = operation;
-      Action action = Action::fxaIgnore;
-      do {
-        action = Action::fxaIgnore;
-        const std::u16string stored_name = dir.GetItem(i).Name;
-        const std::u16string name = ForCallers(stored_name);
-        try {
-          bool confirm = true;
-          DoConfirmProcessFile(name, operation, confirm);
-          if (!confirm) {
-            ++run_->kept_file_count;
-            break;
-          }
-          if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
-          const std::u16string base_dir = BaseFolder(base_dir_, current_dir_);
-          if (reports) {
-            DoFileProgress(stored_name, 0, operation, ProgressPhase::ppStart, progress_cancel_);
-            if (progress_cancel_) break;
-          }
-          const std::int32_t count_before = dir.Count();
-          const ItemOutcome outcome = RunItemStep(operation, i, name, base_dir);
-          removed = dir.Count() < count_before;
-          if (reports) {
-            DoFileProgress(stored_name, 100, operation, ProgressPhase::ppEnd, progress_cancel_);
-          }
-          if (!progress_cancel_) {
-            ++processed_file_no_;
-            completed = outcome == ItemOutcome::kCompleted;
-            if (completed) ++run_->completed_file_count;
-            if (outcome == ItemOutcome::kKept) ++run_->kept_file_count;
-          }
-        } catch (const ArchiveError& e) {
-          DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(),
-                               action);
-        }
-      } while (action == Action::fxaRetry);
-      if (!completed && !removed && i < dir.Count()) dir.ItemPtr(i)->Operation = own_mark;
-      aborted = action == Action::fxaAbort;
+      aborted = ProcessTaggedItem(operation, i, reports, removed) == Action::fxaAbort;
     }
     if (index != -1) break;
     if (!removed) ++i;
@@ -125,6 +86,54 @@ void BaseArchiver::ProcessTaggedItems(ProcessOperation operation, std::int32_t i
   loop_file_no_ = processed_file_no_;
   loop_file_count_ = processed_file_count_;
   if (progress_cancel_ || aborted) CancelUpdate();
+}
+
+Action BaseArchiver::ProcessTaggedItem(ProcessOperation operation, std::int32_t i, bool reports,
+                                       bool& removed) {
+  DirArray& dir = dir_manager_->CDir;
+  // The item carries the operation while its step runs. A step that leaves the item as it
+  // was (declined, kept, failed and ignored) gives it back its own mark: an update that did
+  // not happen must not turn a rename or an attribute change made earlier in the
+  // transaction, or a pending move, into a rewrite from a source the entry does not have.
+  const ProcessOperation own_mark = dir.GetItem(i).Operation;
+  bool completed = false;
+  dir.ItemPtr(i)->Operation = operation;
+  Action action = Action::fxaIgnore;
+  do {
+    action = Action::fxaIgnore;
+    const std::u16string stored_name = dir.GetItem(i).Name;
+    const std::u16string name = ForCallers(stored_name);
+    try {
+      bool confirm = true;
+      DoConfirmProcessFile(name, operation, confirm);
+      if (!confirm) {
+        ++run_->kept_file_count;
+        break;
+      }
+      if (current_dir_.empty()) current_dir_ = Platform::Current().CurrentDirectory();
+      const std::u16string base_dir = BaseFolder(base_dir_, current_dir_);
+      if (reports) {
+        DoFileProgress(stored_name, 0, operation, ProgressPhase::ppStart, progress_cancel_);
+        if (progress_cancel_) break;
+      }
+      const std::int32_t count_before = dir.Count();
+      const ItemOutcome outcome = RunItemStep(operation, i, name, base_dir);
+      removed = dir.Count() < count_before;
+      if (reports) {
+        DoFileProgress(stored_name, 100, operation, ProgressPhase::ppEnd, progress_cancel_);
+      }
+      if (!progress_cancel_) {
+        ++processed_file_no_;
+        completed = outcome == ItemOutcome::kCompleted;
+        if (completed) ++run_->completed_file_count;
+        if (outcome == ItemOutcome::kKept) ++run_->kept_file_count;
+      }
+    } catch (const ArchiveError& e) {
+      DoProcessFileFailure(name, operation, e.NativeError(), e.ErrorCode(), e.Message(), action);
+    }
+  } while (action == Action::fxaRetry);
+  if (!completed && !removed && i < dir.Count()) dir.ItemPtr(i)->Operation = own_mark;
+  return action;
 }
 
 BaseArchiver::ItemOutcome BaseArchiver::RunItemStep(ProcessOperation operation, std::int32_t index,
