@@ -45,7 +45,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir "$WINEPREFIX.lock" 2>/dev/null && { DISPLAY= wineboot -i >/dev/null 2>&1; wineserver -w; rmdir "$WINEPREFIX.lock"; }
   while [ -d "$WINEPREFIX.lock" ]; do sleep 1; done
 fi
-exec wine "$@"
+# The first program to start in the prefix starts Wine's server and services, and they keep the
+# streams that program was given until they end, long after it: whoever reads its output (CTest)
+# would wait for them. So the program writes into files of its own, passed on when it ends.
+out=$(mktemp) err=$(mktemp)
+wine "$@" >"$out" 2>"$err"
+status=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $status
 ]=] @ONLY)
 file(CHMOD ${CMAKE_BINARY_DIR}/wine-run PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
      GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
